@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds the show, its tools and its data into build/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${VM_BUILD_DIR:-$root/build}"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)"

@@ -1,0 +1,25 @@
+// Extruded 3D outline text: one display list per character code.
+#pragma once
+
+#include <cstdint>
+
+// Metrics of one glyph in em units (the em square is 1 unit).
+struct GlyphMetricsFloat {
+    float black_box_x, black_box_y;
+    float origin_x, origin_y;
+    float cell_inc_x, cell_inc_y;
+};
+
+// First of the 256 display lists; list font_list_base + k draws code k.
+extern uint32_t font_list_base;
+// Advance of each code (cell_inc_x); code 255 stays zero.
+extern GlyphMetricsFloat glyph_metrics[256];
+
+// Builds the lists of codes 0..254 from the bold sans face; result of the
+// outline service (the caller ignores it).
+bool build_outline_font();
+void release_outline_font();
+
+// Prints a formatted text (at most 255 characters) centred on the current
+// origin; leaves the modelview matrix moved by half the text's advance.
+void print_outline_text(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,19 @@
+// Effect primitives drawn with the caller's GL state.
+#pragma once
+
+// Unit cube centred on the origin, six textured quads with the show's own
+// per-face normals; leaves the current matrix as it found it.
+void draw_textured_cube();
+
+// Nine-letter word logo as 14 closed line strips at depth effect_z; leaves
+// the current matrix at the last strip's transform.
+void draw_word_logo();
+
+// 1 x 1 quad with texture slot `slot`; turns blending on and leaves it on.
+void draw_bit_tile(int slot);
+
+// 2 x 2 quad with whatever texture is bound.
+void draw_panel();
+
+// White 6 x 2 quad scaled by 0.1 (not undone), textured "Data/back_s3.bmp".
+void draw_stripe();

@@ -1,0 +1,65 @@
+// The sound layer: module playback over libopenmpt and SDL2 audio, with the
+// song clock and per-instrument note events that drive the show.
+//
+// Live mode (snd_init): an SDL audio device plays the song; the clock is the
+// position the listener hears now.  Offline mode (snd_offline_init): no
+// device; the caller moves the clock and may collect the rendered audio.
+// In both modes note events of the registered instrument are delivered on the
+// calling thread from inside snd_get_time, once the clock has reached the
+// moment the note sounds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Interface version of this layer (compared by the entry point against the
+// lowest version it accepts).
+constexpr float SND_INTERFACE_VERSION = 3.61f;
+
+// Opaque song handle.  A song whose file could not be read is still a valid
+// handle: its clock runs from the wall clock in silence and it has no notes.
+struct SndSong;
+
+// Callback for notes of one instrument: the song and a parameter (unused by
+// the show).
+typedef void (*SndInstCallback)(SndSong* song, int param);
+
+// The layer's interface version, or 0 when the libopenmpt found at run time
+// is older than the one the project was built against ("too old").
+float snd_get_version();
+
+// Opens the output device.  False when no device could be opened.  A second
+// call while open does not disturb the running output and returns true.
+bool snd_init(int mix_rate, int max_channels, unsigned flags);
+
+// Offline mode for tools and tests: no device; songs are rendered on demand
+// by snd_offline_advance_to.
+bool snd_offline_init(int mix_rate, int max_channels);
+
+// Closes the output (or ends offline mode).
+void snd_close();
+
+// Loads a module.  Never null after a successful snd_init/snd_offline_init;
+// a missing or unreadable file gives a silent song and one line on stderr.
+SndSong* snd_load_song(const char* path);
+
+// Starts playback from the beginning; the clock starts at 0.
+bool snd_play_song(SndSong* song);
+
+// Song position in whole milliseconds.  Delivers the note events that have
+// become due to the registered callback before returning.
+int64_t snd_get_time(SndSong* song);
+
+// Registers the callback for notes of `instrument` (1-based, as in the
+// module).  Registering the same callback again is harmless.
+bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrument);
+
+// Stops and releases the song.
+bool snd_free_song(SndSong* song);
+
+// Offline mode: renders the song until its clock reads exactly `ms`.
+void snd_offline_advance_to(SndSong* song, int64_t ms);
+
+// Offline mode: moves up to `max_frames` rendered stereo frames (interleaved
+// 16-bit) into `out`, oldest first; returns how many were moved.
+size_t snd_offline_take_audio(SndSong* song, int16_t* out, size_t max_frames);
