@@ -1,0 +1,4 @@
+#include "audio/beat.h"
+// Placeholder until the beat events land.
+void beat_callback(SndSong*, int) {}
+void beat_reset() {}

@@ -1,0 +1,3 @@
+#include "fx/effects.h"
+// Placeholder until the effect primitives land.
+void draw_word_logo() {}
