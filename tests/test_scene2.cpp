@@ -1,0 +1,109 @@
+// The bit tunnel: falling bits, the picture cycle, the star's growth, the
+// spin, and the GL state it leaves behind.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include "demo/scene2_bit_tunnel.h"
+#include "demo/scenes.h"
+#include "scene_fixture.h"
+
+namespace {
+
+// Stand-in colours: only the six panel pictures are lit, each its own
+// colour, so a panel's pixels show which slot it was drawn with.
+const std::vector<std::pair<int, Rgb>> PANEL_COLOURS = {
+    {5, {200, 0, 0}},   {6, {0, 200, 0}},   {7, {0, 0, 200}},
+    {8, {200, 200, 0}}, {9, {0, 200, 200}}, {10, {200, 0, 200}},
+};
+
+struct BitTunnel : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(fixture_begin(PANEL_COLOURS));
+        bit_tunnel_reset();
+    }
+    void TearDown() override { fixture_end(); }
+
+    void frame(double t) {
+        fixture_enter_frame(t);
+        run_bit_tunnel();
+    }
+};
+
+TEST_F(BitTunnel, BitHeightsFallAndWrapAtMinusThree) {
+    frame(80000);
+    EXPECT_FLOAT_EQ(bit_heights[0], 4.95f);
+    EXPECT_FLOAT_EQ(bit_heights[5], 9.95f);
+
+    bit_heights[0] = -2.96f;
+    bit_heights[1] = -2.9f;
+    bit_heights[2] = -2.95f; // lands on -3.0: restarts too
+    frame(80020);
+    EXPECT_FLOAT_EQ(bit_heights[0], 3.0f);
+    EXPECT_FLOAT_EQ(bit_heights[1], -2.95f);
+    frame(80040);
+    EXPECT_FLOAT_EQ(bit_heights[1], 3.0f);
+    EXPECT_FLOAT_EQ(bit_heights[0], 2.95f);
+}
+
+TEST_F(BitTunnel, PictureIndexTwelveOnEntryShowsSlotFive) {
+    picture_index = 12;
+    frame(77000);
+    EXPECT_EQ(picture_index, 5);
+    // The last panel (bottom right) is drawn with index + 1.
+    EXPECT_EQ(fixture_bound_texture(), texture_slots[6]);
+}
+
+TEST_F(BitTunnel, PictureIndexWrapsOnlyFromNine) {
+    picture_index = 8;
+    frame(78000);
+    EXPECT_EQ(picture_index, 8);
+    EXPECT_EQ(fixture_bound_texture(), texture_slots[9]);
+    picture_index = 9;
+    frame(78020);
+    EXPECT_EQ(picture_index, 5);
+}
+
+TEST_F(BitTunnel, StarGrowsFrom100000Not99999) {
+    frame(99999);
+    EXPECT_FLOAT_EQ(star_half_width, 2.5f);
+    EXPECT_FLOAT_EQ(star_half_height, 2.5f);
+    frame(100000);
+    EXPECT_FLOAT_EQ(star_half_width, 3.3f);
+    EXPECT_FLOAT_EQ(star_half_height, 3.0f);
+    frame(100020);
+    EXPECT_FLOAT_EQ(star_half_width, 4.1f);
+    EXPECT_FLOAT_EQ(star_half_height, 3.5f);
+}
+
+TEST_F(BitTunnel, SpinAngleRisesPointTwoPerFrameAndGreetBeatsCountsFrames) {
+    spin_angle = 0.5f; // as scene 1 may leave it
+    frame(77000);
+    EXPECT_FLOAT_EQ(spin_angle, 0.7f);
+    frame(77020);
+    EXPECT_FLOAT_EQ(spin_angle, 0.9f);
+    EXPECT_EQ(greet_beats, 2);
+}
+
+// The next frame starts from what this one leaves: blending and depth test
+// on, identity modelview and texture matrices, no texture generation.
+TEST_F(BitTunnel, LeavesTextureMatrixResetAndBlendAndDepthOn) {
+    glMatrixMode(GL_TEXTURE);
+    glRotatef(17, 1, 0, 0); // what scene 1 leaves behind
+    glMatrixMode(GL_MODELVIEW);
+    frame(90000);
+    expect_identity(fixture_matrix(GL_TEXTURE_MATRIX));
+    expect_identity(fixture_matrix(GL_MODELVIEW_MATRIX));
+    EXPECT_EQ(fixture_int(GL_MATRIX_MODE), GL_MODELVIEW);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
+    GLint mode = 0;
+    glGetTexGeniv(GL_T, GL_TEXTURE_GEN_MODE, &mode);
+    EXPECT_EQ(mode, GL_SPHERE_MAP);
+    EXPECT_EQ(fixture_int(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(fixture_int(GL_BLEND_DST), GL_ONE);
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+// Sphere greetings: the spin and stripe wraps, the cluster's growth, the
+// greeting label, and the blend function the scene leaves to the rest of
+// the show.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include "demo/scene3_sphere_greetings.h"
+#include "demo/scenes.h"
+#include "scene_fixture.h"
+
+namespace {
+
+// Stand-in colours: the logo mask is white (multiplying by it keeps the
+// frame), the first two greeting labels have their own colours, the rest is
+// black so that the additive layers add nothing.
+const std::vector<std::pair<int, Rgb>> LABEL_COLOURS = {
+    {SLOT_LOGO3, {255, 255, 255}},
+    {SLOT_GREETZ1, {0, 180, 0}},
+    {SLOT_GREETZ1 + 1, {180, 0, 180}},
+};
+
+struct SphereGreetings : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(fixture_begin(LABEL_COLOURS));
+        sphere_greetings_reset();
+    }
+    void TearDown() override { fixture_end(); }
+
+    void frame(double t) {
+        fixture_enter_frame(t);
+        run_sphere_greetings();
+    }
+    Rgb label_pixel() {
+        auto at = fixture_project(-1.35, 0.87, -5);
+        return fixture_pixel(at[0], at[1]);
+    }
+};
+
+TEST_F(SphereGreetings, SpinAngleWrapsAt360) {
+    spin_angle = 359.5f;
+    frame(110000);
+    EXPECT_FLOAT_EQ(spin_angle, 0.0f);
+    spin_angle = 358.9f;
+    frame(110020);
+    EXPECT_FLOAT_EQ(spin_angle, 359.9f);
+    frame(110040);
+    EXPECT_FLOAT_EQ(spin_angle, 0.0f);
+}
+
+TEST_F(SphereGreetings, StripesFallAndWrapBelowMinusPoint825) {
+    frame(103000);
+    EXPECT_FLOAT_EQ(stripe_heights[0], 0.995f);
+    EXPECT_FLOAT_EQ(stripe_heights[8], 2.635f);
+
+    stripe_heights[0] = -0.8225f;
+    stripe_heights[1] = -0.815f;
+    frame(103020);
+    EXPECT_FLOAT_EQ(stripe_heights[0], 1.0f);
+    EXPECT_FLOAT_EQ(stripe_heights[1], -0.82f);
+    frame(103040);
+    EXPECT_FLOAT_EQ(stripe_heights[1], 1.0f); // -0.825 restarts as well
+}
+
+TEST_F(SphereGreetings, ClusterGrowsOnlyWhileGreetBeatsAtLeastTen) {
+    greet_beats = 9;
+    frame(104000);
+    EXPECT_FLOAT_EQ(sphere_zoom, 1.0f);
+    greet_beats = 10;
+    frame(104020);
+    EXPECT_FLOAT_EQ(sphere_zoom, 1.1f);
+    frame(104040);
+    EXPECT_FLOAT_EQ(sphere_zoom, 1.2f);
+    EXPECT_EQ(greet_beats, 10); // frames do not count here, notes do
+}
+
+TEST_F(SphereGreetings, LabelShowsSlot43UntilTheFirstNote) {
+    frame(102500);
+    frame(102520);
+    EXPECT_EQ(greet_index, 43);
+    EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_GREETZ1]);
+}
+
+// Steps 6-8 leave one, one blending for the label and every later scene;
+// depth testing is back on and blending off.
+TEST_F(SphereGreetings, LeavesBlendFunctionOneOneAndDepthTestOn) {
+    frame(106000);
+    EXPECT_EQ(fixture_int(GL_BLEND_SRC), GL_ONE);
+    EXPECT_EQ(fixture_int(GL_BLEND_DST), GL_ONE);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(fixture_int(GL_MATRIX_MODE), GL_MODELVIEW);
+    auto modes = fixture_polygon_mode();
+    EXPECT_EQ(modes[0], GL_FILL);
+}
+
+// Every layer adds to the frame (black stand-ins add nothing), so only the
+// scene's own clear can take away what was drawn before it.
+TEST_F(SphereGreetings, ClearsTheFrameAgainBeforeAddingItsLayers) {
+    fixture_enter_frame(108000);
+    glClearColor(1, 1, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0.5f);
+    run_sphere_greetings();
+    Rgb corner = fixture_pixel(1, FIXTURE_H - 2);
+    EXPECT_EQ(corner[0], 0);
+    EXPECT_EQ(corner[1], 0);
+    EXPECT_EQ(corner[2], 0);
+}
+
+} // namespace
