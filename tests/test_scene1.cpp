@@ -123,6 +123,12 @@ TEST_F(OpeningScene, FirstFrameOfTheShowMovesTheTextureMatrix) {
     EXPECT_NEAR(texture[13], 0.0f, 1e-6f);
     EXPECT_NEAR(texture[14], -6.1f, 1e-6f);
     EXPECT_NEAR(texture[0], 1.0f, 1e-6f);
+    // The word logo is the last drawing before 20000 ms; it leaves its last
+    // strip's transform on the modelview matrix.
+    auto modelview = fixture_matrix(GL_MODELVIEW_MATRIX);
+    EXPECT_NEAR(modelview[12], -0.17f, 1e-6f);
+    EXPECT_NEAR(modelview[13], 0.5f, 1e-6f);
+    EXPECT_NEAR(modelview[14], effect_z, 1e-6f);
 }
 
 // The background only rocks once it has fully faded in; each frame turns

@@ -20,6 +20,8 @@ bool init_render_state();
 // the harness only).
 int demo_rand();
 void demo_rand_reset();
+// The generator's raw 32-bit state (tests check where start-up leaves it).
+uint32_t demo_rand_state();
 
 constexpr int SPARK_COUNT = 5000;
 
@@ -45,3 +47,12 @@ void seed_spark_sets();
 // The shared GLU quadric (smooth normals, texture coordinates on), made once
 // by init_render_state; used by scenes 2, 3 and 6.
 extern GLUquadric* quadric;
+
+// How long the last init_render_state took, in milliseconds: loading the
+// texture set, building the outline font, and everything else.
+struct StartupTimes {
+    double textures_ms;
+    double font_ms;
+    double rest_ms;
+};
+extern StartupTimes startup_times;

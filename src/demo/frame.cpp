@@ -2,10 +2,136 @@
 
 #include <GL/gl.h>
 
+#include "assets/texture_set.h"
+#include "audio/beat.h"
+#include "demo/demo_state.h"
+#include "demo/scenes.h"
+#include "platform/sound.h"
+
+// Stored by the entry point (or the harness) after loading the module; read
+// here only.
 SndSong* song_module = nullptr;
 
-// Placeholder until the frame driver lands: clears the frame.
+// Clock source of render_frame; only the harness and tests change it.
+FrameClock frame_clock = frame_clock_song;
+
+namespace {
+
+// What a timeline row does when the song time falls in its window.
+enum TimelineAction { SHOW_SCENE, RESET_ENDING };
+
+// One row of the timeline: [from, to) or [from, to] when to_inclusive.
+struct TimelineRow {
+    double from;
+    double to;
+    bool to_inclusive;
+    TimelineAction action;
+    int32_t scene;
+};
+
+// Tested in this order every frame; a later match overwrites an earlier one,
+// so 77000 belongs to scene 2 although row 1 includes it.
+const TimelineRow TIMELINE[] = {
+    {0.0, 77000.0, true, SHOW_SCENE, 1},        {77000.0, 102500.0, false, SHOW_SCENE, 2},
+    {102500.0, 121800.0, false, SHOW_SCENE, 3}, {121800.0, 159760.0, false, SHOW_SCENE, 4},
+    {159760.0, 260000.0, false, SHOW_SCENE, 5}, {260000.0, 260010.0, false, RESET_ENDING, 0},
+    {260000.0, 300000.0, false, SHOW_SCENE, 6},
+};
+
+// Entry point of each scene, index = scene - 1.
+void (*const SCENES[6])() = {run_opening_scene, run_bit_tunnel, run_sphere_greetings,
+                             run_flying_words,  run_landscape,  run_particle_finale};
+
+// The overlay bars: both are this quad, placed at y = +Y and y = -Y.
+struct BarVertex {
+    float s, t, x, y;
+};
+const BarVertex BAR_QUAD[4] = {
+    {0.0f, 0.0f, -10.8f, -1.5f},
+    {10.0f, 0.0f, 10.8f, -1.5f},
+    {10.0f, 5.0f, 10.8f, 1.5f},
+    {0.0f, 5.0f, -10.8f, 1.5f},
+};
+constexpr float BAR_Z = -10.0f;
+constexpr float NEAR_BAR_Y = 4.0f; // bar_mode 1: letterbox bands
+constexpr float FAR_BAR_Y = 8.0f;  // bar_mode 2: outside the view
+// Where the tail leaves the modelview matrix (x is drift).
+constexpr float TAIL_Y = -3.5f;
+constexpr float TAIL_Z = -9.5f;
+
+bool in_window(const TimelineRow& row, double t) {
+    if (t < row.from) return false;
+    return row.to_inclusive ? t <= row.to : t < row.to;
+}
+
+void run_scene(int32_t scene) {
+    if (scene >= 1 && scene <= 6) SCENES[scene - 1]();
+}
+
+void draw_bar(float y) {
+    glLoadIdentity();
+    glTranslatef(0.0f, y, BAR_Z);
+    glDisable(GL_DEPTH_TEST);
+    glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_COMP]);
+    glBegin(GL_QUADS);
+    for (const BarVertex& v : BAR_QUAD) {
+        glTexCoord2f(v.s, v.t);
+        glVertex3f(v.x, v.y, 0.0f);
+    }
+    glEnd();
+}
+
+// The overlay: two bars, then the state the next frame's scene starts from
+// (logo2 bound, blending, lighting and depth test off).
+void draw_overlay() {
+    float bar_y;
+    if (bar_mode == 1) {
+        bar_y = NEAR_BAR_Y;
+    } else if (bar_mode == 2) {
+        bar_y = FAR_BAR_Y;
+    } else {
+        return;
+    }
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    glLoadIdentity();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    draw_bar(bar_y);
+    draw_bar(-bar_y);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glTranslatef(drift, TAIL_Y, TAIL_Z);
+    glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO2]);
+    glDisable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+}
+
+} // namespace
+
+int64_t frame_clock_song() {
+    return song_module ? snd_get_time(song_module) : 0;
+}
+
+void apply_timeline(double t) {
+    for (const TimelineRow& row : TIMELINE) {
+        if (!in_window(row, t)) continue;
+        if (row.action == SHOW_SCENE) {
+            current_scene = row.scene;
+        } else {
+            end_beats = 1;
+            end_stage = 1;
+        }
+    }
+}
+
 bool render_frame() {
+    song_time_ms = static_cast<double>(frame_clock());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    apply_timeline(song_time_ms);
+    run_scene(current_scene);
+    draw_overlay();
+    glFlush();
+    if (song_module) snd_set_inst_callback(song_module, beat_callback, BEAT_INSTRUMENT);
     return true;
 }

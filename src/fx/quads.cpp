@@ -1,5 +1,50 @@
 #include "fx/effects.h"
-// Placeholder until the effect primitives land.
-void draw_bit_tile(int) {}
-void draw_panel() {}
-void draw_stripe() {}
+
+#include <GL/gl.h>
+
+#include "assets/texture_set.h"
+
+namespace {
+
+constexpr float TILE_HALF = 0.5f;
+constexpr float PANEL_HALF = 1.0f;
+constexpr float STRIPE_HALF_WIDTH = 3.0f;
+constexpr float STRIPE_HALF_HEIGHT = 1.0f;
+// Applied to the current matrix by draw_stripe and not undone.
+constexpr float STRIPE_SCALE = 0.1f;
+
+// A quad in the plane z = 0 centred on the origin, counter-clockwise from
+// +z, covering the bound texture once.
+void draw_centred_quad(float half_width, float half_height) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-half_width, -half_height, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(half_width, -half_height, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(half_width, half_height, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-half_width, half_height, 0.0f);
+    glEnd();
+}
+
+} // namespace
+
+void draw_bit_tile(int slot) {
+    glEnable(GL_BLEND);
+    // A slot outside the table binds no texture rather than reading past it.
+    bool valid = slot >= 0 && slot < TEXTURE_COUNT;
+    glBindTexture(GL_TEXTURE_2D, valid ? texture_slots[slot] : 0);
+    draw_centred_quad(TILE_HALF, TILE_HALF);
+}
+
+void draw_panel() {
+    draw_centred_quad(PANEL_HALF, PANEL_HALF);
+}
+
+void draw_stripe() {
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glScalef(STRIPE_SCALE, STRIPE_SCALE, STRIPE_SCALE);
+    glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_BACK_S3]);
+    draw_centred_quad(STRIPE_HALF_WIDTH, STRIPE_HALF_HEIGHT);
+}

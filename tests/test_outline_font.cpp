@@ -1,0 +1,450 @@
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <fontconfig/fontconfig.h>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "assets/outline_font.h"
+#include "platform/offscreen.h"
+#include "platform/outline.h"
+#include "support/test_support.h"
+
+namespace {
+
+// Viewport of the tests; the orthographic view shows x and y in [-2, 2] and
+// z in [-1, 1], so window x = (x + 2) * 64 and window z = (1 - z) / 2.
+constexpr int VIEW_SIZE = 256;
+constexpr float VIEW_HALF = 2.0f;
+constexpr float EXTRUSION = 0.2f;
+// Room for the feedback of a few glyphs.
+constexpr size_t FEEDBACK_FLOATS = 1 << 20;
+
+struct FbVertex {
+    float x, y, z; // object coordinates (the view undone)
+    float r, g, b, a;
+};
+using FbPolygon = std::vector<FbVertex>;
+
+void set_view() {
+    glViewport(0, 0, VIEW_SIZE, VIEW_SIZE);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-VIEW_HALF, VIEW_HALF, -VIEW_HALF, VIEW_HALF, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+FbVertex to_object(const float* w) {
+    float scale = 2.0f * VIEW_HALF / VIEW_SIZE;
+    return FbVertex{w[0] * scale - VIEW_HALF,
+                    w[1] * scale - VIEW_HALF,
+                    1.0f - 2.0f * w[2],
+                    w[3],
+                    w[4],
+                    w[5],
+                    w[6]};
+}
+
+// Runs `draw` in feedback mode (3D position and colour per vertex) and
+// returns the polygons it produced; fails the test on anything else.
+template <typename Draw> std::vector<FbPolygon> feedback(Draw draw) {
+    std::vector<float> buffer(FEEDBACK_FLOATS);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    GLint used = glRenderMode(GL_RENDER);
+    EXPECT_GE(used, 0) << "feedback buffer overflow";
+    std::vector<FbPolygon> polygons;
+    for (GLint i = 0; i < used;) {
+        EXPECT_EQ(buffer[i], static_cast<float>(GL_POLYGON_TOKEN));
+        if (buffer[i] != static_cast<float>(GL_POLYGON_TOKEN)) break;
+        int count = static_cast<int>(buffer[i + 1]);
+        i += 2;
+        FbPolygon polygon;
+        for (int k = 0; k < count; ++k, i += 7)
+            polygon.push_back(to_object(&buffer[i]));
+        polygons.push_back(polygon);
+    }
+    return polygons;
+}
+
+// Signed area seen from +z (positive when counter-clockwise).
+float signed_area(const FbPolygon& p) {
+    float area = 0.0f;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const FbVertex& a = p[i];
+        const FbVertex& b = p[(i + 1) % p.size()];
+        area += a.x * b.y - b.x * a.y;
+    }
+    return area / 2.0f;
+}
+
+struct Extent {
+    float min_x, max_x, min_y, max_y;
+};
+
+Extent extent_of(const std::vector<FbPolygon>& polygons) {
+    Extent e{1e9f, -1e9f, 1e9f, -1e9f};
+    for (const FbPolygon& p : polygons)
+        for (const FbVertex& v : p) {
+            e.min_x = std::fmin(e.min_x, v.x);
+            e.max_x = std::fmax(e.max_x, v.x);
+            e.min_y = std::fmin(e.min_y, v.y);
+            e.max_y = std::fmax(e.max_y, v.y);
+        }
+    return e;
+}
+
+float modelview_x() {
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    return m[12];
+}
+
+bool modelview_is_translation() {
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    for (int i = 0; i < 12; ++i)
+        if (m[i] != identity[i]) return false;
+    return m[13] == 0.0f && m[14] == 0.0f && m[15] == 1.0f;
+}
+
+float advance_of(const std::string& text) {
+    float sum = 0.0f;
+    for (unsigned char c : text)
+        sum += glyph_metrics[c].cell_inc_x;
+    return sum;
+}
+
+// Three directional lights, one per colour channel, along the given axes
+// (x, y, z per light), so that each lit channel is max(0, n . axis).
+void light_axes(const float axes[3][3]) {
+    const GLfloat zero[4] = {0, 0, 0, 1};
+    const GLfloat white[4] = {1, 1, 1, 1};
+    glEnable(GL_LIGHTING);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, zero);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    for (int k = 0; k < 3; ++k) {
+        GLenum light = GL_LIGHT0 + k;
+        GLfloat colour[4] = {k == 0 ? 1.0f : 0.0f, k == 1 ? 1.0f : 0.0f, k == 2 ? 1.0f : 0.0f, 1};
+        GLfloat direction[4] = {axes[k][0], axes[k][1], axes[k][2], 0.0f};
+        glEnable(light);
+        glLightfv(light, GL_AMBIENT, zero);
+        glLightfv(light, GL_SPECULAR, zero);
+        glLightfv(light, GL_DIFFUSE, colour);
+        glLightfv(light, GL_POSITION, direction);
+    }
+}
+
+struct LitPolygon {
+    FbPolygon shape;
+    float normal[3];
+};
+
+// Turns the text so that its side walls face the viewer in part; the
+// feedback drops polygons seen edge-on.
+void turn_text() {
+    glRotatef(25.0f, 1.0f, 0.0f, 0.0f);
+    glRotatef(35.0f, 0.0f, 1.0f, 0.0f);
+}
+
+// Applies the transpose of the modelview's rotation to (x, y, z).
+void unturn(const GLfloat m[16], float* x, float* y, float* z) {
+    float v[3] = {*x, *y, *z};
+    *x = m[0] * v[0] + m[1] * v[1] + m[2] * v[2];
+    *y = m[4] * v[0] + m[5] * v[1] + m[6] * v[2];
+    *z = m[8] * v[0] + m[9] * v[1] + m[10] * v[2];
+}
+
+// Feedback of one printed text, turned by turn_text and turned back, with
+// each polygon's normal recovered from two lit passes: red, green, blue light
+// along +z, +x, +y, then along -z, -x, -y.
+std::vector<LitPolygon> lit_feedback(const char* text) {
+    const float positive[3][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+    const float negative[3][3] = {{0, 0, -1}, {-1, 0, 0}, {0, -1, 0}};
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    set_view();
+    light_axes(positive);
+    turn_text();
+    GLfloat turn[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, turn);
+    std::vector<FbPolygon> lit_a = feedback([&] { print_outline_text("%s", text); });
+    set_view();
+    light_axes(negative);
+    turn_text();
+    std::vector<FbPolygon> lit_b = feedback([&] { print_outline_text("%s", text); });
+    glPopAttrib();
+    set_view();
+    std::vector<LitPolygon> out;
+    EXPECT_EQ(lit_a.size(), lit_b.size());
+    for (size_t i = 0; i < lit_a.size() && i < lit_b.size(); ++i) {
+        const FbVertex& a = lit_a[i][0];
+        const FbVertex& b = lit_b[i][0];
+        LitPolygon p{lit_a[i], {a.g - b.g, a.b - b.b, a.r - b.r}};
+        for (FbVertex& v : p.shape)
+            unturn(turn, &v.x, &v.y, &v.z);
+        unturn(turn, &p.normal[0], &p.normal[1], &p.normal[2]);
+        out.push_back(p);
+    }
+    return out;
+}
+
+// Draws `text` white on black, `size` pixels per em, centred; returns the
+// frame (RGB, top row first).
+std::vector<uint8_t> render_text(const char* text, float em_pixels) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    set_view();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(1, 1, 1);
+    float scale = em_pixels * 2.0f * VIEW_HALF / VIEW_SIZE;
+    glScalef(scale, scale, scale);
+    print_outline_text("%s", text);
+    glPopAttrib();
+    return offscreen_read_rgb(VIEW_SIZE, VIEW_SIZE);
+}
+
+bool white_at(const std::vector<uint8_t>& rgb, int x, int y_from_top) {
+    return rgb[(static_cast<size_t>(y_from_top) * VIEW_SIZE + x) * 3] > 128;
+}
+
+class Font : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(offscreen_begin(VIEW_SIZE, VIEW_SIZE));
+        ASSERT_TRUE(build_outline_font());
+    }
+    static void TearDownTestSuite() {
+        release_outline_font();
+        offscreen_end();
+    }
+    void SetUp() override { set_view(); }
+};
+
+TEST_F(Font, BuildsFromBoldArialSubstituteWithAdvancesPerAnsiCode) {
+    OutlineStats stats = outline_stats();
+    EXPECT_STREQ(stats.face_name, "Liberation Sans Bold");
+    EXPECT_GT(stats.triangle_count, 10000);
+    EXPECT_NE(font_list_base, 0u);
+    // Metric-compatible with Arial Bold: "." advances 569 of 2048 units, "W" 1933.
+    EXPECT_FLOAT_EQ(glyph_metrics['.'].cell_inc_x, 569.0f / 2048.0f);
+    EXPECT_FLOAT_EQ(glyph_metrics['W'].cell_inc_x, 1933.0f / 2048.0f);
+    EXPECT_EQ(glyph_metrics[255].cell_inc_x, 0.0f);
+    for (int code = 32; code < 255; ++code) {
+        if (code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D) continue;
+        EXPECT_GT(glyph_metrics[code].cell_inc_x, 0.0f) << "code " << code;
+        EXPECT_EQ(glyph_metrics[code].cell_inc_y, 0.0f);
+    }
+    // The black box of "W" spans the glyph from the baseline to the cap
+    // height (1409 units).
+    EXPECT_GT(glyph_metrics['W'].black_box_x, 0.9f);
+    EXPECT_FLOAT_EQ(glyph_metrics['W'].origin_y, 1409.0f / 2048.0f);
+    EXPECT_FLOAT_EQ(glyph_metrics['W'].black_box_y, 1409.0f / 2048.0f);
+}
+
+TEST_F(Font, AnsiCodesMapThroughWindows1252) {
+    EXPECT_EQ(outline_ansi_to_unicode('A'), 0x41u);
+    EXPECT_EQ(outline_ansi_to_unicode(0x80), 0x20ACu);
+    EXPECT_EQ(outline_ansi_to_unicode(0x81), 0u);
+    EXPECT_EQ(outline_ansi_to_unicode(0x8A), 0x160u);
+    EXPECT_EQ(outline_ansi_to_unicode(0x99), 0x2122u);
+    EXPECT_EQ(outline_ansi_to_unicode(0x9F), 0x178u);
+    EXPECT_EQ(outline_ansi_to_unicode(0xA0), 0xA0u);
+    EXPECT_EQ(outline_ansi_to_unicode(0xFF), 0xFFu);
+    // The euro sign has its own glyph, wider than the notdef-free space.
+    EXPECT_GT(glyph_metrics[0x80].cell_inc_x, glyph_metrics[' '].cell_inc_x);
+}
+
+TEST_F(Font, DotIsCentredOnItsOwnAdvance) {
+    float advance = glyph_metrics['.'].cell_inc_x;
+    std::vector<FbPolygon> drawn = feedback([] { print_outline_text("."); });
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_TRUE(modelview_is_translation());
+    EXPECT_NEAR(modelview_x(), advance / 2.0f, 1e-6f);
+    Extent e = extent_of(drawn);
+    float pixel = 2.0f * VIEW_HALF / VIEW_SIZE;
+    EXPECT_GE(e.min_x, -advance / 2.0f - pixel);
+    EXPECT_LE(e.max_x, advance / 2.0f + pixel);
+    EXPECT_NEAR((e.min_x + e.max_x) / 2.0f, 0.0f, 0.02f);
+    EXPECT_NEAR(e.min_y, 0.0f, pixel);
+}
+
+TEST_F(Font, EmptyNullAndCode255TextsDrawAndMoveNothing) {
+    std::vector<FbPolygon> drawn = feedback([] {
+        print_outline_text("%s", "");
+        print_outline_text(nullptr);
+        print_outline_text("\xff");
+        print_outline_text("\xff\xff\xff");
+    });
+    EXPECT_TRUE(drawn.empty());
+    EXPECT_TRUE(modelview_is_translation());
+    EXPECT_EQ(modelview_x(), 0.0f);
+    GLint list_base = -1;
+    glGetIntegerv(GL_LIST_BASE, &list_base);
+    EXPECT_EQ(list_base, 0);
+}
+
+TEST_F(Font, LongestTextFitsAndLongerFormatsAreCut) {
+    std::string longest(254, 'i');
+    longest += 'W';
+    print_outline_text("%s", longest.c_str());
+    // Every list ran, the last "W" included: the origin ends at +advance / 2.
+    EXPECT_NEAR(modelview_x(), advance_of(longest) / 2.0f, 1e-4f);
+
+    std::string longer = longest + std::string(300, 'M');
+    glLoadIdentity();
+    print_outline_text("%s", longer.c_str());
+    EXPECT_NEAR(modelview_x(), advance_of(longest) / 2.0f, 1e-4f);
+    glLoadIdentity();
+    print_outline_text(longer.c_str());
+    EXPECT_NEAR(modelview_x(), advance_of(longest) / 2.0f, 1e-4f);
+}
+
+TEST_F(Font, SecondPrintIsShiftedByHalfTheAdvance) {
+    std::vector<FbPolygon> once = feedback([] { print_outline_text("Ab"); });
+    glLoadIdentity();
+    std::vector<FbPolygon> twice = feedback([] {
+        print_outline_text("Ab");
+        print_outline_text("Ab");
+    });
+    ASSERT_FALSE(once.empty());
+    ASSERT_EQ(twice.size(), 2 * once.size());
+    float shift = advance_of("Ab") / 2.0f;
+    float pixel = 2.0f * VIEW_HALF / VIEW_SIZE;
+    for (size_t i = 0; i < once.size(); ++i) {
+        const FbPolygon& second = twice[once.size() + i];
+        ASSERT_EQ(second.size(), once[i].size());
+        for (size_t k = 0; k < second.size(); ++k) {
+            EXPECT_NEAR(twice[i][k].x, once[i][k].x, 1e-4f);
+            EXPECT_NEAR(second[k].x, once[i][k].x + shift, pixel / 64.0f);
+            EXPECT_NEAR(second[k].y, once[i][k].y, 1e-4f);
+        }
+    }
+    EXPECT_NEAR(modelview_x(), 2.0f * shift, 1e-6f);
+}
+
+TEST_F(Font, LetterOHasFrontBackAndOutwardSideFaces) {
+    std::vector<LitPolygon> polygons = lit_feedback("O");
+    ASSERT_FALSE(polygons.empty());
+    Extent e = extent_of([&] {
+        std::vector<FbPolygon> shapes;
+        for (const LitPolygon& p : polygons)
+            shapes.push_back(p.shape);
+        return shapes;
+    }());
+    float cx = (e.min_x + e.max_x) / 2.0f, cy = (e.min_y + e.max_y) / 2.0f;
+    float rx = (e.max_x - e.min_x) / 2.0f, ry = (e.max_y - e.min_y) / 2.0f;
+    float front_area = 0.0f, back_area = 0.0f;
+    int sides_outer = 0, sides_inner = 0;
+    for (const LitPolygon& p : polygons) {
+        const float* n = p.normal;
+        EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0f, 0.01f);
+        bool at_front = true, at_back = true;
+        for (const FbVertex& v : p.shape) {
+            EXPECT_TRUE(std::fabs(v.z) < 1e-3f || std::fabs(v.z + EXTRUSION) < 1e-3f) << v.z;
+            at_front = at_front && std::fabs(v.z) < 1e-3f;
+            at_back = at_back && std::fabs(v.z + EXTRUSION) < 1e-3f;
+        }
+        if (at_front) {
+            EXPECT_NEAR(n[2], 1.0f, 0.01f);
+            EXPECT_GT(signed_area(p.shape), 0.0f); // counter-clockwise seen from +z
+            front_area += signed_area(p.shape);
+        } else if (at_back) {
+            EXPECT_NEAR(n[2], -1.0f, 0.01f);
+            EXPECT_LT(signed_area(p.shape), 0.0f); // counter-clockwise seen from -z
+            back_area -= signed_area(p.shape);
+        } else {
+            // A wall: horizontal normal pointing out of the ring, away from
+            // the centre on the outer contour, towards it on the inner one.
+            EXPECT_NEAR(n[2], 0.0f, 0.01f);
+            float mx = 0.0f, my = 0.0f;
+            for (const FbVertex& v : p.shape)
+                mx += v.x / p.shape.size(), my += v.y / p.shape.size();
+            float dx = mx - cx, dy = my - cy;
+            bool outer = (dx / rx) * (dx / rx) + (dy / ry) * (dy / ry) > 0.75f;
+            float facing = n[0] * dx + n[1] * dy;
+            if (outer) {
+                EXPECT_GT(facing, 0.0f);
+                ++sides_outer;
+            } else {
+                EXPECT_LT(facing, 0.0f);
+                ++sides_inner;
+            }
+        }
+    }
+    EXPECT_GT(sides_outer, 40);
+    EXPECT_GT(sides_inner, 40);
+    EXPECT_NEAR(front_area, back_area, 1e-3f);
+    // The ring's area is well under its outline's ellipse: the hole is empty.
+    float ellipse = 3.14159265f * rx * ry;
+    EXPECT_GT(front_area, 0.3f * ellipse);
+    EXPECT_LT(front_area, 0.75f * ellipse);
+}
+
+TEST_F(Font, LetterOIsDrawnWithAHole) {
+    std::vector<uint8_t> rgb = render_text("O", 200.0f);
+    // Scan the row through the middle of the letter (cap height 0.716 em).
+    int row = VIEW_SIZE / 2 - static_cast<int>(200.0f * 0.716f / 2.0f);
+    std::string runs;
+    for (int x = 0; x < VIEW_SIZE; ++x) {
+        char c = white_at(rgb, x, row) ? '#' : '.';
+        if (runs.empty() || runs.back() != c) runs += c;
+    }
+    EXPECT_EQ(runs, ".#.#.");
+    EXPECT_FALSE(white_at(rgb, VIEW_SIZE / 2, row));
+}
+
+TEST_F(Font, MissingFaceGivesEmptyListsWithZeroAdvances) {
+    GLuint base = glGenLists(4);
+    OutlineGlyphMetrics metrics[4];
+    memset(metrics, 0x7f, sizeof metrics);
+    OutlineFace bogus{};
+    snprintf(bogus.path, sizeof bogus.path, "%s/CMakeLists.txt", VM_TEST_SOURCE_DIR);
+    EXPECT_FALSE(outline_build_lists(&bogus, 'A', 4, base, 0.0f, EXTRUSION, metrics));
+    EXPECT_FALSE(outline_build_lists(nullptr, 'A', 4, base, 0.0f, EXTRUSION, metrics));
+    for (const OutlineGlyphMetrics& m : metrics)
+        EXPECT_EQ(m.cell_inc_x, 0.0f);
+    std::vector<FbPolygon> drawn = feedback([&] {
+        for (GLuint i = 0; i < 4; ++i)
+            glCallList(base + i);
+    });
+    EXPECT_TRUE(drawn.empty());
+    EXPECT_EQ(modelview_x(), 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    glDeleteLists(base, 4);
+}
+
+TEST_F(Font, NoFontsInstalledBuildsAnEmptyFont) {
+    // Swap in a font configuration that knows no fonts at all.
+    FcConfig* system = FcConfigReference(nullptr);
+    FcConfig* empty = FcConfigCreate();
+    ASSERT_TRUE(FcConfigSetCurrent(empty));
+    FcConfigDestroy(empty);
+    OutlineFace face{};
+    EXPECT_FALSE(outline_find_face("Arial", true, &face));
+    EXPECT_EQ(face.path[0], '\0');
+    release_outline_font();
+    EXPECT_FALSE(build_outline_font());
+    FcConfigSetCurrent(system);
+    FcConfigDestroy(system);
+    for (const GlyphMetricsFloat& m : glyph_metrics)
+        EXPECT_EQ(m.cell_inc_x, 0.0f);
+    std::vector<FbPolygon> drawn = feedback([] { print_outline_text("Arial"); });
+    EXPECT_TRUE(drawn.empty());
+    EXPECT_EQ(modelview_x(), 0.0f);
+    // With the fonts back the next build finds the face again.
+    release_outline_font();
+    EXPECT_TRUE(build_outline_font());
+    EXPECT_GT(glyph_metrics['A'].cell_inc_x, 0.0f);
+}
+
+} // namespace
