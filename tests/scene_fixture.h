@@ -134,41 +134,59 @@ inline std::array<int, 2> fixture_project(double x, double y, double z) {
     return {static_cast<int>(wx), FIXTURE_H - 1 - static_cast<int>(wy)};
 }
 
-// One primitive of a feedback buffer of type GL_3D: its token and its
-// window-space vertices.
-struct FeedbackPrimitive {
+// One primitive of a feedback buffer of type GL_4D_COLOR_TEXTURE: its token
+// and, per vertex, window x, y, z and texture s, t.
+struct ScenePrimitive {
     GLenum token;
-    std::vector<std::array<float, 3>> vertices;
+    std::vector<std::array<float, 5>> vertices;
 };
 
-// Runs `draw` in feedback mode (GL_3D) and returns the primitives in the
-// order GL produced them.
-template <typename Draw> std::vector<FeedbackPrimitive> fixture_feedback(Draw draw) {
-    std::vector<GLfloat> buffer(1 << 22);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
+// Runs `draw` in feedback mode and returns the primitives in the order GL
+// produced them.
+template <typename Draw> std::vector<ScenePrimitive> fixture_feedback(Draw draw) {
+    constexpr int VERTEX_FLOATS = 12; // x y z w, r g b a, s t r q
+    std::vector<GLfloat> buffer(1 << 23);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_4D_COLOR_TEXTURE, buffer.data());
     glRenderMode(GL_FEEDBACK);
     draw();
     GLint used = glRenderMode(GL_RENDER);
-    std::vector<FeedbackPrimitive> primitives;
-    auto vertex = [&](GLint& at) {
-        std::array<float, 3> v = {buffer[at], buffer[at + 1], buffer[at + 2]};
-        at += 3;
-        return v;
-    };
+    EXPECT_GE(used, 0) << "feedback buffer overflow";
+    std::vector<ScenePrimitive> primitives;
     for (GLint at = 0; at < used;) {
-        FeedbackPrimitive p{static_cast<GLenum>(buffer[at++]), {}};
-        int count = 0;
+        ScenePrimitive p{static_cast<GLenum>(buffer[at++]), {}};
+        int count = 1; // point, bitmap and pixel tokens carry one vertex
         if (p.token == GL_POLYGON_TOKEN)
             count = static_cast<int>(buffer[at++]);
         else if (p.token == GL_LINE_TOKEN || p.token == GL_LINE_RESET_TOKEN)
             count = 2;
-        else if (p.token == GL_PASS_THROUGH_TOKEN)
+        else if (p.token == GL_PASS_THROUGH_TOKEN) {
+            count = 0;
             ++at;
-        else
-            count = 1; // point, bitmap and pixel tokens carry one vertex
-        for (int i = 0; i < count; ++i)
-            p.vertices.push_back(vertex(at));
+        }
+        for (int i = 0; i < count; ++i, at += VERTEX_FLOATS)
+            p.vertices.push_back(
+                {buffer[at], buffer[at + 1], buffer[at + 2], buffer[at + 8], buffer[at + 9]});
         primitives.push_back(p);
     }
     return primitives;
+}
+
+// An orthographic view of eye space x in [-half_w, half_w], y in [-half_h,
+// half_h], z in [-100, 100], so that feedback positions map back to eye
+// space exactly (fixture_eye) and nothing in that box is clipped.
+struct FixtureOrtho {
+    double half_w, half_h;
+};
+inline FixtureOrtho fixture_ortho(double half_w, double half_h) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-half_w, half_w, -half_h, half_h, -100, 100);
+    glMatrixMode(GL_MODELVIEW);
+    return {half_w, half_h};
+}
+
+// Eye-space position of a feedback vertex under fixture_ortho.
+inline std::array<double, 3> fixture_eye(const FixtureOrtho& view, const std::array<float, 5>& v) {
+    return {v[0] / FIXTURE_W * 2 * view.half_w - view.half_w,
+            v[1] / FIXTURE_H * 2 * view.half_h - view.half_h, 100.0 * (1.0 - 2.0 * v[2])};
 }

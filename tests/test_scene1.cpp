@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
 
+#include "assets/outline_font.h"
 #include "demo/scene1_opening.h"
 #include "demo/scenes.h"
 #include "scene_fixture.h"
@@ -108,7 +110,8 @@ TEST_F(OpeningScene, ChainLayoutSwitchesAt25000) {
 
 // In the show's first frame the texture matrix is still selected, so the
 // chain's placement and the background's translation land on it; the
-// background's translation is what it keeps.
+// background's translation is what it keeps (the background itself lands
+// at the eye that frame).
 TEST_F(OpeningScene, FirstFrameOfTheShowMovesTheTextureMatrix) {
     fixture_enter_frame(0);
     glMatrixMode(GL_TEXTURE);
@@ -250,6 +253,158 @@ TEST_F(OpeningScene, CountsFramesInGreetBeats) {
     frame(16000);
     frame(40000);
     EXPECT_EQ(greet_beats, 3);
+}
+
+} // namespace
+
+// Frames drawn in feedback mode under an orthographic view wide enough for
+// the whole chain and the greeting line, with the real font.
+namespace {
+
+using EyePoint = std::array<double, 3>;
+
+// A frame's primitives sorted into the scene's layers by drawing order:
+// lines before the background picture are "{x}" (texture coordinate t = 5,
+// left by the overlay tail) or cube edges (the cube's own coordinates);
+// the background is the first filled polygon run; lines after it are the
+// word logo; filled polygons after the logo are the greeting line and dots.
+struct OpeningLayers {
+    int text_lines = 0;
+    std::vector<std::array<EyePoint, 2>> cube_edges;
+    int background_polygons = 0;
+    int logo_lines = 0;
+    std::vector<EyePoint> lit_vertices;
+};
+
+struct OpeningSceneDrawn : OpeningScene {
+    FixtureOrtho view{};
+    void SetUp() override {
+        OpeningScene::SetUp();
+        build_outline_font();
+        view = fixture_ortho(60, 45);
+    }
+    OpeningLayers drawn(double t) {
+        OpeningLayers layers;
+        int stage = 0; // 0 chain, 1 background, 2 logo, 3 greeting and dots
+        for (const ScenePrimitive& p : fixture_feedback([&] { frame(t); })) {
+            bool line = p.token == GL_LINE_TOKEN || p.token == GL_LINE_RESET_TOKEN;
+            bool polygon = p.token == GL_POLYGON_TOKEN;
+            if (polygon && (stage == 0 || stage == 2)) ++stage;
+            if (line && stage == 1) ++stage;
+            if (stage == 0 && line && p.vertices[0][4] == 5.0f)
+                ++layers.text_lines;
+            else if (stage == 0 && line)
+                layers.cube_edges.push_back(
+                    {fixture_eye(view, p.vertices[0]), fixture_eye(view, p.vertices[1])});
+            else if (stage == 1)
+                ++layers.background_polygons;
+            else if (stage == 2 && line)
+                ++layers.logo_lines;
+            else if (stage == 3)
+                for (const auto& v : p.vertices)
+                    layers.lit_vertices.push_back(fixture_eye(view, v));
+        }
+        return layers;
+    }
+};
+
+// The edges of cube k (0 is the first cube, 1 to 10 the links).
+std::vector<std::array<EyePoint, 2>> cube_edges(const OpeningLayers& layers, int k) {
+    size_t per_cube = layers.cube_edges.size() / 11;
+    return {layers.cube_edges.begin() + static_cast<long>(k * per_cube),
+            layers.cube_edges.begin() + static_cast<long>((k + 1) * per_cube)};
+}
+
+EyePoint centre_of(const std::vector<std::array<EyePoint, 2>>& edges) {
+    EyePoint sum = {0, 0, 0};
+    for (const auto& edge : edges)
+        for (const EyePoint& p : edge)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += p[c] / (2.0 * edges.size());
+    return sum;
+}
+
+double mean_edge_length(const std::vector<std::array<EyePoint, 2>>& edges) {
+    double total = 0;
+    for (const auto& e : edges)
+        total += std::hypot(e[0][0] - e[1][0], e[0][1] - e[1][1], e[0][2] - e[1][2]);
+    return total / edges.size();
+}
+
+double max_x(const std::vector<EyePoint>& points) {
+    double best = -1e9;
+    for (const EyePoint& p : points)
+        best = std::max(best, p[0]);
+    return best;
+}
+
+TEST_F(OpeningSceneDrawn, ChainDrawnAt15000AbsentAt15001BackAt20000WithDots) {
+    OpeningLayers at_15000 = drawn(15000);
+    EXPECT_GT(at_15000.text_lines, 0);
+    ASSERT_EQ(at_15000.cube_edges.size(), 11u * 24u); // 11 wireframe cubes
+    EXPECT_GT(at_15000.background_polygons, 0);
+    EXPECT_GT(at_15000.logo_lines, 0);
+    EXPECT_TRUE(at_15000.lit_vertices.empty());
+
+    OpeningLayers at_15001 = drawn(15001);
+    EXPECT_EQ(at_15001.text_lines, 0);
+    EXPECT_TRUE(at_15001.cube_edges.empty());
+    EXPECT_GT(at_15001.background_polygons, 0);
+    EXPECT_TRUE(at_15001.lit_vertices.empty());
+
+    OpeningLayers at_20000 = drawn(20000);
+    EXPECT_GT(at_20000.text_lines, 0);
+    EXPECT_EQ(at_20000.cube_edges.size(), 11u * 24u);
+    // Three dots, all within reach of the centre (no greeting line yet).
+    ASSERT_FALSE(at_20000.lit_vertices.empty());
+    EXPECT_LT(max_x(at_20000.lit_vertices), 4.0);
+}
+
+// At 25000 the first cube is still placed low (layout 1) but the ten links
+// of the same frame already use layout 2's fixed 0.75 scaling.
+TEST_F(OpeningSceneDrawn, Layout2ForTheLinksButNotTheFirstCubeAt25000) {
+    beat_scale = 1.0f; // a note just now: layout 1 links would be full size
+    OpeningLayers first = drawn(25000);
+    ASSERT_EQ(first.cube_edges.size(), 11u * 24u);
+    EyePoint start = centre_of(cube_edges(first, 0));
+    EXPECT_NEAR(start[1], -2.0 - 1.5, 1e-3);
+    EXPECT_NEAR(start[2], -10.0 - 2.5, 1e-3);
+    EXPECT_NEAR(mean_edge_length(cube_edges(first, 0)), 1.0, 1e-3);
+    EXPECT_NEAR(mean_edge_length(cube_edges(first, 1)), 0.75, 1e-3);
+    EXPECT_NEAR(mean_edge_length(cube_edges(first, 10)), std::pow(0.75, 10), 1e-3);
+
+    OpeningLayers next = drawn(25020);
+    EyePoint moved = centre_of(cube_edges(next, 0));
+    EXPECT_NEAR(moved[1], -2.0 + 5.5, 1e-3);
+    EXPECT_NEAR(moved[0], start[0], 1e-3);
+}
+
+// In layout 1 the links pulse with the beat: full size just after a note,
+// back to 0.75 once beat_scale has decayed.
+TEST_F(OpeningSceneDrawn, Layout1LinksScaleWithBeatScale) {
+    beat_scale = 1.0f;
+    OpeningLayers pulsed = drawn(5000);
+    EXPECT_NEAR(mean_edge_length(cube_edges(pulsed, 1)), 1.0, 1e-3);
+    EXPECT_NEAR(mean_edge_length(cube_edges(pulsed, 2)), 1.0, 1e-3);
+    OpeningLayers after = drawn(5020);
+    EXPECT_NEAR(mean_edge_length(cube_edges(after, 1)), 0.99, 1e-3);
+}
+
+// The line is centred on scroller_x: 25 in its first frame, then 35 - t/1500
+// of the frame before.
+TEST_F(OpeningSceneDrawn, GreetingLineFirstAt25ThenAtThePreviousFramesPosition) {
+    float advance = 0;
+    for (const char* c = GREETING_LINE; *c; ++c)
+        advance += glyph_metrics[static_cast<unsigned char>(*c)].cell_inc_x;
+    ASSERT_GT(advance, 20.0f);
+    ASSERT_LT(advance / 2 + 25, 60.0f); // the whole line fits the view
+
+    double right_first = max_x(drawn(30000).lit_vertices);
+    EXPECT_NEAR(right_first, 25.0 + advance / 2, 0.3);
+    double right_second = max_x(drawn(30750).lit_vertices);
+    EXPECT_NEAR(right_first - right_second, 25.0 - 15.0, 1e-3);
+    double right_third = max_x(drawn(31500).lit_vertices);
+    EXPECT_NEAR(right_second - right_third, 15.0 - 14.5, 1e-3);
 }
 
 } // namespace

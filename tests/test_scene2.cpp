@@ -52,6 +52,18 @@ TEST_F(BitTunnel, PictureIndexTwelveOnEntryShowsSlotFive) {
     EXPECT_EQ(picture_index, 5);
     // The last panel (bottom right) is drawn with index + 1.
     EXPECT_EQ(fixture_bound_texture(), texture_slots[6]);
+    // Top row: slots 5, 6, 7 from the left; bottom row: 7, 5, 6.
+    const struct {
+        double x, y;
+        int slot;
+    } panels[] = {{-11, 5, 5}, {-9, 5, 6}, {-7, 5, 7}, {7, -5, 7}, {9, -5, 5}, {11, -5, 6}};
+    for (const auto& panel : panels) {
+        auto at = fixture_project(panel.x, panel.y, -25);
+        Rgb seen = fixture_pixel(at[0], at[1]);
+        const Rgb& want = PANEL_COLOURS[panel.slot - 5].second;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(seen[c], want[c], 2) << panel.x << "," << panel.y;
+    }
 }
 
 TEST_F(BitTunnel, PictureIndexWrapsOnlyFromNine) {

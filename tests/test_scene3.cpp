@@ -79,6 +79,18 @@ TEST_F(SphereGreetings, LabelShowsSlot43UntilTheFirstNote) {
     frame(102520);
     EXPECT_EQ(greet_index, 43);
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_GREETZ1]);
+    Rgb seen = label_pixel();
+    EXPECT_NEAR(seen[1], 180, 2);
+    EXPECT_NEAR(seen[0], 0, 2);
+
+    current_scene = 3;
+    beat_callback(nullptr, 0);
+    EXPECT_EQ(greet_index, 44);
+    frame(102540);
+    EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_GREETZ1 + 1]);
+    seen = label_pixel();
+    EXPECT_NEAR(seen[0], 180, 2);
+    EXPECT_NEAR(seen[1], 0, 2);
 }
 
 // Steps 6-8 leave one, one blending for the label and every later scene;

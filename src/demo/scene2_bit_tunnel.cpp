@@ -172,10 +172,12 @@ static void draw_star() {
 // brought back into 5..8 here, so each row shows three consecutive pictures.
 static void draw_picture_panels() {
     if (picture_index >= PICTURE_INDEX_WRAP) picture_index = PICTURE_INDEX_FIRST;
+    // Read once: a note arriving meanwhile shows from the next frame on.
+    int p = picture_index;
     for (const PicturePanel& panel : PICTURE_PANELS) {
         glLoadIdentity();
         glTranslatef(panel.x, panel.y, PANEL_Z);
-        glBindTexture(GL_TEXTURE_2D, texture_slots[picture_index + panel.slot_offset]);
+        glBindTexture(GL_TEXTURE_2D, texture_slots[p + panel.slot_offset]);
         draw_panel();
     }
 }

@@ -1,26 +1,416 @@
+// The sound layer's public calls: output device, songs, the song clock and
+// note delivery, offline mode and WAV rendering.  Rendering and note
+// detection live in sound_render.cpp.
+//
+// Live clock: the audio callback renders the buffer SDL asks for and
+// publishes which song frame that buffer starts with and when it was handed
+// over.  The listener hears the start of that buffer now; the rest of it is
+// still queued.  Between callbacks the position advances with the monotonic
+// clock, but never past the end of what was handed over and never backwards.
 #include "platform/sound.h"
 
-// Placeholder until the sound layer lands: a silent song on a clock that
-// never moves.
-struct SndSong {
-    SndInstCallback callback = nullptr;
-};
+#include <SDL2/SDL.h>
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/files.h"
+#include "platform/sound_internal.h"
 
 namespace {
-SndSong placeholder_song;
+
+enum SndMode { SND_MODE_NONE, SND_MODE_LIVE, SND_MODE_OFFLINE };
+
+// Frames per device buffer requested from SDL (23 ms at 44100 Hz).
+constexpr int SND_DEVICE_BUFFER_FRAMES = 1024;
+constexpr int SND_DEFAULT_RATE = 44100;
+constexpr int64_t NS_PER_SECOND = 1000000000;
+constexpr int64_t MS_PER_SECOND = 1000;
+
+struct SndState {
+    SndMode mode = SND_MODE_NONE;
+    int mix_rate = SND_DEFAULT_RATE;
+    int max_channels = 32; // requested voice count (libopenmpt mixes all voices)
+    SDL_AudioDeviceID device = 0;
+    // The song the audio callback renders; changed by the main thread only
+    // while it holds the device lock.
+    std::atomic<SndSong*> playing{nullptr};
+};
+
+// The layer's state; changed by snd_init, snd_offline_init, snd_close and
+// (the playing song) snd_play_song / snd_free_song.
+SndState snd_state;
+
+int64_t snd_now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
-float snd_get_version() { return SND_INTERFACE_VERSION; }
-bool snd_init(int, int, unsigned) { return true; }
-bool snd_offline_init(int, int) { return true; }
-void snd_close() {}
-SndSong* snd_load_song(const char*) { return &placeholder_song; }
-bool snd_play_song(SndSong*) { return true; }
-int64_t snd_get_time(SndSong*) { return 0; }
-bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int) {
-    song->callback = callback;
+// Index of the frame that sounds at song time `ms`.
+int64_t snd_frame_at(const SndSong* song, int64_t ms) {
+    return ms * song->mix_rate / MS_PER_SECOND;
+}
+
+int16_t snd_to_s16(float v) {
+    v = std::min(1.0f, std::max(-1.0f, v));
+    return static_cast<int16_t>(std::lrint(v * 32767.0f));
+}
+
+// ---- live clock ---------------------------------------------------------
+
+void snd_clock_publish(SndSong* song, int64_t frame, int64_t time_ns, int64_t frames) {
+    uint32_t seq = song->clock_seq.load(std::memory_order_relaxed);
+    song->clock_seq.store(seq + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    song->clock_frame.store(frame, std::memory_order_relaxed);
+    song->clock_time_ns.store(time_ns, std::memory_order_relaxed);
+    song->clock_frames.store(frames, std::memory_order_relaxed);
+    song->clock_published.store(true, std::memory_order_relaxed);
+    song->clock_seq.store(seq + 2, std::memory_order_release);
+}
+
+// Position the listener hears now, in song frames, from the last publication.
+int64_t snd_clock_heard_frames(SndSong* song) {
+    int64_t frame, time_ns, frames;
+    bool published;
+    uint32_t before, after;
+    do {
+        before = song->clock_seq.load(std::memory_order_acquire);
+        frame = song->clock_frame.load(std::memory_order_relaxed);
+        time_ns = song->clock_time_ns.load(std::memory_order_relaxed);
+        frames = song->clock_frames.load(std::memory_order_relaxed);
+        published = song->clock_published.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        after = song->clock_seq.load(std::memory_order_relaxed);
+    } while ((before & 1) != 0 || before != after);
+    if (!published) return 0;
+    int64_t elapsed = std::max<int64_t>(0, snd_now_ns() - time_ns);
+    int64_t advanced = elapsed * song->mix_rate / NS_PER_SECOND;
+    return frame + std::min(advanced, frames);
+}
+
+int64_t snd_live_ms(SndSong* song) {
+    if (!song->playing) return 0;
+    int64_t frames;
+    if (song->module)
+        frames = snd_clock_heard_frames(song);
+    else // silent song: the wall clock since play
+        frames = (snd_now_ns() - song->wall_start_ns) * song->mix_rate / NS_PER_SECOND;
+    song->clock_floor = std::max(song->clock_floor, frames);
+    return song->clock_floor * MS_PER_SECOND / song->mix_rate;
+}
+
+void snd_audio_callback(void*, Uint8* stream, int len) {
+    SndSong* song = snd_state.playing.load(std::memory_order_acquire);
+    int frames = len / static_cast<int>(2 * sizeof(float));
+    if (!song || !song->module) {
+        std::memset(stream, 0, static_cast<size_t>(len));
+        return;
+    }
+    int64_t first = song->tracker.frame;
+    snd_render(song, reinterpret_cast<float*>(stream), frames);
+    snd_clock_publish(song, first, snd_now_ns(), frames);
+}
+
+// Stops the audio callback from touching `song`.
+void snd_detach(SndSong* song) {
+    if (snd_state.playing.load(std::memory_order_relaxed) != song) return;
+    if (snd_state.device != 0) SDL_LockAudioDevice(snd_state.device);
+    snd_state.playing.store(nullptr, std::memory_order_release);
+    if (snd_state.device != 0) SDL_UnlockAudioDevice(snd_state.device);
+}
+
+void snd_attach(SndSong* song) {
+    if (snd_state.device == 0) return;
+    SDL_LockAudioDevice(snd_state.device);
+    snd_state.playing.store(song, std::memory_order_release);
+    SDL_UnlockAudioDevice(snd_state.device);
+}
+
+// ---- songs --------------------------------------------------------------
+
+openmpt_module* snd_module_create(const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) return nullptr;
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
+        nullptr, nullptr, nullptr, nullptr);
+    if (mod) openmpt_module_set_repeat_count(mod, -1); // loop from the restart position
+    return mod;
+}
+
+bool snd_read_file(const char* path, std::vector<uint8_t>& out) {
+    FILE* f = files_open(path, "rb");
+    if (!f) return false;
+    uint8_t buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out.insert(out.end(), buffer, buffer + got);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+SndSong* snd_song_load(const char* path, bool offline) {
+    SndSong* song = new SndSong();
+    song->offline = offline;
+    song->mix_rate = snd_state.mix_rate;
+    if (snd_read_file(path, song->file)) song->module = snd_module_create(song->file);
+    if (!song->module) {
+        std::fprintf(stderr, "sound: cannot play module \"%s\"; continuing in silence\n", path);
+        song->file.clear();
+    }
+    return song;
+}
+
+// Puts a song back to its start: a fresh module, no events, clock at 0.
+void snd_song_rewind(SndSong* song) {
+    if (song->module && song->played_before) {
+        openmpt_module_destroy(song->module);
+        song->module = snd_module_create(song->file);
+    }
+    int channels = song->module ? openmpt_module_get_num_channels(song->module) : 0;
+    snd_tracker_reset(song->tracker, channels);
+    snd_queue_clear(song->events);
+    song->clock_published.store(false, std::memory_order_relaxed);
+    song->clock_floor = 0;
+    song->wall_start_ns = snd_now_ns();
+    song->offline_ms = 0;
+    song->offline_audio.clear();
+    song->offline_taken = 0;
+    song->played_before = true;
+}
+
+void snd_deliver_events(SndSong* song, int64_t ms) {
+    int64_t frame;
+    while (snd_queue_peek(song->events, &frame) && frame * MS_PER_SECOND <= ms * song->mix_rate) {
+        snd_queue_pop(song->events);
+        if (song->callback) song->callback(song, 0);
+    }
+}
+
+// Starts a song from its beginning (and hands it to the audio callback).
+void snd_song_start(SndSong* song) {
+    snd_detach(song);
+    snd_song_rewind(song);
+    song->playing = true;
+    if (!song->offline) snd_attach(song);
+}
+
+// ---- offline ------------------------------------------------------------
+
+void snd_offline_render(SndSong* song, int64_t target_frame) {
+    if (song->offline_scratch.empty()) song->offline_scratch.resize(2 * SND_OFFLINE_CHUNK);
+    while (song->tracker.frame < target_frame) {
+        int frames = static_cast<int>(
+            std::min<int64_t>(SND_OFFLINE_CHUNK, target_frame - song->tracker.frame));
+        snd_render(song, song->offline_scratch.data(), frames);
+        for (int i = 0; i < 2 * frames; ++i)
+            song->offline_audio.push_back(snd_to_s16(song->offline_scratch[i]));
+    }
+}
+
+void snd_offline_discard_audio(SndSong* song) {
+    song->offline_audio.clear();
+    song->offline_taken = 0;
+}
+
+// ---- WAV ----------------------------------------------------------------
+
+void snd_put_u32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void snd_put_u16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// The 44-byte header of a 16-bit stereo PCM WAV file of `frames` frames.
+void snd_wav_header(uint8_t* h, int rate, uint32_t frames) {
+    uint32_t data_bytes = frames * 4;
+    std::memcpy(h, "RIFF", 4);
+    snd_put_u32(h + 4, 36 + data_bytes);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    snd_put_u32(h + 16, 16);
+    snd_put_u16(h + 20, 1); // PCM
+    snd_put_u16(h + 22, 2); // channels
+    snd_put_u32(h + 24, static_cast<uint32_t>(rate));
+    snd_put_u32(h + 28, static_cast<uint32_t>(rate) * 4);
+    snd_put_u16(h + 32, 4);  // block align
+    snd_put_u16(h + 34, 16); // bits
+    std::memcpy(h + 36, "data", 4);
+    snd_put_u32(h + 40, data_bytes);
+}
+
+// Moves all rendered audio of the song into the file; false on a write error.
+bool snd_wav_write_taken(SndSong* song, FILE* f, uint32_t* frames_written) {
+    int16_t buffer[2 * 4096];
+    size_t got;
+    while ((got = snd_offline_take_audio(song, buffer, 4096)) > 0) {
+        if (std::fwrite(buffer, 4, got, f) != got) return false;
+        *frames_written += static_cast<uint32_t>(got);
+    }
     return true;
 }
-bool snd_free_song(SndSong*) { return true; }
-void snd_offline_advance_to(SndSong*, int64_t) {}
-size_t snd_offline_take_audio(SndSong*, int16_t*, size_t) { return 0; }
+
+// Writes frames [frame(ms_from), frame(ms_to)) of a started song.
+bool snd_wav_render_range(SndSong* song, FILE* f, int64_t ms_from, int64_t ms_to) {
+    uint8_t header[44];
+    snd_wav_header(header, song->mix_rate, 0);
+    if (std::fwrite(header, 1, sizeof header, f) != sizeof header) return false;
+    int64_t frame = snd_frame_at(song, ms_from), last = snd_frame_at(song, ms_to);
+    snd_offline_render(song, frame);
+    snd_offline_discard_audio(song);
+    uint32_t frames = 0;
+    while (frame < last) {
+        frame = std::min<int64_t>(frame + song->mix_rate, last);
+        snd_offline_render(song, frame);
+        if (!snd_wav_write_taken(song, f, &frames)) return false;
+    }
+    snd_wav_header(header, song->mix_rate, frames);
+    return std::fseek(f, 0, SEEK_SET) == 0 &&
+           std::fwrite(header, 1, sizeof header, f) == sizeof header;
+}
+
+// "0.6.9+release.autotools" in the form of openmpt_get_library_version.
+uint32_t snd_parse_version(const char* text) {
+    uint32_t parts[3] = {0, 0, 0};
+    const char* p = text;
+    for (int i = 0; i < 3 && p && *p; ++i) {
+        char* end = nullptr;
+        parts[i] = static_cast<uint32_t>(std::strtoul(p, &end, 10));
+        p = (end && *end == '.') ? end + 1 : nullptr;
+    }
+    return (parts[0] << 24) | (parts[1] << 16) | parts[2];
+}
+
+} // namespace
+
+bool snd_library_older(uint32_t runtime_version, const char* build_version) {
+    return runtime_version < snd_parse_version(build_version);
+}
+
+float snd_get_version() {
+    if (snd_library_older(openmpt_get_library_version(), VM_LIBOPENMPT_BUILD_VERSION)) return 0.0f;
+    return SND_INTERFACE_VERSION;
+}
+
+bool snd_init(int mix_rate, int max_channels, unsigned) {
+    if (snd_state.mode == SND_MODE_LIVE) return true; // already playing: leave it alone
+    if (snd_state.mode != SND_MODE_NONE) return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    SDL_AudioSpec want = {};
+    want.freq = mix_rate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = SND_DEVICE_BUFFER_FRAMES;
+    want.callback = snd_audio_callback;
+    SDL_AudioSpec have = {};
+    snd_state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (snd_state.device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    snd_state.mode = SND_MODE_LIVE;
+    snd_state.mix_rate = mix_rate;
+    snd_state.max_channels = max_channels;
+    SDL_PauseAudioDevice(snd_state.device, 0);
+    return true;
+}
+
+bool snd_offline_init(int mix_rate, int max_channels) {
+    if (snd_state.mode != SND_MODE_NONE || mix_rate <= 0) return false;
+    snd_state.mode = SND_MODE_OFFLINE;
+    snd_state.mix_rate = mix_rate;
+    snd_state.max_channels = max_channels;
+    return true;
+}
+
+void snd_close() {
+    if (snd_state.mode == SND_MODE_LIVE) {
+        SDL_CloseAudioDevice(snd_state.device);
+        snd_state.device = 0;
+        snd_state.playing.store(nullptr, std::memory_order_release);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    snd_state.mode = SND_MODE_NONE;
+    snd_state.mix_rate = SND_DEFAULT_RATE;
+}
+
+SndSong* snd_load_song(const char* path) {
+    if (snd_state.mode == SND_MODE_NONE || !path) return nullptr;
+    return snd_song_load(path, snd_state.mode == SND_MODE_OFFLINE);
+}
+
+bool snd_play_song(SndSong* song) {
+    if (!song) return false;
+    snd_song_start(song);
+    // Offline, the frame heard at song time 0 is rendered at once, so notes
+    // on the first row are due at 0.
+    if (song->offline) snd_offline_advance_to(song, 0);
+    return true;
+}
+
+int64_t snd_get_time(SndSong* song) {
+    if (!song) return 0;
+    int64_t ms = song->offline ? song->offline_ms : snd_live_ms(song);
+    snd_deliver_events(song, ms);
+    return ms;
+}
+
+bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrument) {
+    if (!song) return false;
+    song->callback = callback;
+    song->instrument.store(instrument, std::memory_order_relaxed);
+    return true;
+}
+
+bool snd_free_song(SndSong* song) {
+    if (!song) return false;
+    snd_detach(song);
+    if (song->module) openmpt_module_destroy(song->module);
+    delete song;
+    return true;
+}
+
+void snd_offline_advance_to(SndSong* song, int64_t ms) {
+    if (!song || !song->offline || !song->playing || ms < song->offline_ms) return;
+    song->offline_ms = ms;
+    // Render through the frame that sounds at `ms` (the last frame starting
+    // at or before it), so every note due by then is known.
+    if (song->module) snd_offline_render(song, snd_frame_at(song, ms) + 1);
+}
+
+size_t snd_offline_take_audio(SndSong* song, int16_t* out, size_t max_frames) {
+    if (!song) return 0;
+    size_t available = (song->offline_audio.size() - song->offline_taken) / 2;
+    size_t frames = std::min(available, max_frames);
+    std::memcpy(out, song->offline_audio.data() + song->offline_taken, frames * 4);
+    song->offline_taken += frames * 2;
+    if (song->offline_taken == song->offline_audio.size()) snd_offline_discard_audio(song);
+    return frames;
+}
+
+bool snd_render_wav(const char* module_path, const char* wav_path, int64_t ms_from, int64_t ms_to) {
+    SndSong* song = snd_song_load(module_path, true);
+    if (!song->module) {
+        snd_free_song(song);
+        return false;
+    }
+    snd_song_start(song);
+    if (ms_to < 0)
+        ms_to = static_cast<int64_t>(
+            std::ceil(openmpt_module_get_duration_seconds(song->module) * MS_PER_SECOND));
+    FILE* f = std::fopen(wav_path, "wb");
+    bool ok = f && snd_wav_render_range(song, f, ms_from, ms_to);
+    if (f) ok = (std::fclose(f) == 0) && ok;
+    snd_free_song(song);
+    return ok;
+}

@@ -63,3 +63,13 @@ void snd_offline_advance_to(SndSong* song, int64_t ms);
 // Offline mode: moves up to `max_frames` rendered stereo frames (interleaved
 // 16-bit) into `out`, oldest first; returns how many were moved.
 size_t snd_offline_take_audio(SndSong* song, int16_t* out, size_t max_frames);
+
+// Renders a module through offline mode into a 16-bit stereo WAV file, song
+// time `ms_from` to `ms_to` (ms_to < 0: to the end of the module's first
+// pass).  Works in any mode at the layer's mixing rate.  False when the
+// module cannot be read or the file cannot be written.
+bool snd_render_wav(const char* module_path, const char* wav_path, int64_t ms_from, int64_t ms_to);
+
+// True when a libopenmpt of `runtime_version` (as openmpt_get_library_version
+// reports it) is older than `build_version` ("major.minor.patch...").
+bool snd_library_older(uint32_t runtime_version, const char* build_version);

@@ -1,0 +1,419 @@
+#include <gtest/gtest.h>
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <chrono>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sound.h"
+#include "platform/sound_internal.h"
+#include "support/test_support.h"
+#include "xm_writer.h"
+
+namespace {
+
+constexpr int RATE = 44100;
+constexpr int CHANNELS = 4;
+constexpr int WATCHED = 2; // the instrument whose notes the show follows
+// Speed 6 at 125 BPM: 882 frames (20 ms) a tick, 120 ms a row.
+constexpr int TICK_FRAMES = 882;
+constexpr int ROW_MS = 120;
+
+// A one-sample instrument with a looped square wave, so notes are audible.
+XmInstrument square_instrument(const char* name) {
+    XmInstrument ins;
+    ins.name = name;
+    XmSample s;
+    s.name = name;
+    for (int i = 0; i < 32; ++i)
+        s.data.push_back(i < 16 ? 12000 : -12000);
+    s.loop_type = XM_LOOP_FORWARD;
+    s.loop_length = 32;
+    ins.samples.push_back(s);
+    return ins;
+}
+
+// One pattern of `rows` empty rows, three instruments, speed 6, 125 BPM.
+XmModule base_module(int rows) {
+    XmModule m;
+    m.name = "sound test";
+    m.channels = CHANNELS;
+    m.orders = {0};
+    m.patterns.push_back(xm_empty_pattern(rows, CHANNELS));
+    for (const char* name : {"one", "two", "three"})
+        m.instruments.push_back(square_instrument(name));
+    return m;
+}
+
+XmCell& cell(XmModule& m, int row, int channel, int pattern = 0) {
+    return xm_cell(m.patterns[pattern], m.channels, row, channel);
+}
+
+constexpr uint8_t C4 = 49;
+
+// Song time (ms) at which each note event was delivered.
+std::vector<int64_t> delivered;
+int64_t clock_now = 0;
+
+void record_note(SndSong*, int) {
+    delivered.push_back(clock_now);
+}
+
+// Whole ms at which a note sounding at `frame` is first due.
+int64_t due_ms(int64_t frame) {
+    return (frame * 1000 + RATE - 1) / RATE;
+}
+
+struct OfflineSound : ::testing::Test {
+    std::string dir = temp_dir_make("sound");
+    OfflineSound() {
+        delivered.clear();
+        EXPECT_TRUE(snd_offline_init(RATE, 32));
+    }
+    ~OfflineSound() override {
+        snd_close();
+        temp_dir_remove(dir);
+    }
+    std::string write(const XmModule& m, const char* name = "m.xm") {
+        std::string path = dir + "/" + name;
+        EXPECT_TRUE(xm_write_file(m, path.c_str()));
+        return path;
+    }
+};
+
+// Plays the song offline from 0 to `end_ms` in 1 ms steps, reading the clock
+// at every step as a frame would; returns the times of the notes delivered.
+std::vector<int64_t> play_offline(SndSong* song, int64_t end_ms) {
+    delivered.clear();
+    snd_set_inst_callback(song, record_note, WATCHED);
+    snd_play_song(song);
+    for (int64_t ms = 0; ms <= end_ms; ++ms) {
+        snd_offline_advance_to(song, ms);
+        clock_now = ms;
+        EXPECT_EQ(snd_get_time(song), ms);
+    }
+    return delivered;
+}
+
+std::vector<int64_t> play_module(OfflineSound& t, const XmModule& m, int64_t end_ms) {
+    SndSong* song = snd_load_song(t.write(m).c_str());
+    std::vector<int64_t> times = play_offline(song, end_ms);
+    snd_free_song(song);
+    return times;
+}
+
+TEST_F(OfflineSound, NotesWithAndWithoutInstrumentNumber) {
+    XmModule m = base_module(16);
+    cell(m, 0, 0) = {C4, WATCHED, 0, 0, 0};
+    cell(m, 2, 0) = {C4, 0, 0, 0, 0};          // channel remembers instrument 2
+    cell(m, 4, 0) = {C4, 1, 0, 0, 0};          // another instrument
+    cell(m, 5, 0) = {C4, 0, 0, 0, 0};          // ... remembered: no note of 2
+    cell(m, 3, 1) = {0, WATCHED, 0, 0, 0};     // instrument number alone
+    cell(m, 6, 1) = {C4 + 3, 0, 0, 0, 0};      // note without instrument: 2
+    cell(m, 6, 2) = {C4, WATCHED, 0x40, 0, 0}; // two channels, same row
+    cell(m, 9, 3) = {C4, 3, 0, 0, 0};
+    std::vector<int64_t> expected = {0, 2 * ROW_MS, 6 * ROW_MS, 6 * ROW_MS};
+    EXPECT_EQ(play_module(*this, m, 16 * ROW_MS - 1), expected);
+}
+
+TEST_F(OfflineSound, NoNotesForPortamentoKeyOffOrOtherInstruments) {
+    XmModule m = base_module(16);
+    cell(m, 0, 0) = {C4, WATCHED, 0, 0, 0};
+    cell(m, 1, 0) = {C4 + 5, WATCHED, 0, 0x03, 0x20}; // 3xx
+    cell(m, 2, 0) = {C4 + 7, 0, 0, 0x05, 0x01};       // 5xy
+    cell(m, 3, 0) = {C4 + 2, WATCHED, 0xF4, 0, 0};    // volume column Fx
+    cell(m, 4, 0) = {XM_NOTE_OFF, 0, 0, 0, 0};
+    cell(m, 5, 0) = {XM_NOTE_OFF, WATCHED, 0, 0, 0};
+    cell(m, 6, 0) = {0, 0, 0x30, 0x0A, 0x04}; // effects only
+    cell(m, 7, 1) = {C4, 1, 0, 0, 0};
+    cell(m, 8, 2) = {C4, 3, 0, 0x03, 0x10};
+    cell(m, 10, 0) = {C4, 0, 0, 0, 0}; // a plain note again
+    std::vector<int64_t> expected = {0, 10 * ROW_MS};
+    EXPECT_EQ(play_module(*this, m, 16 * ROW_MS - 1), expected);
+}
+
+TEST_F(OfflineSound, NoteDelayMovesTheNoteToItsTick) {
+    XmModule m = base_module(16);
+    cell(m, 1, 0) = {C4, WATCHED, 0, 0x0E, 0xD3};
+    cell(m, 4, 1) = {C4, 0, 0, 0x0E, 0xD5}; // channel has no instrument yet
+    cell(m, 5, 1) = {C4, WATCHED, 0, 0x0E, 0xD0};
+    cell(m, 7, 2) = {C4, WATCHED, 0, 0x0E, 0xD9}; // past the row's 6 ticks
+    cell(m, 9, 3) = {C4, 0, 0, 0, 0};
+    cell(m, 8, 3) = {0, WATCHED, 0, 0, 0};
+    cell(m, 9, 3).effect = 0x0E;
+    cell(m, 9, 3).param = 0xD1;
+    std::vector<int64_t> expected = {due_ms(5292 + 3 * TICK_FRAMES), 5 * ROW_MS,
+                                     due_ms(9 * 5292 + TICK_FRAMES)};
+    EXPECT_EQ(play_module(*this, m, 16 * ROW_MS - 1), expected);
+}
+
+// Frame at which each row starts, found by mixing one frame at a time with
+// libopenmpt alone.
+std::vector<int64_t> row_start_frames(const std::string& path, int rows) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    std::vector<uint8_t> bytes(1 << 16);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    std::vector<int64_t> starts;
+    int last_row = -1;
+    float frame[2];
+    for (int64_t i = 0; static_cast<int>(starts.size()) < rows; ++i) {
+        if (openmpt_module_read_interleaved_float_stereo(mod, RATE, 1, frame) == 0) break;
+        int row = openmpt_module_get_current_row(mod);
+        if (row != last_row) starts.push_back(i);
+        last_row = row;
+    }
+    openmpt_module_destroy(mod);
+    return starts;
+}
+
+TEST_F(OfflineSound, SpeedTempoAndPatternDelayFollowTheLibrary) {
+    XmModule m = base_module(12);
+    for (int row = 0; row < 12; ++row)
+        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
+    cell(m, 1, 1) = {0, 0, 0, 0x0F, 0x03}; // speed 3
+    cell(m, 3, 1) = {0, 0, 0, 0x0F, 0x61}; // 97 BPM: ticks of 1136.6 frames
+    cell(m, 5, 1) = {0, 0, 0, 0x0E, 0xE2}; // row 5 lasts three times as long
+    cell(m, 7, 1) = {0, 0, 0, 0x0F, 0xFF}; // 255 BPM: the shortest tick
+    cell(m, 9, 1) = {0, 0, 0, 0x0F, 0x20}; // 32 BPM: the longest tick
+    std::string path = write(m);
+    std::vector<int64_t> starts = row_start_frames(path, 12);
+    ASSERT_EQ(starts.size(), 12u);
+    EXPECT_EQ(starts[6] - starts[5], 9 * snd_tick_frames(RATE, 97));
+    std::vector<int64_t> expected;
+    for (int64_t frame : starts)
+        expected.push_back(due_ms(frame));
+    SndSong* song = snd_load_song(path.c_str());
+    EXPECT_EQ(play_offline(song, due_ms(starts[11])), expected);
+    snd_free_song(song);
+}
+
+TEST_F(OfflineSound, LoopingKeepsTheClockRisingAndNotesComing) {
+    // Two orders, 8 rows each; the song restarts at order 1.
+    XmModule m = base_module(8);
+    m.patterns.push_back(xm_empty_pattern(8, CHANNELS));
+    m.orders = {0, 1};
+    m.restart_position = 1;
+    cell(m, 0, 0) = {C4, WATCHED, 0, 0, 0};
+    cell(m, 4, 0, 1) = {C4, 0, 0, 0, 0}; // instrument remembered across the loop
+    std::vector<int64_t> times = play_module(*this, m, 6000);
+    // Order 0 once (0 ms), then order 1 (960 ms into each pass) over and over.
+    std::vector<int64_t> expected = {0};
+    for (int64_t t = 12 * ROW_MS; t <= 6000; t += 8 * ROW_MS)
+        expected.push_back(t);
+    EXPECT_EQ(times, expected);
+}
+
+TEST_F(OfflineSound, RunsAreRepeatableAndTheClockReadsTheCaptureTime) {
+    XmModule m = base_module(16);
+    for (int row = 0; row < 16; row += 3)
+        cell(m, row, row % CHANNELS) = {C4, WATCHED, 0, 0, 0};
+    std::string path = write(m);
+    std::vector<int64_t> runs_times[2];
+    std::vector<int16_t> runs_audio[2];
+    for (int run = 0; run < 2; ++run) {
+        delivered.clear();
+        SndSong* song = snd_load_song(path.c_str());
+        snd_set_inst_callback(song, record_note, WATCHED);
+        snd_play_song(song);
+        for (int n = 0; n < 180; ++n) { // three seconds of a 60 fps capture
+            int64_t ms = n * 1000 / 60;
+            snd_offline_advance_to(song, ms);
+            clock_now = ms;
+            ASSERT_EQ(snd_get_time(song), ms);
+            int16_t buffer[2 * 2048];
+            size_t got;
+            while ((got = snd_offline_take_audio(song, buffer, 2048)) > 0)
+                runs_audio[run].insert(runs_audio[run].end(), buffer, buffer + 2 * got);
+            // The audio taken so far ends with the frame heard at `ms`.
+            ASSERT_EQ(static_cast<int64_t>(runs_audio[run].size() / 2), ms * RATE / 1000 + 1);
+        }
+        runs_times[run] = delivered;
+        snd_free_song(song);
+    }
+    EXPECT_EQ(runs_times[0].size(), 9u); // six in the first pass, three after the loop
+    EXPECT_EQ(runs_times[0], runs_times[1]);
+    EXPECT_TRUE(runs_audio[0] == runs_audio[1]);
+    int peak = 0;
+    for (int16_t v : runs_audio[0])
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    EXPECT_GT(peak, 1000); // a module that loads plays
+}
+
+TEST_F(OfflineSound, UnreadableModuleGivesASilentClockAndOneLine) {
+    std::string path = dir + "/broken.xm";
+    ASSERT_TRUE(write_file(path, "not a module", 12));
+    testing::internal::CaptureStderr();
+    SndSong* song = snd_load_song(path.c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_NE(song, nullptr);
+    EXPECT_NE(err.find(path), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_TRUE(play_offline(song, 500).empty());
+    int16_t buffer[64];
+    EXPECT_EQ(snd_offline_take_audio(song, buffer, 32), 0u);
+    snd_free_song(song);
+}
+
+TEST_F(OfflineSound, WavFileHoldsTheRequestedRange) {
+    XmModule m = base_module(16);
+    cell(m, 0, 0) = {C4, WATCHED, 0, 0, 0};
+    std::string module_path = write(m);
+    std::string wav = dir + "/out.wav";
+    ASSERT_TRUE(snd_render_wav(module_path.c_str(), wav.c_str(), 100, 600));
+    FILE* f = std::fopen(wav.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> bytes(1 << 20);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    const uint32_t frames = 600 * 441 / 10 - 100 * 441 / 10;
+    ASSERT_EQ(bytes.size(), 44 + 4 * frames);
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 36, "data", 4));
+    uint32_t data_size;
+    std::memcpy(&data_size, bytes.data() + 40, 4);
+    EXPECT_EQ(data_size, 4 * frames);
+    // The same frames as offline mode hands out for that stretch.
+    SndSong* song = snd_load_song(module_path.c_str());
+    snd_play_song(song);
+    snd_offline_advance_to(song, 600);
+    std::vector<int16_t> all(2 * 30000);
+    all.resize(2 * snd_offline_take_audio(song, all.data(), 30000));
+    snd_free_song(song);
+    ASSERT_GE(all.size(), 2u * 26460u);
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 44, all.data() + 2 * 4410, 4 * frames));
+    EXPECT_FALSE(snd_render_wav((dir + "/missing.xm").c_str(), wav.c_str(), 0, 100));
+}
+
+TEST(SoundCodes, PatternValuesMatchWhatTheLibraryReports) {
+    XmModule m = base_module(8);
+    cell(m, 0, 0) = {C4, 2, 0xF3, 0x03, 0x10};
+    cell(m, 1, 0) = {XM_NOTE_OFF, 0, 0, 0x05, 0x01};
+    cell(m, 2, 0) = {1, 0, 0, 0x0E, 0xD4};
+    cell(m, 3, 0) = {96, 0, 0, 0x0F, 0x06};
+    cell(m, 4, 0) = {0, 0, 0, 0x0F, 0x80};
+    std::vector<uint8_t> bytes = xm_write_memory(m);
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(mod, nullptr);
+    auto value = [mod](int row, int what) {
+        return static_cast<int>(
+            openmpt_module_get_pattern_row_channel_command(mod, 0, row, 0, what));
+    };
+    EXPECT_EQ(value(0, OPENMPT_MODULE_COMMAND_NOTE), C4 + SND_NOTE_OCTAVE_SHIFT);
+    EXPECT_EQ(value(0, OPENMPT_MODULE_COMMAND_VOLUMEEFFECT), SND_VOLCMD_TONE_PORTAMENTO);
+    EXPECT_EQ(value(0, OPENMPT_MODULE_COMMAND_EFFECT), SND_CMD_TONE_PORTAMENTO);
+    EXPECT_EQ(value(1, OPENMPT_MODULE_COMMAND_NOTE), SND_NOTE_KEY_OFF);
+    EXPECT_EQ(value(1, OPENMPT_MODULE_COMMAND_EFFECT), SND_CMD_TONE_PORTA_VOLUME);
+    EXPECT_EQ(value(2, OPENMPT_MODULE_COMMAND_NOTE), SND_NOTE_FIRST + SND_NOTE_OCTAVE_SHIFT);
+    EXPECT_EQ(value(2, OPENMPT_MODULE_COMMAND_EFFECT), SND_CMD_EXTENDED);
+    EXPECT_EQ(value(2, OPENMPT_MODULE_COMMAND_PARAMETER), 0xD4);
+    EXPECT_EQ(value(3, OPENMPT_MODULE_COMMAND_NOTE), 96 + SND_NOTE_OCTAVE_SHIFT);
+    EXPECT_LE(96 + SND_NOTE_OCTAVE_SHIFT, SND_NOTE_LAST);
+    EXPECT_EQ(value(3, OPENMPT_MODULE_COMMAND_EFFECT), SND_CMD_SPEED);
+    EXPECT_EQ(value(4, OPENMPT_MODULE_COMMAND_EFFECT), SND_CMD_TEMPO);
+    openmpt_module_destroy(mod);
+}
+
+TEST(SoundEvents, RingKeepsOrderAcrossItsEndAndRefusesWhenFull) {
+    static SndEventQueue queue;
+    snd_queue_clear(queue);
+    int64_t frame = 0;
+    for (int64_t round = 0; round < 3; ++round) {
+        for (uint32_t i = 0; i < SND_EVENT_CAPACITY; ++i)
+            ASSERT_TRUE(snd_queue_push(queue, i));
+        EXPECT_FALSE(snd_queue_push(queue, -1));
+        for (uint32_t i = 0; i < SND_EVENT_CAPACITY / 2; ++i) {
+            ASSERT_TRUE(snd_queue_peek(queue, &frame));
+            EXPECT_EQ(frame, static_cast<int64_t>(i));
+            snd_queue_pop(queue);
+        }
+        for (uint32_t i = SND_EVENT_CAPACITY / 2; i < SND_EVENT_CAPACITY; ++i) {
+            ASSERT_TRUE(snd_queue_peek(queue, &frame));
+            snd_queue_pop(queue);
+        }
+        EXPECT_FALSE(snd_queue_peek(queue, &frame));
+    }
+    EXPECT_EQ(queue.dropped.load(), 3u);
+}
+
+TEST(SoundVersion, OlderLibraryIsRefused) {
+    EXPECT_TRUE(snd_library_older(0x00060008, "0.6.9+release.autotools"));
+    EXPECT_TRUE(snd_library_older(0x00050010, "0.6.9"));
+    EXPECT_FALSE(snd_library_older(0x00060009, "0.6.9+release.autotools"));
+    EXPECT_FALSE(snd_library_older(0x00070000, "0.6.9"));
+    EXPECT_FALSE(snd_library_older(0x0006000A, "0.6.9"));
+    EXPECT_FLOAT_EQ(snd_get_version(), SND_INTERFACE_VERSION);
+}
+
+// Live mode under SDL's dummy audio driver.
+struct LiveSound : ::testing::Test {
+    std::string dir = temp_dir_make("sound_live");
+    LiveSound() { delivered.clear(); }
+    ~LiveSound() override {
+        snd_close();
+        temp_dir_remove(dir);
+    }
+};
+
+// Reads the clock every millisecond for `ms` of wall time; fails if it ever
+// goes backwards.  Returns the last reading.
+int64_t watch_clock(SndSong* song, int ms, int64_t previous) {
+    for (int i = 0; i < ms; ++i) {
+        int64_t now = snd_get_time(song);
+        EXPECT_GE(now, previous);
+        previous = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return previous;
+}
+
+TEST_F(LiveSound, ClockRisesNotesArriveAndASecondInitChangesNothing) {
+    ASSERT_TRUE(snd_init(RATE, 32, 2));
+    XmModule m = base_module(64);
+    for (int row = 0; row < 64; ++row)
+        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
+    std::string path = dir + "/live.xm";
+    ASSERT_TRUE(xm_write_file(m, path.c_str()));
+    SndSong* song = snd_load_song(path.c_str());
+    ASSERT_NE(song, nullptr);
+    snd_set_inst_callback(song, record_note, WATCHED);
+    ASSERT_TRUE(snd_play_song(song));
+    int64_t t = watch_clock(song, 300, 0);
+    EXPECT_GT(t, 0);
+    EXPECT_TRUE(snd_init(RATE, 32, 0)); // the show's second call
+    t = watch_clock(song, 300, t);
+    EXPECT_GT(t, 150);
+    // A note every row: one per 120 ms heard so far, the first at 0.
+    EXPECT_EQ(static_cast<int64_t>(delivered.size()), t / ROW_MS + 1);
+    EXPECT_TRUE(snd_free_song(song));
+}
+
+TEST_F(LiveSound, MissingModuleRunsOnTheWallClock) {
+    ASSERT_TRUE(snd_init(RATE, 32, 2));
+    std::string path = dir + "/Kvadrat2.xm";
+    testing::internal::CaptureStderr();
+    SndSong* song = snd_load_song(path.c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_NE(song, nullptr);
+    EXPECT_NE(err.find(path), std::string::npos);
+    snd_set_inst_callback(song, record_note, WATCHED);
+    auto start = std::chrono::steady_clock::now();
+    snd_play_song(song);
+    int64_t t = watch_clock(song, 100, 0);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
+    EXPECT_GT(t, 0);
+    EXPECT_LE(t, elapsed);
+    EXPECT_TRUE(delivered.empty());
+    snd_free_song(song);
+}
+
+} // namespace
