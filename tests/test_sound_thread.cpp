@@ -26,10 +26,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/sound.h"
 #include "support/test_support.h"
+#include "xm_busy.h"
 #include "xm_writer.h"
 
 #if defined(__has_feature)
@@ -66,7 +66,7 @@ void note_allocator_call() {
     if (in_layer_callback) callback_allocator_calls.fetch_add(1, std::memory_order_relaxed);
 }
 
-void note_lock_call() {
+[[maybe_unused]] void note_lock_call() {
     if (in_layer_callback) callback_lock_calls.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -187,110 +187,7 @@ VM_COUNTED_LOCK(sem_wait, (sem_t * s), (s))
 namespace {
 
 constexpr int RATE = 44100;
-constexpr int CHANNELS = 8;
-constexpr int ROWS = 32;
 constexpr int BEAT_INSTRUMENT = 1;
-
-// Small deterministic generator for the module's cells.
-uint32_t next_random(uint32_t& state) {
-    state = state * 1664525u + 1013904223u;
-    return state >> 8;
-}
-
-XmSample looped_sample(bool eight_bit, uint8_t loop_type, int period) {
-    XmSample s;
-    s.name = "wave";
-    for (int i = 0; i < 4 * period; ++i)
-        s.data.push_back(static_cast<int16_t>((i % period) * 50000 / period - 25000));
-    s.eight_bit = eight_bit;
-    s.loop_type = loop_type;
-    s.loop_start = static_cast<uint32_t>(period);
-    s.loop_length = static_cast<uint32_t>(2 * period);
-    return s;
-}
-
-XmEnvelope envelope(bool sustain, bool loop) {
-    XmEnvelope e;
-    e.points = {{0, 64}, {10, 20}, {30, 50}, {60, 0}};
-    e.enabled = true;
-    e.sustain = sustain;
-    e.sustain_point = 1;
-    e.loop = loop;
-    e.loop_start = 1;
-    e.loop_end = 2;
-    return e;
-}
-
-// Instruments with every sample and envelope kind the player handles.
-std::vector<XmInstrument> busy_instruments() {
-    std::vector<XmInstrument> list;
-    const uint8_t loops[] = {XM_LOOP_FORWARD, XM_LOOP_PINGPONG, XM_LOOP_NONE, XM_LOOP_FORWARD};
-    for (int i = 0; i < 4; ++i) {
-        XmInstrument ins;
-        ins.name = "busy";
-        ins.samples.push_back(looped_sample(i % 2 == 1, loops[i], 16 + 8 * i));
-        ins.samples.push_back(looped_sample(i % 2 == 0, XM_LOOP_PINGPONG, 40));
-        for (int n = 48; n < 96; ++n)
-            ins.note_sample[n] = 1;
-        ins.volume_envelope = envelope(i != 2, i >= 1);
-        ins.panning_envelope = envelope(i == 3, i == 2);
-        ins.fadeout = static_cast<uint16_t>(300 * i);
-        ins.vibrato_type = static_cast<uint8_t>(i);
-        ins.vibrato_depth = 6;
-        ins.vibrato_rate = 10;
-        list.push_back(ins);
-    }
-    return list;
-}
-
-// Effects the rows draw from: porta, vibrato, tremolo, slides, offsets,
-// retrigger, note delay and cut, tempo, speed, global volume, panning.
-const XmCell EFFECT_CELLS[] = {
-    {0, 0, 0, 0x00, 0x37}, {0, 0, 0, 0x01, 0x08}, {0, 0, 0, 0x02, 0x08}, {0, 0, 0, 0x03, 0x20},
-    {0, 0, 0, 0x04, 0x46}, {0, 0, 0, 0x07, 0x48}, {0, 0, 0, 0x08, 0x80}, {0, 0, 0, 0x09, 0x02},
-    {0, 0, 0, 0x0A, 0x0F}, {0, 0, 0, 0x0E, 0x93}, {0, 0, 0, 0x0E, 0xD2}, {0, 0, 0, 0x0E, 0xC3},
-    {0, 0, 0, 0x0F, 0x04}, {0, 0, 0, 0x0F, 0x8C}, {0, 0, 0, 0x10, 0x30}, {0, 0, 0, 0x11, 0x11},
-    {0, 0, 0, 0x14, 0x03}, {0, 0, 0, 0x19, 0x28}, {0, 0, 0, 0x1B, 0x32}, {0, 0, 0, 0x1D, 0x21},
-    {0, 0, 0xF4, 0, 0},    {0, 0, 0x68, 0, 0},    {0, 0, 0xB4, 0, 0},    {0, 0, 0xC8, 0, 0},
-};
-
-// A module that keeps every channel busy: two patterns of random notes and
-// effects, the second ending with a pattern break and a jump back, so the
-// song loops through both.
-XmModule busy_module(uint32_t seed) {
-    XmModule m;
-    m.name = "audio thread";
-    m.channels = CHANNELS;
-    m.tempo = 150;
-    m.speed = 4;
-    m.orders = {0, 1, 0};
-    m.restart_position = 1;
-    m.instruments = busy_instruments();
-    for (int p = 0; p < 2; ++p) {
-        XmPattern pattern = xm_empty_pattern(ROWS, CHANNELS);
-        for (int row = 0; row < ROWS; ++row)
-            for (int c = 0; c < CHANNELS; ++c) {
-                XmCell& cell = xm_cell(pattern, CHANNELS, row, c);
-                uint32_t r = next_random(seed);
-                if (r % 3 != 0) {
-                    cell.note = static_cast<uint8_t>(37 + r % 48);
-                    cell.instrument = static_cast<uint8_t>(1 + (r >> 6) % 4);
-                } else if (r % 7 == 0) {
-                    cell.note = XM_NOTE_OFF;
-                }
-                if ((r >> 10) % 2 == 0) {
-                    const XmCell& fx =
-                        EFFECT_CELLS[(r >> 12) % (sizeof EFFECT_CELLS / sizeof EFFECT_CELLS[0])];
-                    cell.volume = fx.volume;
-                    cell.effect = fx.effect;
-                    cell.param = fx.param;
-                }
-            }
-        m.patterns.push_back(pattern);
-    }
-    xm_cell(m.patterns[1], CHANNELS, ROWS / 2, 0) = {0, 0, 0, 0x0B, 0x01}; // jump to order 1
-    return m;
-}
 
 int notes_heard = 0; // beat notes delivered to the main thread
 
@@ -328,7 +225,9 @@ struct AudioThread : ::testing::Test {
     }
     std::string write(uint32_t seed, const char* name) {
         std::string path = dir + "/" + name;
-        EXPECT_TRUE(xm_write_file(busy_module(seed), path.c_str()));
+        XmBusyLayout layout;
+        layout.seed = seed;
+        EXPECT_TRUE(xm_write_file(xm_busy_module(layout), path.c_str()));
         return path;
     }
 };
