@@ -167,6 +167,11 @@ WinMessage translate_event(const SDL_Event& event) {
 
 bool win_register(int colour_bits) {
     if (step_fails(WIN_STEP_REGISTER)) return false;
+    // The queue counts as empty only when it is: without this SDL ends each
+    // round of polling at a marker, so a message posted while handling
+    // another (the quit after a close request) would wait behind an idle
+    // pass.
+    SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return step_done(WIN_STEP_REGISTER, false);
     if (win_state.quit_event == 0) {
         Uint32 type = SDL_RegisterEvents(1);
