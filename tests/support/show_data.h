@@ -1,0 +1,15 @@
+// A small stand-in for the show's data, written by the tests that run the
+// whole show: the 63 pictures (16 x 16, a distinct two-colour check per
+// slot) and a module whose instrument 2 plays on a fixed beat.
+#pragma once
+
+#include <string>
+
+// Song time between two notes of instrument 2 in the stand-in module, and
+// the time of the first one.
+constexpr int SHOW_DATA_BEAT_MS = 480;
+constexpr int SHOW_DATA_FIRST_NOTE_MS = 0;
+
+// Writes `dir`/data/ with every picture and data/Kvadrat2.xm; false on an
+// I/O error.
+bool show_data_write(const std::string& dir);
