@@ -17,7 +17,9 @@ constexpr int MODULE_CHANNELS = 4;
 constexpr int MODULE_ROWS = 64;
 constexpr int ROWS_PER_BEAT = 4; // 120 ms a row at speed 6, 125 BPM
 constexpr uint8_t NOTE_C4 = 49;
-constexpr uint8_t NOTE_A3 = 46;
+// The beat: 25 periods of 16 samples, about 48 ms at C-4 (8363 Hz).
+constexpr int BEAT_PERIOD = 16;
+constexpr int BEAT_PERIODS = 25;
 
 // Two colours per slot, spread over the colour cube so that slots differ.
 uint32_t slot_colour(int slot, int which) {
@@ -40,32 +42,37 @@ std::vector<uint8_t> picture(int slot) {
     return bmp_build(layout, {}, bmp_pack_direct(24, PICTURE_SIZE, PICTURE_SIZE, values));
 }
 
-XmInstrument square(const char* name, int period) {
+// A square wave: looped for the quiet bass, a short burst for the beat, so
+// that each beat starts after silence and its onset shows in the audio.
+XmInstrument square(const char* name, int period, int periods, bool looped) {
     XmInstrument ins;
     ins.name = name;
     XmSample s;
     s.name = name;
-    for (int i = 0; i < period; ++i)
-        s.data.push_back(i < period / 2 ? 9000 : -9000);
-    s.loop_type = XM_LOOP_FORWARD;
-    s.loop_length = static_cast<uint32_t>(period);
+    for (int i = 0; i < period * periods; ++i)
+        s.data.push_back(i % period < period / 2 ? 9000 : -9000);
+    if (looped) {
+        s.loop_type = XM_LOOP_FORWARD;
+        s.loop_length = static_cast<uint32_t>(period);
+    }
     ins.samples.push_back(s);
     return ins;
 }
 
-// Instrument 2 on every fourth row, instrument 1 on the rows between.
+// Instrument 2 alone, on every fourth row; instrument 1 exists but stays
+// silent, so that instrument 2 is the second.
 XmModule module() {
     XmModule m;
     m.name = "stand-in";
     m.channels = MODULE_CHANNELS;
     m.orders = {0};
     m.patterns.push_back(xm_empty_pattern(MODULE_ROWS, MODULE_CHANNELS));
-    m.instruments.push_back(square("bass", 64));
-    m.instruments.push_back(square("beat", 16));
-    for (int row = 0; row < MODULE_ROWS; ++row) {
-        XmCell& cell = xm_cell(m.patterns[0], MODULE_CHANNELS, row, row % ROWS_PER_BEAT ? 1 : 0);
-        cell.note = row % ROWS_PER_BEAT ? NOTE_A3 : NOTE_C4;
-        cell.instrument = row % ROWS_PER_BEAT ? 1 : 2;
+    m.instruments.push_back(square("bass", 64, 1, true));
+    m.instruments.push_back(square("beat", BEAT_PERIOD, BEAT_PERIODS, false));
+    for (int row = 0; row < MODULE_ROWS; row += ROWS_PER_BEAT) {
+        XmCell& cell = xm_cell(m.patterns[0], MODULE_CHANNELS, row, 0);
+        cell.note = NOTE_C4;
+        cell.instrument = 2;
     }
     return m;
 }
