@@ -142,8 +142,11 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
 }
 
 // Plays the module live on SDL's dummy audio driver and compares the song
-// clock with the wall clock: the clock's steady offset behind it (latency)
-// and how far single readings stray from that offset (error).
+// clock with the wall clock.  The dummy device does not consume audio at
+// exactly the nominal rate, so the clock is compared with the straight line
+// that fits it best (the device's steady playback): the error is how far
+// single readings stray from that line, the latency the line's offset
+// behind the wall clock, the rate its slope.
 void measure_clock(BenchFigures* figures) {
     figures->clock_measured = false;
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -151,22 +154,37 @@ void measure_clock(BenchFigures* figures) {
     SndSong* song = snd_load_song(HARNESS_MODULE_PATH);
     snd_play_song(song);
     auto start = std::chrono::steady_clock::now();
-    std::vector<double> offsets;
+    std::vector<double> walls, clocks;
     double wall;
     while ((wall = ms_since(start)) < CLOCK_SECONDS * 1000.0) {
         double clock = static_cast<double>(snd_get_time(song));
-        if (wall >= CLOCK_SETTLE_MS) offsets.push_back(wall - clock);
+        if (wall >= CLOCK_SETTLE_MS) {
+            walls.push_back(wall);
+            clocks.push_back(clock);
+        }
         std::this_thread::sleep_for(std::chrono::microseconds(700));
     }
     snd_free_song(song);
     snd_close();
-    if (offsets.empty()) return;
-    double latency = bench_quantile(offsets, 0.5);
+    size_t n = walls.size();
+    if (n < 2) return;
+    double mean_w = 0, mean_c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        mean_w += walls[i] / static_cast<double>(n);
+        mean_c += clocks[i] / static_cast<double>(n);
+    }
+    double sww = 0, swc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sww += (walls[i] - mean_w) * (walls[i] - mean_w);
+        swc += (walls[i] - mean_w) * (clocks[i] - mean_c);
+    }
+    double rate = swc / sww, offset = mean_c - rate * mean_w;
     std::vector<double> errors;
-    for (double offset : offsets)
-        errors.push_back(std::fabs(offset - latency));
+    for (size_t i = 0; i < n; ++i)
+        errors.push_back(std::fabs(clocks[i] - (offset + rate * walls[i])));
     figures->clock_measured = true;
-    figures->clock_latency_ms = latency;
+    figures->clock_rate = rate;
+    figures->clock_latency_ms = -offset;
     figures->clock_error_ms = bench_quantile(errors, 0.95);
 }
 

@@ -25,7 +25,8 @@ struct BenchFigures {
     double startup_textures_ms, startup_font_ms, startup_module_ms, startup_total_ms;
     bool clock_measured;
     double clock_error_ms;   // 95th percentile deviation of the live clock from a steady line
-    double clock_latency_ms; // median offset of the clock behind the wall clock
+    double clock_latency_ms; // that line's offset behind the wall clock
+    double clock_rate;       // its slope: song ms per wall ms
 };
 
 // The q-quantile (0..1) of the values, nearest rank; 0 for none.
