@@ -17,3 +17,8 @@ void draw_panel();
 
 // White 6 x 2 quad scaled by 0.1 (not undone), textured "Data/back_s3.bmp".
 void draw_stripe();
+
+// One GL_QUADS primitive in the plane z = 0 from (left, bottom) to (right,
+// top), counter-clockwise from +z, covering the bound texture once: texture
+// coordinate (0, 0) at the first corner, then (1, 0), (1, 1), (0, 1).
+void draw_textured_rect(float left, float bottom, float right, float top);
