@@ -58,6 +58,7 @@ struct AudioBlock {
     double peak = 0.0; // 0..1
     double sum_squares = 0.0;
     int64_t samples = 0;
+    double left_squares = 0.0, right_squares = 0.0, cross = 0.0; // stereo image
 };
 
 struct OfflinePass {
@@ -92,12 +93,13 @@ const OfflinePass& offline_pass() {
                 size_t block = static_cast<size_t>(frame * 1000 / RATE / BLOCK_MS);
                 if (pass.blocks.size() <= block) pass.blocks.resize(block + 1);
                 AudioBlock& b = pass.blocks[block];
-                for (int c = 0; c < 2; ++c) {
-                    double v = buffer[2 * i + c] / 32768.0;
-                    b.peak = std::max(b.peak, std::fabs(v));
-                    b.sum_squares += v * v;
-                    ++b.samples;
-                }
+                double left = buffer[2 * i] / 32768.0, right = buffer[2 * i + 1] / 32768.0;
+                b.peak = std::max({b.peak, std::fabs(left), std::fabs(right)});
+                b.sum_squares += left * left + right * right;
+                b.samples += 2;
+                b.left_squares += left * left;
+                b.right_squares += right * right;
+                b.cross += left * right;
             }
         }
     }
@@ -266,10 +268,41 @@ TEST(Music, MixNeverClipsNorFallsSilent) {
     }
     EXPECT_LE(dbfs(peak), PEAK_LIMIT_DBFS);
     EXPECT_LE(longest_silent_run * BLOCK_MS, LONGEST_SILENCE_MS);
-    std::printf("peak %.2f dBFS\n", dbfs(peak));
-    for (int s = 0; s < MUSIC_SECTION_COUNT; ++s)
-        std::printf("section %d: RMS %.2f dBFS\n", s,
-                    rms_dbfs(p.blocks, MUSIC_SECTION_START_MS[s], section_end_ms(s)));
+    std::printf("peak %.2f dBFS, longest silence %d ms\n", dbfs(peak),
+                longest_silent_run * BLOCK_MS);
+}
+
+TEST(Music, LoudnessIsSteadyWithinEachSectionAndTheMixIsStereo) {
+    constexpr int64_t WINDOW_MS = 2000;
+    constexpr int64_t BUILD_UNTIL_MS = 30000; // the intro grows until the full drums
+    constexpr double STEADY_DB = 3.0;
+    const OfflinePass& p = offline_pass();
+    for (int s = 0; s < MUSIC_SECTION_COUNT; ++s) {
+        int64_t from = std::max(MUSIC_SECTION_START_MS[s], BUILD_UNTIL_MS);
+        int64_t to = section_end_ms(s);
+        double level = rms_dbfs(p.blocks, from, to);
+        double low = level, high = level;
+        for (int64_t t = from; t + WINDOW_MS <= to; t += WINDOW_MS) {
+            double window = rms_dbfs(p.blocks, t, t + WINDOW_MS);
+            low = std::min(low, window);
+            high = std::max(high, window);
+            EXPECT_NEAR(window, level, STEADY_DB) << "section " << s << " at " << t << " ms";
+        }
+        std::printf("section %d: RMS %.2f dBFS, 2 s windows %.2f to %.2f\n", s, level, low, high);
+    }
+    // Both sides equally loud, but not the same signal: the instruments are
+    // spread across the field.
+    double left = 0.0, right = 0.0, cross = 0.0;
+    for (const AudioBlock& b : p.blocks) {
+        left += b.left_squares;
+        right += b.right_squares;
+        cross += b.cross;
+    }
+    double correlation = cross / std::sqrt(left * right);
+    EXPECT_NEAR(10.0 * std::log10(left / right), 0.0, 1.0);
+    EXPECT_LT(correlation, 0.95);
+    EXPECT_GT(correlation, 0.5);
+    std::printf("left/right correlation %.3f\n", correlation);
 }
 
 TEST(Music, ComposerWritesTheSameBytesEveryRun) {

@@ -194,7 +194,12 @@ int64_t harness_next_frame() {
 }
 
 void harness_step(bool drawn) {
+    harness_step_timed(drawn, nullptr);
+}
+
+void harness_step_timed(bool drawn, HarnessFrameTiming* timing) {
     if (!harness.running) return;
+    auto start = std::chrono::steady_clock::now();
     int64_t frame = harness.next_frame++;
     set_frame_viewport(drawn);
     snd_offline_advance_to(harness.song, harness_frame_time(frame, harness.fps));
@@ -204,8 +209,16 @@ void harness_step(bool drawn) {
         harness.note_frame = frame;
         snd_set_inst_callback(harness.song, observed_beat, BEAT_INSTRUMENT);
     }
-    render_frame();
     drain_audio();
+    auto render_start = std::chrono::steady_clock::now();
+    render_frame();
+    if (!timing) return;
+    auto finish_start = std::chrono::steady_clock::now();
+    glFinish();
+    timing->audio_ms = std::chrono::duration<double, std::milli>(render_start - start).count();
+    timing->render_ms =
+        std::chrono::duration<double, std::milli>(finish_start - render_start).count();
+    timing->finish_ms = ms_since(finish_start);
 }
 
 std::vector<uint8_t> harness_read_rgb() {

@@ -74,6 +74,19 @@ int64_t harness_next_frame();
 // its pixels); otherwise into the tiny viewport.
 void harness_step(bool drawn);
 
+// Where the time of one frame went (milliseconds): moving the offline
+// clock (rendering the song's audio), render_frame itself (the scene code
+// and the GL calls it issues), and waiting for GL to finish drawing.
+struct HarnessFrameTiming {
+    double audio_ms;
+    double render_ms;
+    double finish_ms;
+};
+
+// harness_step that also waits for GL to finish and says where the time
+// went.
+void harness_step_timed(bool drawn, HarnessFrameTiming* timing);
+
 // Pixels of the last drawn frame: width * height RGB, top row first.
 std::vector<uint8_t> harness_read_rgb();
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "capture_video.h"
 #include "contact_sheet.h"
 #include "demo/harness.h"
+#include "platform/data_dir.h"
 #include "platform/png_file.h"
 #include "progress.h"
 
@@ -26,8 +26,6 @@ constexpr int EXIT_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_INTERRUPTED = 130;
-// Names the data directory may have (the show spells it both ways).
-const char* const DATA_NAMES[] = {"data", "Data"};
 
 // One frame to keep: its number and where it goes (a PNG path, or a cell of
 // the contact sheet with its label).
@@ -54,46 +52,6 @@ std::string absolute(const std::string& path) {
     if (path.empty() || path[0] == '/') return path;
     std::error_code error;
     return (std::filesystem::current_path(error) / path).string();
-}
-
-bool holds_data(const std::string& dir) {
-    for (const char* name : DATA_NAMES) {
-        struct stat info;
-        if (stat((dir + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
-    }
-    return false;
-}
-
-std::string executable_dir() {
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return std::string();
-    buffer[n] = '\0';
-    return std::filesystem::path(buffer).parent_path().string();
-}
-
-// Enters the directory that holds data/: --data DIR, else the working
-// directory, else the executable's directory, else the installed data.
-bool enter_data_dir(const std::string& given, std::string* error) {
-    std::vector<std::string> candidates;
-    if (!given.empty()) {
-        candidates = {given};
-        std::filesystem::path named(given);
-        // --data may also name the data directory itself.
-        for (const char* name : DATA_NAMES)
-            if (named.filename() == name) candidates.push_back(named.parent_path().string());
-    } else {
-        candidates = {".", executable_dir(), VM_INSTALL_DATA_DIR};
-    }
-    for (const std::string& dir : candidates) {
-        if (dir.empty() || !holds_data(dir)) continue;
-        if (chdir(dir.c_str()) == 0) return true;
-    }
-    *error = given.empty() ? "no data/ directory here, beside the program or in " +
-                                 std::string(VM_INSTALL_DATA_DIR) +
-                                 " (run from the directory that holds data/, or give --data DIR)"
-                           : "no data/ directory in " + given;
-    return false;
 }
 
 void log_note(double note_ms, int64_t frame, void* user) {
@@ -324,7 +282,7 @@ int main(int argc, char** argv) {
     }
     options.output = absolute(options.output);
     options.sync_log = absolute(options.sync_log);
-    if (!enter_data_dir(options.data_dir, &error)) return complain(error);
+    if (!data_dir_enter(options.data_dir, &error)) return complain(error);
     capture_catch_signals();
     return capture(options);
 }

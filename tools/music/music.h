@@ -44,6 +44,8 @@ enum MusicInstrument {
     INS_BELL,
     INS_CLAP,
     INS_CRASH,
+    INS_STAB,
+    INS_SWEEP,
 };
 constexpr int MUSIC_BEAT_INSTRUMENT = INS_KICK;
 
@@ -54,7 +56,7 @@ constexpr int MUSIC_SPEED = 6;         // ticks per row throughout
 constexpr int MUSIC_ROWS_PER_BEAT = 4; // a row is a sixteenth note
 constexpr int MUSIC_ROWS_PER_BAR = 16; // 4/4 throughout
 constexpr int MUSIC_PATTERN_ROWS = 64; // longest pattern the composer writes
-constexpr int MUSIC_CHANNELS = 16;
+constexpr int MUSIC_CHANNELS = 18;
 
 // Where the composer put things, for tools and tests.
 struct MusicLayout {

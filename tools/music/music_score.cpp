@@ -36,6 +36,8 @@ enum Channel {
     CH_ARP,
     CH_BELL,
     CH_BELL_ECHO,
+    CH_SHAKER,
+    CH_SWEEP,
     CH_TEMPO, // tempo changes only
 };
 
@@ -48,20 +50,22 @@ struct ChannelMix {
 
 constexpr ChannelMix CHANNEL_MIX[MUSIC_CHANNELS] = {
     {60, 128}, // kick
-    {40, 140}, // snare
-    {34, 112}, // clap
-    {22, 176}, // closed hat
-    {20, 84},  // open hat
-    {26, 150}, // crash
-    {46, 128}, // bass
-    {20, 64},  // pad voice 1
-    {20, 128}, // pad voice 2
-    {20, 192}, // pad voice 3
-    {34, 108}, // lead
-    {16, 196}, // lead echo
-    {18, 80},  // arpeggio (alternates with its mirror)
-    {30, 160}, // bell
-    {13, 72},  // bell echo
+    {56, 144}, // snare
+    {48, 108}, // clap
+    {30, 196}, // closed hat
+    {28, 60},  // open hat
+    {34, 168}, // crash
+    {52, 128}, // bass
+    {26, 36},  // pad voice 1
+    {26, 128}, // pad voice 2
+    {26, 220}, // pad voice 3
+    {46, 100}, // lead
+    {20, 224}, // lead echo
+    {24, 48},  // arpeggio (alternates with its mirror)
+    {40, 176}, // bell
+    {17, 48},  // bell echo
+    {18, 232}, // shaker (alternates with its mirror)
+    {30, 128}, // noise sweep
     {0, 128},  // tempo
 };
 
@@ -150,12 +154,23 @@ constexpr const char* LAND_ANSWER[8] = {
     "E5 - - C5 - - A4 -", "C5 - E5 - F5 - E5 -", "D5 - - B4 - - G4 -", "B4 - D5 - G5 - F5 -",
     "E5 - - B4 - - G4 -", "A4 - B4 - D5 - E5 -", "C5 - - B4 - - A4 -", "- - - - . . . .",
 };
-// Intro and outro motif for the bell, over two-bar chords.
-constexpr const char* BELL_MOTIF[4] = {
-    "E5 - - - A4 - - -",
-    ". . C5 - - - B4 -",
-    "G4 - - - C5 - - -",
+// Bell motifs: the intro's over two-bar chords of the main progression, the
+// groove's calls over the turn, the outro's over one-bar chords.
+constexpr const char* INTRO_BELL[8] = {
+    "E5 - - - A4 - - -", ". . C5 - - - B4 -", "A4 - - - C5 - - -", ". . F5 - - - E5 -",
+    "G4 - - - C5 - - -", ". . E5 - - - D5 -", "B4 - - - D5 - - -", ". . G5 - - - F5 -",
+};
+constexpr const char* GROOVE_CALL[4] = {
+    ". . C5 - - - A4 -",
     ". . D5 - - - B4 -",
+    ". . E5 - - - B4 -",
+    ". . C5 - E5 - A5 -",
+};
+constexpr const char* OUTRO_BELL[4] = {
+    "E5 - - - A4 - B4 -",
+    "C5 - - - A4 - - -",
+    "G4 - - - C5 - E5 -",
+    "D5 - - - B4 - G4 -",
 };
 
 // Hat velocities over one bar of sixteenths: accents on the off-beats.
@@ -257,6 +272,33 @@ void open_hats(Score& s, const Part& p, int from, int to, int velocity) {
 
 void crash(Score& s, const Part& p, int bar, int velocity = 64) {
     put_note(s, bar_row(p, bar), CH_CRASH, note_of(4, C), INS_CRASH, velocity);
+}
+
+// Shaker: the closed hat pitched up, every sixteenth, from side to side.
+void shaker(Score& s, const Part& p, int from, int to, int velocity) {
+    for (int bar = from; bar < to; ++bar)
+        for (int step = 0; step < MUSIC_ROWS_PER_BAR; ++step) {
+            int pan = (step % 2) ? 255 - CHANNEL_MIX[CH_SHAKER].pan : CHANNEL_MIX[CH_SHAKER].pan;
+            put_note(s, bar_row(p, bar, step), CH_SHAKER, note_of(5, C), INS_CLOSED_HAT,
+                     velocity * (step % 2 ? 40 : 64) / 64, pan);
+        }
+}
+
+// A noise sweep over `bars` bars from `bar`: rising in pitch (portamento
+// up) and in volume, cut where the next section begins.
+void sweep(Score& s, const Part& p, int bar, int bars) {
+    constexpr uint8_t XM_EFFECT_PORTA_UP = 0x01;
+    int rows = bars * MUSIC_ROWS_PER_BAR;
+    int first = bar_row(p, bar);
+    put_note(s, first, CH_SWEEP, note_of(3, C), INS_SWEEP, 4);
+    for (int i = 0; i < rows && first + i < s.rows; ++i) {
+        XmCell& c = score_cell(s, first + i, CH_SWEEP);
+        int volume = CHANNEL_MIX[CH_SWEEP].volume * (4 + 60 * i / rows) / 64;
+        c.volume = static_cast<uint8_t>(XM_VOLUME_SET + volume);
+        c.effect = XM_EFFECT_PORTA_UP;
+        c.param = static_cast<uint8_t>(48 / rows + 1);
+    }
+    put_key_off(s, first + rows, CH_SWEEP);
 }
 
 // A snare roll over `rows` rows from `row`, growing louder; eighths first,
@@ -385,15 +427,16 @@ void melody(Score& s, const Part& p, int from, int to, int channel, int instrume
 
 // 42 bars: pad alone, then arpeggio and bell, the beat from bar 10
 // (about 18 s), full drums from bar 16 (29 s), the theme from bar 24 and a
-// two-bar roll into the tunnel.
+// two-bar build into the tunnel.
 void write_intro(Score& s, const Part& p) {
     pads(s, p, 0, 16, MAIN_CHORDS, 2, false, 56);
     pads(s, p, 16, 42, MAIN_CHORDS, 1, false, 50);
     for (int bar = 2; bar < 24; ++bar)
-        arps(s, p, bar, bar + 1, MAIN_CHORDS, bar < 16 ? 2 : 1, std::min(64, 20 + bar * 3));
-    melody(s, p, 6, 14, CH_BELL, INS_BELL, BELL_MOTIF, 4, 52);
+        arps(s, p, bar, bar + 1, MAIN_CHORDS, bar < 16 ? 2 : 1, std::min(60, 18 + bar * 3));
+    melody(s, p, 8, 16, CH_BELL, INS_BELL, INTRO_BELL, 8, 54);
     kick(s, p, 10, 42, 50);
     hats(s, p, 10, 16, 4, 48);
+    shaker(s, p, 12, 16, 36);
     bass(s, p, 12, 16, MAIN_CHORDS, 2, BASS_OFFBEAT, 56);
     crash(s, p, 16);
     backbeat(s, p, 16, 40, false, true, 54);
@@ -407,26 +450,30 @@ void write_intro(Score& s, const Part& p) {
     bass(s, p, 40, 42, MAIN_CHORDS, 1, BASS_OFFBEAT, 56);
     hats(s, p, 40, 42, 2, 48);
     snare_roll(s, bar_row(p, 40), 2 * MUSIC_ROWS_PER_BAR, 16, 64);
+    sweep(s, p, 40, 2);
 }
 
-// 14 bars: everything at once, the theme from bar 4, a roll at the end.
+// 14 bars: everything at once with stabs, the theme from bar 4, a build at
+// the end.
 void write_tunnel(Score& s, const Part& p) {
     crash(s, p, 0);
     kick(s, p, 0, 14, 60);
     backbeat(s, p, 0, 12, true, true, 56);
     hats(s, p, 0, 14, 1, 62);
     open_hats(s, p, 0, 12, 48);
+    shaker(s, p, 0, 12, 40);
     bass(s, p, 0, 14, MAIN_CHORDS, 1, BASS_ROLLING, 62);
-    pads(s, p, 0, 4, MAIN_CHORDS, 1, true, 54);
+    pads(s, p, 0, 4, MAIN_CHORDS, 1, true, 56);
     pads(s, p, 4, 14, MAIN_CHORDS, 1, false, 46);
-    arps(s, p, 0, 14, MAIN_CHORDS, 1, 52, 1);
+    arps(s, p, 0, 14, MAIN_CHORDS, 1, 50, 1);
     melody(s, p, 4, 8, CH_LEAD, INS_LEAD, HOOK_A, 4, 58);
     melody(s, p, 8, 12, CH_LEAD, INS_LEAD, HOOK_HIGH, 4, 60);
     snare_roll(s, bar_row(p, 12), 2 * MUSIC_ROWS_PER_BAR, 24, 64);
+    sweep(s, p, 12, 2);
 }
 
-// 10 1/2 bars: a groove of drums, bass and pad stabs with bell calls, and a
-// half-bar roll.
+// 10 1/2 bars: a groove of drums, bass and chord stabs with bell calls, and
+// a half-bar roll.
 void write_groove(Score& s, const Part& p) {
     int bars = part_bars(p); // the last bar is half a bar
     crash(s, p, 0, 52);
@@ -434,24 +481,25 @@ void write_groove(Score& s, const Part& p) {
     backbeat(s, p, 0, 10, false, true, 60);
     hats(s, p, 0, bars, 1, 58);
     open_hats(s, p, 0, 10, 44);
+    shaker(s, p, 0, 10, 44);
     bass(s, p, 0, bars, TURN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, bars, TURN_CHORDS, 1, true, 60);
-    arps(s, p, 4, bars, TURN_CHORDS, 1, 38);
-    melody(s, p, 2, 10, CH_BELL, INS_BELL, BELL_MOTIF, 4, 50, 12);
+    arps(s, p, 4, bars, TURN_CHORDS, 1, 36);
+    melody(s, p, 2, 10, CH_BELL, INS_BELL, GROOVE_CALL, 4, 52, 12);
     snare_roll(s, bar_row(p, 10), p.rows - 10 * MUSIC_ROWS_PER_BAR, 30, 64);
 }
 
-// 21 bars: the theme in full, then its high answer and a roll.
+// 21 bars: the theme in full, its high answer, and a one-bar build.
 void write_statement(Score& s, const Part& p) {
-    crash(s, p, 0);
-    crash(s, p, 8);
-    crash(s, p, 16);
+    for (int bar : {0, 8, 16})
+        crash(s, p, bar);
     kick(s, p, 0, 21, 62);
     backbeat(s, p, 0, 20, true, true, 58);
     hats(s, p, 0, 21, 1, 60);
     open_hats(s, p, 0, 20, 46);
     bass(s, p, 0, 21, MAIN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, 21, MAIN_CHORDS, 1, false, 52);
+    pads(s, p, 8, 16, MAIN_CHORDS, 1, true, 40);
     arps(s, p, 0, 21, MAIN_CHORDS, 1, 44);
     melody(s, p, 0, 4, CH_LEAD, INS_LEAD, HOOK_A, 4, 60);
     melody(s, p, 4, 8, CH_LEAD, INS_LEAD, HOOK_B, 4, 60);
@@ -459,11 +507,12 @@ void write_statement(Score& s, const Part& p) {
     melody(s, p, 16, 20, CH_LEAD, INS_LEAD, HOOK_B, 4, 62);
     melody(s, p, 16, 20, CH_BELL, INS_BELL, HOOK_B, 4, 44, 12);
     snare_roll(s, bar_row(p, 20), MUSIC_ROWS_PER_BAR, 30, 64);
+    sweep(s, p, 20, 1);
 }
 
 // 55 bars: slow chords, the bell's melody, a soft beat with a half-time
-// snare; the lead takes the melody from bar 20, the groove fills up from
-// bar 36 and three bars build into the climax.
+// snare; the lead answers from bar 20, the groove fills up from bar 36 and
+// three bars build into the climax.
 void write_landscape(Score& s, const Part& p) {
     crash(s, p, 0, 40);
     kick(s, p, 0, 55, 40);
@@ -474,18 +523,21 @@ void write_landscape(Score& s, const Part& p) {
     melody(s, p, 4, 20, CH_BELL, INS_BELL, LAND_MELODY, 8, 58);
     melody(s, p, 20, 36, CH_LEAD, INS_LEAD, LAND_ANSWER, 8, 50);
     arps(s, p, 20, 52, LAND_CHORDS, 2, 30);
+    shaker(s, p, 28, 52, 30);
     backbeat(s, p, 36, 52, false, true, 46);
     hats(s, p, 36, 52, 1, 46);
     bass(s, p, 36, 52, LAND_CHORDS, 2, BASS_OFFBEAT, 56);
-    melody(s, p, 36, 44, CH_LEAD, INS_LEAD, LAND_MELODY, 8, 52, 12);
+    melody(s, p, 36, 44, CH_LEAD, INS_LEAD, LAND_MELODY, 8, 52);
+    melody(s, p, 36, 44, CH_BELL, INS_BELL, LAND_MELODY, 8, 36, 12);
     melody(s, p, 44, 52, CH_BELL, INS_BELL, LAND_ANSWER, 8, 50, 12);
     pads(s, p, 52, 55, MAIN_CHORDS, 1, false, 48);
     bass(s, p, 52, 55, MAIN_CHORDS, 1, BASS_OFFBEAT, 58);
     hats(s, p, 52, 55, 2, 46);
     snare_roll(s, bar_row(p, 52), 3 * MUSIC_ROWS_PER_BAR, 10, 64);
+    sweep(s, p, 52, 3);
 }
 
-// 22 bars: the theme at full strength with the bell an octave above.
+// 22 bars: the theme at full strength, the bell doubling it an octave up.
 void write_climax(Score& s, const Part& p) {
     for (int bar : {0, 8, 16})
         crash(s, p, bar);
@@ -493,29 +545,31 @@ void write_climax(Score& s, const Part& p) {
     backbeat(s, p, 0, 21, true, true, 62);
     hats(s, p, 0, 22, 1, 64);
     open_hats(s, p, 0, 21, 50);
+    shaker(s, p, 0, 21, 44);
     bass(s, p, 0, 22, MAIN_CHORDS, 1, BASS_ROLLING, 64);
     pads(s, p, 0, 22, MAIN_CHORDS, 1, false, 56);
     arps(s, p, 0, 22, MAIN_CHORDS, 1, 46, 1);
-    melody(s, p, 0, 4, CH_LEAD, INS_LEAD, HOOK_A, 4, 62);
-    melody(s, p, 4, 8, CH_LEAD, INS_LEAD, HOOK_B, 4, 62);
-    melody(s, p, 8, 16, CH_LEAD, INS_LEAD, HOOK_HIGH, 4, 64);
-    melody(s, p, 16, 20, CH_LEAD, INS_LEAD, HOOK_A, 4, 64);
-    melody(s, p, 0, 20, CH_BELL, INS_BELL, HOOK_B, 4, 40, 12);
+    const char* const* lines[] = {HOOK_A, HOOK_B, HOOK_HIGH, HOOK_HIGH, HOOK_A};
+    for (int i = 0; i < 5; ++i) {
+        melody(s, p, 4 * i, 4 * i + 4, CH_LEAD, INS_LEAD, lines[i], 4, 62);
+        melody(s, p, 4 * i, 4 * i + 4, CH_BELL, INS_BELL, lines[i], 4, 40, 12);
+    }
     melody(s, p, 20, 22, CH_LEAD, INS_LEAD, HOOK_B, 4, 60);
     snare_roll(s, bar_row(p, 21), MUSIC_ROWS_PER_BAR, 30, 60);
 }
 
 // 16 bars that loop into themselves: beat, bass, pads, arpeggio and the
-// bell motif, with nothing held over the end.
+// bell, with nothing held over the end.
 void write_outro(Score& s, const Part& p) {
     crash(s, p, 0, 44);
     kick(s, p, 0, 16, 56);
     backbeat(s, p, 0, 16, false, true, 48);
     hats(s, p, 0, 16, 1, 50);
+    shaker(s, p, 0, 16, 30);
     bass(s, p, 0, 16, MAIN_CHORDS, 1, BASS_OFFBEAT, 58);
     pads(s, p, 0, 16, MAIN_CHORDS, 1, false, 52);
     arps(s, p, 0, 16, MAIN_CHORDS, 1, 36);
-    melody(s, p, 0, 16, CH_BELL, INS_BELL, BELL_MOTIF, 4, 50);
+    melody(s, p, 4, 16, CH_BELL, INS_BELL, OUTRO_BELL, 4, 50);
 }
 
 typedef void (*SectionWriter)(Score&, const Part&);

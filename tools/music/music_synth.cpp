@@ -177,8 +177,8 @@ XmInstrument make_pad() {
     return ins;
 }
 
-// Lead: a bright sawtooth with two detuned squares, with delayed vibrato.
-XmInstrument make_lead() {
+// A bright sawtooth with two detuned squares (lead and chord stabs).
+Wave lead_wave() {
     constexpr int CYCLES = 128;
     Wave w(CYCLES * TONE_PERIOD, 0.0);
     Noise phases = {37};
@@ -186,13 +186,41 @@ XmInstrument make_lead() {
     for (int detune : {-1, 1})
         add_partials(w, CYCLES + detune, 13, 0.6, phases,
                      [](int k) { return square_amp(k) * low_pass(k, 6.0); });
-    XmInstrument ins = one_sample_instrument("lead", tone_sample("supersaw lead", w, true));
+    return w;
+}
+
+// Lead: the bright wave held, with delayed vibrato.
+XmInstrument make_lead() {
+    XmInstrument ins =
+        one_sample_instrument("lead", tone_sample("supersaw lead", lead_wave(), true));
     ins.volume_envelope = envelope({{0, 0}, {1, 64}, {12, 52}, {40, 46}}, 3);
     ins.fadeout = 1800;
     ins.vibrato_type = 0;
     ins.vibrato_sweep = 40;
     ins.vibrato_depth = 6;
     ins.vibrato_rate = 10;
+    return ins;
+}
+
+// Stab: the lead's wave cut short, for off-beat chords.
+XmInstrument make_stab() {
+    XmInstrument ins = one_sample_instrument("stab", tone_sample("chord stab", lead_wave(), true));
+    ins.volume_envelope = envelope({{0, 64}, {3, 44}, {9, 16}, {18, 0}}, -1);
+    ins.fadeout = 8000;
+    return ins;
+}
+
+// Sweep: looped high-passed noise, raised in pitch and volume by the score
+// before a new section.
+XmInstrument make_sweep() {
+    Wave w(static_cast<size_t>(0.5 * TONE_RATE), 0.0);
+    Noise noise = {101};
+    for (double& v : w)
+        v = noise_next(noise);
+    high_pass(w, 0.7);
+    low_pass_filter(w, 0.3);
+    XmInstrument ins = one_sample_instrument("sweep", tone_sample("noise sweep", w, true));
+    ins.volume_envelope = envelope({{0, 64}, {4, 64}, {5, 0}}, 1);
     return ins;
 }
 
@@ -315,6 +343,7 @@ XmInstrument make_crash() {
 } // namespace
 
 std::vector<XmInstrument> music_instruments() {
-    return {make_bass(), make_kick(),  make_snare(), make_closed_hat(), make_open_hat(), make_pad(),
-            make_lead(), make_pluck(), make_bell(),  make_clap(),       make_crash()};
+    return {make_bass(),  make_kick(), make_snare(), make_closed_hat(), make_open_hat(),
+            make_pad(),   make_lead(), make_pluck(), make_bell(),       make_clap(),
+            make_crash(), make_stab(), make_sweep()};
 }
