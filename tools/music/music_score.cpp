@@ -179,6 +179,12 @@ constexpr int HAT_ACCENT[MUSIC_ROWS_PER_BAR] = {34, 22, 60, 24, 34, 22, 60, 26,
 // Arpeggio note order over a bar (indices into Chord::arp).
 constexpr int ARP_ORDER[MUSIC_ROWS_PER_BAR] = {0, 1, 2, 3, 2, 1, 2, 3, 0, 1, 2, 3, 2, 3, 1, 2};
 
+// Acid line over a bar: chord-tone indices and the steps that slide.
+constexpr int ACID_ORDER[MUSIC_ROWS_PER_BAR] = {0, 0, 1, 0, 2, 0, 3, 0, 0, 1, 0, 2, 0, 3, 2, 1};
+constexpr bool ACID_SLIDE[MUSIC_ROWS_PER_BAR] = {false, false, true,  false, true,  false,
+                                                 false, false, false, true,  false, false,
+                                                 false, true,  false, false};
+
 // ---- the grid -------------------------------------------------------------
 
 // The whole piece as one grid of rows x channels.
@@ -186,6 +192,7 @@ struct Score {
     int rows = 0;
     std::vector<XmCell> cells;
     std::vector<int> row_tempo; // tempo of each row
+    int write_end = 0;          // notes at or after this row are dropped
 };
 
 XmCell& score_cell(Score& s, int row, int channel) {
@@ -193,10 +200,11 @@ XmCell& score_cell(Score& s, int row, int channel) {
 }
 
 // A note on a channel at velocity 0..64, scaled by the channel's volume and
-// placed at the channel's panning.  Rows outside the piece are ignored.
+// placed at the channel's panning.  Rows outside the section being written
+// are ignored, so a half bar never spills into the next section.
 void put_note(Score& s, int row, int channel, int note, int instrument, int velocity,
               int pan = -1) {
-    if (row < 0 || row >= s.rows) return;
+    if (row < 0 || row >= s.write_end) return;
     XmCell& c = score_cell(s, row, channel);
     int volume = std::min(64, CHANNEL_MIX[channel].volume * velocity / 64);
     c.note = static_cast<uint8_t>(note);
@@ -206,6 +214,8 @@ void put_note(Score& s, int row, int channel, int note, int instrument, int velo
     c.param = static_cast<uint8_t>(pan >= 0 ? pan : CHANNEL_MIX[channel].pan);
 }
 
+// A key-off where the channel has no note; it may fall on the first row of
+// the next section, to end a note held to the section's end.
 void put_key_off(Score& s, int row, int channel) {
     if (row < 0 || row >= s.rows) return;
     XmCell& c = score_cell(s, row, channel);
@@ -274,6 +284,17 @@ void crash(Score& s, const Part& p, int bar, int velocity = 64) {
     put_note(s, bar_row(p, bar), CH_CRASH, note_of(4, C), INS_CRASH, velocity);
 }
 
+// Fills: the last beat of every `phrase`-th bar gets a short snare run and
+// an open hat.
+void fills(Score& s, const Part& p, int from, int to, int phrase, int velocity) {
+    for (int bar = from + phrase - 1; bar < to; bar += phrase) {
+        for (int step : {13, 14, 15})
+            put_note(s, bar_row(p, bar, step), CH_SNARE, note_of(4, C), INS_SNARE,
+                     velocity * (step - 3) / 12);
+        put_note(s, bar_row(p, bar, 14), CH_OPEN_HAT, note_of(4, C), INS_OPEN_HAT, velocity);
+    }
+}
+
 // Shaker: the closed hat pitched up, every sixteenth, from side to side.
 void shaker(Score& s, const Part& p, int from, int to, int velocity) {
     for (int bar = from; bar < to; ++bar)
@@ -291,7 +312,7 @@ void sweep(Score& s, const Part& p, int bar, int bars) {
     int rows = bars * MUSIC_ROWS_PER_BAR;
     int first = bar_row(p, bar);
     put_note(s, first, CH_SWEEP, note_of(3, C), INS_SWEEP, 4);
-    for (int i = 0; i < rows && first + i < s.rows; ++i) {
+    for (int i = 0; i < rows && first + i < s.write_end; ++i) {
         XmCell& c = score_cell(s, first + i, CH_SWEEP);
         int volume = CHANNEL_MIX[CH_SWEEP].volume * (4 + 60 * i / rows) / 64;
         c.volume = static_cast<uint8_t>(XM_VOLUME_SET + volume);
@@ -383,6 +404,30 @@ void arps(Score& s, const Part& p, int from, int to, const Chord* const* progres
     }
 }
 
+// Acid line: sixteenths of chord tones an octave down on the lead channel,
+// played with the bass sound, sliding (tone portamento) into some of them.
+void acid(Score& s, const Part& p, int from, int to, const Chord* const* progression,
+          int velocity) {
+    constexpr uint8_t XM_EFFECT_TONE_PORTA = 0x03;
+    constexpr uint8_t SLIDE_SPEED = 0x40;
+    for (int bar = from; bar < to; ++bar) {
+        const Chord& chord = chord_at(progression, bar, 1);
+        for (int step = 0; step < MUSIC_ROWS_PER_BAR; ++step) {
+            int row = bar_row(p, bar, step);
+            int note = chord.arp[ACID_ORDER[step]] - 12;
+            int accent = (step % 4 == 2) ? velocity : velocity * 5 / 8;
+            put_note(s, row, CH_LEAD, note, INS_BASS, accent);
+            if (ACID_SLIDE[step] && row < s.write_end) {
+                XmCell& c = score_cell(s, row, CH_LEAD);
+                c.instrument = 0; // keep the sliding note's envelope going
+                c.effect = XM_EFFECT_TONE_PORTA;
+                c.param = SLIDE_SPEED;
+            }
+        }
+    }
+    put_key_off(s, bar_row(p, to), CH_LEAD);
+}
+
 // ---- melodies -------------------------------------------------------------
 
 int parse_note(const std::string& token) {
@@ -442,6 +487,7 @@ void write_intro(Score& s, const Part& p) {
     backbeat(s, p, 16, 40, false, true, 54);
     hats(s, p, 16, 40, 1, 56);
     open_hats(s, p, 20, 40, 40);
+    fills(s, p, 16, 40, 8, 50);
     bass(s, p, 16, 40, MAIN_CHORDS, 1, BASS_ROLLING, 58);
     crash(s, p, 24);
     melody(s, p, 24, 32, CH_LEAD, INS_LEAD, HOOK_A, 4, 56);
@@ -462,6 +508,7 @@ void write_tunnel(Score& s, const Part& p) {
     hats(s, p, 0, 14, 1, 62);
     open_hats(s, p, 0, 12, 48);
     shaker(s, p, 0, 12, 40);
+    fills(s, p, 0, 12, 4, 56);
     bass(s, p, 0, 14, MAIN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, 4, MAIN_CHORDS, 1, true, 56);
     pads(s, p, 4, 14, MAIN_CHORDS, 1, false, 46);
@@ -484,7 +531,9 @@ void write_groove(Score& s, const Part& p) {
     shaker(s, p, 0, 10, 44);
     bass(s, p, 0, bars, TURN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, bars, TURN_CHORDS, 1, true, 60);
-    arps(s, p, 4, bars, TURN_CHORDS, 1, 36);
+    arps(s, p, 6, bars, TURN_CHORDS, 1, 32);
+    acid(s, p, 2, 10, TURN_CHORDS, 50);
+    fills(s, p, 0, 8, 4, 54);
     melody(s, p, 2, 10, CH_BELL, INS_BELL, GROOVE_CALL, 4, 52, 12);
     snare_roll(s, bar_row(p, 10), p.rows - 10 * MUSIC_ROWS_PER_BAR, 30, 64);
 }
@@ -497,6 +546,7 @@ void write_statement(Score& s, const Part& p) {
     backbeat(s, p, 0, 20, true, true, 58);
     hats(s, p, 0, 21, 1, 60);
     open_hats(s, p, 0, 20, 46);
+    fills(s, p, 0, 16, 8, 58);
     bass(s, p, 0, 21, MAIN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, 21, MAIN_CHORDS, 1, false, 52);
     pads(s, p, 8, 16, MAIN_CHORDS, 1, true, 40);
@@ -525,6 +575,7 @@ void write_landscape(Score& s, const Part& p) {
     arps(s, p, 20, 52, LAND_CHORDS, 2, 30);
     shaker(s, p, 28, 52, 30);
     backbeat(s, p, 36, 52, false, true, 46);
+    fills(s, p, 36, 52, 8, 44);
     hats(s, p, 36, 52, 1, 46);
     bass(s, p, 36, 52, LAND_CHORDS, 2, BASS_OFFBEAT, 56);
     melody(s, p, 36, 44, CH_LEAD, INS_LEAD, LAND_MELODY, 8, 52);
@@ -546,6 +597,7 @@ void write_climax(Score& s, const Part& p) {
     hats(s, p, 0, 22, 1, 64);
     open_hats(s, p, 0, 21, 50);
     shaker(s, p, 0, 21, 44);
+    fills(s, p, 0, 16, 4, 60);
     bass(s, p, 0, 22, MAIN_CHORDS, 1, BASS_ROLLING, 64);
     pads(s, p, 0, 22, MAIN_CHORDS, 1, false, 56);
     arps(s, p, 0, 22, MAIN_CHORDS, 1, 46, 1);
@@ -697,8 +749,10 @@ XmModule music_compose(MusicLayout* layout_out) {
     for (int section = 0; section < MUSIC_SECTION_COUNT; ++section) {
         Part p = {layout.section_first_row[section],
                   MUSIC_SECTION_BEATS[section] * MUSIC_ROWS_PER_BEAT};
+        s.write_end = p.first_row + p.rows;
         SECTION_WRITERS[section](s, p);
     }
+    s.write_end = s.rows;
     write_echoes(s);
     plan_tempo(s, layout);
 
