@@ -31,12 +31,15 @@ void credit(Canvas& c, const char* role, const char* name) {
 // One greeting label: the name in ice letters with a cyan glow, on black.
 void greeting(Canvas& c, const char* name) {
     Mask shape = mask_like(c);
-    text_draw_fit(shape, FONT_BOLD, name, c.aspect * 0.5f, 0.5f, 0.8f, 0.04f, c.aspect * 0.9f);
+    text_draw_fit(shape, FONT_BOLD, name, c.aspect * 0.5f, 0.48f, 0.72f, 0.04f, c.aspect * 0.9f);
     Mask glow = mask_copy(shape);
     mask_blur(glow, 0.12f, false);
     const Colour stops[] = {BLACK, {0.03f, 0.08f, 0.25f}, {0.15f, 0.55f, 0.95f}, ICE, WHITE};
     for (size_t i = 0; i < shape.value.size(); ++i)
         shape.value[i] = clamp01(std::max(shape.value[i], glow.value[i] * 0.9f));
+    // The label is added onto the frame: its rim fades to black so the
+    // quad's edge never shows.
+    mask_fade_rim(shape, 0.1f);
     canvas_from_levels(c, shape, stops, 5);
 }
 
