@@ -208,6 +208,35 @@ TEST(Music, SectionsBeginWhereTheScenesChange) {
     openmpt_module_destroy(mod);
 }
 
+TEST(Music, BeatInstrumentIsAShortHitOnBeatRowsOnly) {
+    // A percussive sample: short and not looped.
+    std::vector<XmInstrument> instruments = music_instruments();
+    ASSERT_GE(instruments.size(), static_cast<size_t>(MUSIC_BEAT_INSTRUMENT));
+    const XmInstrument& beat = instruments[MUSIC_BEAT_INSTRUMENT - 1];
+    ASSERT_EQ(beat.samples.size(), 1u);
+    EXPECT_EQ(beat.samples[0].loop_type, XM_LOOP_NONE);
+    EXPECT_LT(beat.samples[0].data.size(), static_cast<size_t>(RATE / 2));
+    // In the written module every instrument-2 cell sits on a beat row (all
+    // patterns start on a beat) and carries a note.
+    openmpt_module* mod = load_module(read_bytes(module_path()));
+    ASSERT_NE(mod, nullptr);
+    int cells = 0;
+    for (int pattern = 0; pattern < openmpt_module_get_num_patterns(mod); ++pattern)
+        for (int row = 0; row < openmpt_module_get_pattern_num_rows(mod, pattern); ++row)
+            for (int c = 0; c < openmpt_module_get_num_channels(mod); ++c) {
+                int instrument = openmpt_module_get_pattern_row_channel_command(
+                    mod, pattern, row, c, OPENMPT_MODULE_COMMAND_INSTRUMENT);
+                if (instrument != MUSIC_BEAT_INSTRUMENT) continue;
+                ++cells;
+                EXPECT_EQ(row % MUSIC_ROWS_PER_BEAT, 0) << "pattern " << pattern << " row " << row;
+                EXPECT_GT(openmpt_module_get_pattern_row_channel_command(
+                              mod, pattern, row, c, OPENMPT_MODULE_COMMAND_NOTE),
+                          0);
+            }
+    EXPECT_GT(cells, 500);
+    openmpt_module_destroy(mod);
+}
+
 TEST(Music, BeatInstrumentPlaysAtTheRateTheScenesNeed) {
     const std::vector<int64_t>& beats = offline_pass().beats;
     ASSERT_FALSE(beats.empty());

@@ -86,30 +86,54 @@ void paint_aurora(Canvas& canvas, uint32_t seed, float base_y, float height, flo
     });
 }
 
+namespace {
+
+// Height 0..1 of a mountain range at u (0..1 across the picture): sharp
+// ridged peaks of several sizes.
+float range_height(float u, uint32_t seed) {
+    float n = 0.0f, amp = 1.0f, total = 0.0f;
+    for (int k = 0; k < 5; ++k) {
+        float v = noise_tile(u, 0.0f, 4 << k, 1, seed + k);
+        float ridge = 1.0f - std::fabs(2.0f * v - 1.0f);
+        n += amp * ridge * ridge;
+        total += amp;
+        amp *= 0.45f;
+    }
+    float broad = noise_tile(u, 0.0f, 3, 1, seed + 17);
+    return clamp01((n / total) * (0.55f + 0.6f * broad));
+}
+
+} // namespace
+
 void paint_mountains(Canvas& canvas, uint32_t seed, float ridge_y, float height, Colour rock,
                      Colour snow) {
-    float width = canvas.aspect;
+    int columns = canvas.width;
+    std::vector<float> heights(columns);
+    for (int px = 0; px < columns; ++px)
+        heights[px] = range_height((px + 0.5f) / columns, seed);
+    auto at = [&](int px) { return heights[std::min(columns - 1, std::max(0, px))]; };
+    float pixel = 1.0f / canvas.height;
+    float column_width = canvas.aspect / columns; // design units
     canvas_shade(canvas, [&](float x, float y, Colour c) {
-        float u = x / width;
-        // Ridge: sharp peaks from folded noise.
-        float n = 0.0f, amp = 1.0f, total = 0.0f;
-        for (int k = 0; k < 5; ++k) {
-            float v = noise_tile(u, 0.0f, 3 << k, 1, seed + k);
-            n += amp * (1.0f - std::fabs(2.0f * v - 1.0f));
-            total += amp;
-            amp *= 0.5f;
-        }
-        float ridge = ridge_y - height * (n / total - 0.3f) * 1.6f;
-        float pixel = 1.0f / canvas.height;
-        float cover = clamp01((y - ridge) / pixel + 0.5f);
+        int px = std::min(columns - 1, static_cast<int>(x / column_width));
+        float top = ridge_y - height * at(px);
+        float cover = clamp01((y - top) / pixel + 0.5f);
         if (cover <= 0.0f) return c;
-        float depth = y - ridge; // below the ridge line
-        float snow_line = height * (0.25f + 0.35f * noise_tile(u, y * 4.0f, 40, 4, seed + 9));
-        float slope_light = 0.5f + 0.5f * std::sin(2.0f * PI * 13.0f * u + 20.0f * depth);
-        Colour ground = depth < snow_line
-                            ? colour_mix(snow, colour_scale(snow, 0.55f), slope_light * 0.6f)
-                            : colour_mix(rock, colour_scale(snow, 0.35f),
-                                         0.3f * noise_tile(u, y, 90, 30, seed + 11));
+        float depth = (y - top) / height; // 0 at the ridge, about 1 at the foot
+        // Slope of the ridge over a window that widens downwards, so faces
+        // below a peak share its light: faces falling to the right catch
+        // the moonlight.
+        int window = 2 + static_cast<int>(depth * columns * 0.04f);
+        float slope = (at(px - window) - at(px + window)) * height / (2.0f * window * column_width);
+        float gully = noise_tile(x / canvas.aspect, depth * 0.5f, 64, 2, seed + 23);
+        float lit = clamp01(0.5f + 0.8f * slope + 0.25f * (gully - 0.5f));
+        float snow_line = 0.2f + 0.45f * gully * gully;
+        Colour snow_face = colour_mix(colour_scale(snow, 0.5f), snow, lit);
+        Colour rock_face = colour_mix(rock, colour_mix(rock, snow, 0.3f), lit * 0.7f);
+        float snowy = smoothstep(snow_line + 0.04f, snow_line - 0.04f, depth);
+        Colour ground = colour_mix(rock_face, snow_face, snowy);
+        // Mist gathers at the foot of the range.
+        ground = colour_mix(ground, colour_scale(rock, 1.5f), smoothstep(0.5f, 1.3f, depth) * 0.6f);
         return colour_mix(c, ground, cover);
     });
 }
@@ -135,19 +159,21 @@ void mask_snowflake(Mask& mask, float cx, float cy, float r, float half_width) {
 
 void mask_fir(Mask& mask, float cx, float base_y, float h) {
     float pixel = pixel_size(mask);
-    mask_union(mask, [&](float x, float y) {
-        float trunk = edge_coverage(
-            distance_box(x, y, cx, base_y - h * 0.05f, h * 0.04f, h * 0.05f, 0.0f), pixel);
-        float best = trunk;
-        for (int tier = 0; tier < 4; ++tier) {
-            float top = base_y - h * (1.0f - tier * 0.2f);
-            float bottom = base_y - h * (0.45f - tier * 0.12f);
-            if (y < top || y > bottom) continue;
-            float half = (y - top) / (bottom - top) * h * (0.2f + tier * 0.06f);
-            best = std::max(best, edge_coverage(std::fabs(x - cx) - half, pixel));
-        }
-        return best;
-    });
+    mask_union_box(mask, cx - h * 0.5f, base_y - h * 1.05f, cx + h * 0.5f, base_y + h * 0.05f,
+                   [&](float x, float y) {
+                       float trunk = edge_coverage(
+                           distance_box(x, y, cx, base_y - h * 0.05f, h * 0.04f, h * 0.05f, 0.0f),
+                           pixel);
+                       float best = trunk;
+                       for (int tier = 0; tier < 4; ++tier) {
+                           float top = base_y - h * (1.0f - tier * 0.2f);
+                           float bottom = base_y - h * (0.45f - tier * 0.12f);
+                           if (y < top || y > bottom) continue;
+                           float half = (y - top) / (bottom - top) * h * (0.2f + tier * 0.06f);
+                           best = std::max(best, edge_coverage(std::fabs(x - cx) - half, pixel));
+                       }
+                       return best;
+                   });
 }
 
 void paint_vertical(Canvas& canvas, Colour top, Colour bottom) {

@@ -295,9 +295,9 @@ void paint_stars(Canvas& canvas, uint32_t seed, int count, float x0, float y0, f
         if (px < 0 || py < 0 || px >= canvas.width || py >= canvas.height) continue;
         float& v = points.value[static_cast<size_t>(py) * canvas.width + px];
         v = std::min(1.0f, v + 0.25f + 0.75f * power);
-        if (power > 0.6f) {
-            // The brightest get a small cross of light.
-            float arm = pixel * (3.0f + 5.0f * power);
+        if (power > 0.75f) {
+            // The brightest few get a small cross of light.
+            float arm = pixel * (2.0f + 3.0f * power);
             mask_line(glints, x - arm, y, x + arm, y, pixel * 0.25f);
             mask_line(glints, x, y - arm, x, y + arm, pixel * 0.25f);
         }

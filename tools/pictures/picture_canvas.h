@@ -99,6 +99,21 @@ template <typename Shape> void mask_union(Mask& mask, Shape shape) {
         }
 }
 
+// mask_union limited to the pixels inside the design rectangle x0..x1, y0..y1.
+template <typename Shape>
+void mask_union_box(Mask& mask, float x0, float y0, float x1, float y1, Shape shape) {
+    int px0 = static_cast<int>(x0 / mask.aspect * mask.width) - 1;
+    int px1 = static_cast<int>(x1 / mask.aspect * mask.width) + 1;
+    int py0 = static_cast<int>(y0 * mask.height) - 1;
+    int py1 = static_cast<int>(y1 * mask.height) + 1;
+    for (int py = py0 < 0 ? 0 : py0; py <= py1 && py < mask.height; ++py)
+        for (int px = px0 < 0 ? 0 : px0; px <= px1 && px < mask.width; ++px) {
+            float& v = mask.value[py * mask.width + px];
+            float s = shape(design_x(mask.width, mask.aspect, px), design_y(mask.height, py));
+            if (s > v) v = s;
+        }
+}
+
 // Adds `colour` × mask × gain onto the canvas (light).
 void canvas_add(Canvas& canvas, const Mask& mask, Colour colour, float gain);
 // Lays `colour` over the canvas with the mask as coverage.

@@ -85,7 +85,7 @@ void paint_s4_back(Canvas& c) {
             std::pow(0.5f + 0.5f * std::sin(2.0f * PI * (x * 2.0f + y * 3.0f) + 6.0f * m), 6.0f);
         const Colour stops[] = {NIGHT, NAVY, TEAL, AURORA};
         Colour col = ramp(stops, 4, clamp01((n - 0.3f) * 1.6f));
-        col = colour_add(colour_scale(col, 0.65f), colour_scale(VIOLET, 0.25f * streak * m));
+        col = colour_add(colour_scale(col, 0.45f), colour_scale(VIOLET, 0.2f * streak * m));
         return col;
     });
 }
@@ -266,8 +266,8 @@ void paint_back_s5(Canvas& c) {
         return colour_scale({1.0f, 0.97f, 0.88f}, 0.8f + 0.25f * crater);
     });
     paint_aurora(c, 57, 0.42f, 0.25f, 1.1f, false);
-    paint_mountains(c, 58, 0.52f, 0.1f, {0.12f, 0.16f, 0.30f}, {0.85f, 0.90f, 1.0f});
-    paint_mountains(c, 59, 0.6f, 0.05f, {0.08f, 0.10f, 0.22f}, {0.7f, 0.78f, 0.92f});
+    paint_mountains(c, 58, 0.62f, 0.24f, {0.12f, 0.16f, 0.30f}, {0.85f, 0.90f, 1.0f});
+    paint_mountains(c, 59, 0.65f, 0.08f, {0.08f, 0.10f, 0.22f}, {0.7f, 0.78f, 0.92f});
     // Snow plain with a dark forest edge.
     canvas_shade(c, [&](float x, float y, Colour old) {
         if (y < 0.64f) return old;
@@ -314,12 +314,12 @@ void paint_tree2(Canvas& c) {
         tiled(w, 1.0f, [&](float ox, float oy) {
             float x0 = cx + ox, y0 = cy + oy;
             if (x0 < -r || x0 > w + r || y0 < -r || y0 > 1.0f + r) return;
-            mask_union(tops, [&](float x, float y) {
+            mask_union_box(tops, x0 - r, y0 - r, x0 + r, y0 + r, [&](float x, float y) {
                 float a = std::atan2(y - y0, x - x0) + turn;
                 float edge = r * (0.6f + 0.4f * std::pow(std::fabs(std::cos(3.5f * a)), 0.6f));
                 return edge_coverage(std::hypot(x - x0, y - y0) - edge, pixel);
             });
-            mask_union(snow, [&](float x, float y) {
+            mask_union_box(snow, x0 - r, y0 - r, x0 + r, y0 + r, [&](float x, float y) {
                 float a = std::atan2(y - y0, x - x0) + turn;
                 float d = std::hypot(x - x0, y - y0);
                 float arms = std::pow(std::fabs(std::cos(3.5f * a)), 8.0f);

@@ -90,7 +90,7 @@ void paint_logo(Canvas& c) {
     paint_vertical(c, NIGHT, {0.05f, 0.12f, 0.30f});
     paint_stars(c, 101, 260, 0.0f, 0.0f, c.aspect, 0.75f, 0.8f);
     paint_aurora(c, 7, 0.55f, 0.32f, 0.85f, false);
-    paint_mountains(c, 31, 0.70f, 0.09f, {0.03f, 0.05f, 0.12f}, {0.55f, 0.65f, 0.85f});
+    paint_mountains(c, 31, 0.78f, 0.2f, {0.03f, 0.05f, 0.12f}, {0.55f, 0.65f, 0.85f});
     letters(c, FONT_BOLD, "deer coast presents", c.aspect * 0.5f, 0.31f, 0.045f, 0.35f, 0.0f,
             style_ice());
     letters(c, FONT_BOLD_ITALIC, "VINTERMOOT", c.aspect * 0.5f, 0.43f, 0.17f, 0.02f,
@@ -265,7 +265,7 @@ void paint_star(Canvas& c) {
         float rays8 = std::pow(std::fabs(std::cos(2.0f * a + PI / 2.0f)), 40.0f) *
                       std::exp(-r / 0.08f) * 0.6f;
         float ring = std::exp(-std::pow((r - 0.22f) / 0.012f, 2.0f)) * 0.35f;
-        float halo = std::exp(-r / 0.12f) * 0.35f;
+        float halo = std::exp(-r / 0.08f) * 0.3f;
         return clamp01((core + rays4 + rays8 + ring + halo) * smoothstep(0.49f, 0.40f, r));
     });
     from_levels(c, levels, LEVELS_ICE, 5);
@@ -348,19 +348,22 @@ void paint_logo3(Canvas& c) {
 }
 
 void paint_env1(Canvas& c) {
-    // Environment map of the dots and the sphere cluster: bands of northern
-    // light around a dark sphere, repeating across so the sphere's seam
-    // closes.
+    // Environment map of the dots, the greeting line and the sphere cluster:
+    // thin bands of northern light on a dark ground, brightest across the
+    // middle (where a sphere map looks for faces turned to the viewer).
+    // Scene 3 adds many shells of it, so most of it stays dark.  Repeats
+    // across so the spheres' seam closes.
     canvas_paint(c, [&](float x, float y) {
-        float lat = y;
         float n = fbm_tile(x, y, 4, 4, 4, 77);
-        float bands = 0.5f + 0.5f * std::sin(2.0f * PI * (lat * 3.0f + 0.6f * n));
-        const Colour stops[] = {{0.02f, 0.03f, 0.12f}, TEAL, AURORA, ICE, VIOLET,
-                                {0.02f, 0.03f, 0.12f}};
-        Colour col = ramp(stops, 6, clamp01(lat + 0.15f * (n - 0.5f)));
-        float light = 0.35f + 0.65f * std::pow(bands, 2.0f);
-        float spark = std::pow(noise_tile(x, y, 64, 64, 78), 12.0f) * 2.0f;
-        return colour_add(colour_scale(col, light), colour_scale(WHITE, spark));
+        float phase = y * 7.0f + 0.8f * n;
+        float bands = std::pow(0.5f + 0.5f * std::sin(2.0f * PI * phase), 10.0f);
+        const Colour stops[] = {VIOLET, CYAN, AURORA, TEAL, VIOLET};
+        Colour col = ramp(stops, 5, clamp01(y + 0.2f * (n - 0.5f)));
+        float middle = std::exp(-std::pow((y - 0.5f) / 0.12f, 2.0f));
+        float light = 0.02f + 0.45f * bands + 0.55f * middle * (0.6f + 0.4f * n);
+        float spark = smoothstep(0.9f, 1.0f, noise_tile(x, y, 64, 64, 78)) * 0.8f;
+        return colour_add(colour_scale(col, light),
+                          colour_scale(WHITE, spark + 0.35f * middle * middle));
     });
 }
 
