@@ -11,6 +11,8 @@ namespace {
 
 // Names the data directory may have (the show spells it both ways).
 const char* const DATA_NAMES[] = {"data", "Data"};
+// Where an installed program's data lies, relative to its own directory.
+constexpr const char* INSTALLED_FROM_BIN = "/../share/vintermoot";
 
 bool holds_data(const std::string& dir) {
     for (const char* name : DATA_NAMES) {
@@ -42,7 +44,9 @@ bool data_dir_enter(const std::string& given, std::string* error) {
                 candidates.push_back(parent.empty() ? "." : parent);
             }
     } else {
-        candidates = {".", executable_dir(), VM_INSTALL_DATA_DIR};
+        std::string beside = executable_dir();
+        // Installed under some prefix: PREFIX/bin/program, PREFIX/share/vintermoot/data.
+        candidates = {".", beside, beside + INSTALLED_FROM_BIN, VM_INSTALL_DATA_DIR};
     }
     for (const std::string& dir : candidates) {
         if (dir.empty() || !holds_data(dir)) continue;
