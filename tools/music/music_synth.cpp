@@ -249,7 +249,11 @@ XmInstrument make_bell() {
         w[i] = attack * (std::exp(-t / 0.5) * std::sin(2.0 * PI * f * t + index * mod) +
                          0.5 * std::exp(-t / 0.9) * warm);
     }
-    return one_sample_instrument("bell", tone_sample("fm bell", w, false));
+    XmInstrument ins = one_sample_instrument("bell", tone_sample("fm bell", w, false));
+    // Held at full level; a key-off lets the ring fade over about 0.8 s.
+    ins.volume_envelope = envelope({{0, 64}, {1, 64}}, 1);
+    ins.fadeout = 1500;
+    return ins;
 }
 
 // ---- drums ----------------------------------------------------------------
@@ -340,10 +344,22 @@ XmInstrument make_crash() {
     return one_sample_instrument("crash", drum_sample("crash", w));
 }
 
+// Silent instruments after the sounding ones, whose names carry the credits
+// as trackers of the time showed them.
+constexpr const char* CREDIT_LINES[] = {"", "Vintermoot 2002", "music by Kvadrat", "Deer Coast",
+                                        "Isbrann 2002, Norway"};
+
 } // namespace
 
 std::vector<XmInstrument> music_instruments() {
-    return {make_bass(),  make_kick(), make_snare(), make_closed_hat(), make_open_hat(),
-            make_pad(),   make_lead(), make_pluck(), make_bell(),       make_clap(),
-            make_crash(), make_stab(), make_sweep()};
+    std::vector<XmInstrument> instruments = {
+        make_bass(),  make_kick(), make_snare(), make_closed_hat(), make_open_hat(),
+        make_pad(),   make_lead(), make_pluck(), make_bell(),       make_clap(),
+        make_crash(), make_stab(), make_sweep()};
+    for (const char* line : CREDIT_LINES) {
+        XmInstrument credit;
+        credit.name = line;
+        instruments.push_back(credit);
+    }
+    return instruments;
 }
