@@ -73,20 +73,6 @@ void bit_tunnel_reset() {
     star_half_height = STAR_INITIAL_HALF;
 }
 
-// A textured quad centred on the origin, the texture covering it once.
-static void textured_quad(float half_w, float half_h) {
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(-half_w, -half_h, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(half_w, -half_h, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(half_w, half_h, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(-half_w, half_h, 0);
-    glEnd();
-}
-
 // Steps 1-2: a second clear, then the background.  In the scene's first
 // frame the texture matrix is still the one scene 1 left rotated.
 static void draw_background() {
@@ -96,7 +82,8 @@ static void draw_background() {
     glTranslatef(0, 0, -30);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_BACK]);
     glDisable(GL_BLEND);
-    textured_quad(BACKGROUND_HALF_W, BACKGROUND_HALF_H);
+    draw_textured_rect(-BACKGROUND_HALF_W, -BACKGROUND_HALF_H, BACKGROUND_HALF_W,
+                       BACKGROUND_HALF_H);
 }
 
 // Step 3: the bit tiles (each tile turns blending on).
@@ -161,7 +148,7 @@ static void draw_star() {
     glTranslatef(0, 0, STAR_Z);
     glRotatef(STAR_SPIN_FACTOR * spin_angle, 0, 0, 1);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_STAR]);
-    textured_quad(star_half_width, star_half_height);
+    draw_textured_rect(-star_half_width, -star_half_height, star_half_width, star_half_height);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glLoadIdentity();

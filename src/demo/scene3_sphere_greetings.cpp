@@ -83,21 +83,6 @@ void sphere_greetings_reset() {
         stripe_heights[i] = STRIPE_INITIAL_HEIGHTS[i];
 }
 
-// A textured quad from (left, bottom) to (right, top), the texture covering
-// it once.
-static void textured_quad(float left, float bottom, float right, float top) {
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(left, bottom, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(right, bottom, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(right, top, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(left, top, 0);
-    glEnd();
-}
-
 // Step 2: four dim star panels, each turned its own way.
 static void draw_star_panels(float a) {
     for (const StarPanel& panel : STAR_PANELS) {
@@ -154,13 +139,13 @@ static void draw_masked_logo() {
     glLoadIdentity();
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO3]);
     glTranslatef(0, LOGO_Y, LOGO_Z);
-    textured_quad(-LOGO_HALF_W, LOGO_BOTTOM, LOGO_HALF_W, LOGO_TOP);
+    draw_textured_rect(-LOGO_HALF_W, LOGO_BOTTOM, LOGO_HALF_W, LOGO_TOP);
 
     glLoadIdentity();
     glBlendFunc(GL_ONE, GL_ONE);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO2]);
     glTranslatef(0, LOGO_Y, LOGO_Z);
-    textured_quad(-LOGO_HALF_W, LOGO_BOTTOM, LOGO_HALF_W, LOGO_TOP);
+    draw_textured_rect(-LOGO_HALF_W, LOGO_BOTTOM, LOGO_HALF_W, LOGO_TOP);
 }
 
 // Step 8: the greeting label, the picture of greet_index (slots 43..52),
@@ -169,7 +154,7 @@ static void draw_greeting_label() {
     glLoadIdentity();
     glBindTexture(GL_TEXTURE_2D, texture_slots[greet_index]);
     glTranslatef(LABEL_X, LABEL_Y, LABEL_Z);
-    textured_quad(-LABEL_HALF_W, -LABEL_HALF_H, LABEL_HALF_W, LABEL_HALF_H);
+    draw_textured_rect(-LABEL_HALF_W, -LABEL_HALF_H, LABEL_HALF_W, LABEL_HALF_H);
 }
 
 // Step 10: stripes fall and restart at the top; the spin wraps at 360.

@@ -17,3 +17,17 @@ void draw_panel();
 
 // White 6 x 2 quad scaled by 0.1 (not undone), textured "Data/back_s3.bmp".
 void draw_stripe();
+
+// One GL_QUADS primitive in the plane z = 0 from (left, bottom) to (right,
+// top), counter-clockwise from +z, covering the bound texture once: texture
+// coordinate (0, 0) at the first corner, then (1, 0), (1, 1), (0, 1).
+void draw_textured_rect(float left, float bottom, float right, float top);
+
+// Spark squares of the finale, 0.4 x 0.4 and 60 units deeper than each
+// spark, coloured (red, green, blue, energy): begin, add each spark in
+// drawing order (its position before it moves), then draw.  Drawn as vertex
+// arrays; the triangles are those of one four-corner strip per spark.
+struct Spark;
+void spark_batch_begin();
+void spark_batch_add(const Spark& spark);
+void spark_batch_draw();

@@ -4,6 +4,19 @@
 
 #include "assets/texture_set.h"
 
+void draw_textured_rect(float left, float bottom, float right, float top) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(left, bottom, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(right, bottom, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(right, top, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(left, top, 0.0f);
+    glEnd();
+}
+
 namespace {
 
 constexpr float TILE_HALF = 0.5f;
@@ -13,19 +26,9 @@ constexpr float STRIPE_HALF_HEIGHT = 1.0f;
 // Applied to the current matrix by draw_stripe and not undone.
 constexpr float STRIPE_SCALE = 0.1f;
 
-// A quad in the plane z = 0 centred on the origin, counter-clockwise from
-// +z, covering the bound texture once.
+// A quad in the plane z = 0 centred on the origin.
 void draw_centred_quad(float half_width, float half_height) {
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-half_width, -half_height, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(half_width, -half_height, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(half_width, half_height, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-half_width, half_height, 0.0f);
-    glEnd();
+    draw_textured_rect(-half_width, -half_height, half_width, half_height);
 }
 
 } // namespace

@@ -190,7 +190,9 @@ void snd_deliver_events(SndSong* song, int64_t ms) {
     int64_t frame;
     while (snd_queue_peek(song->events, &frame) && frame * MS_PER_SECOND <= ms * song->mix_rate) {
         snd_queue_pop(song->events);
+        song->delivering_frame = frame;
         if (song->callback) song->callback(song, 0);
+        song->delivering_frame = -1;
     }
 }
 
@@ -370,6 +372,11 @@ bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrume
     song->callback = callback;
     song->instrument.store(instrument, std::memory_order_relaxed);
     return true;
+}
+
+double snd_note_time_ms(const SndSong* song) {
+    if (!song || song->delivering_frame < 0) return -1.0;
+    return static_cast<double>(song->delivering_frame) * MS_PER_SECOND / song->mix_rate;
 }
 
 bool snd_free_song(SndSong* song) {

@@ -54,6 +54,10 @@ int64_t snd_get_time(SndSong* song);
 // module).  Registering the same callback again is harmless.
 bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrument);
 
+// Inside the instrument callback: the song time (ms, with its fraction) at
+// which the note being delivered sounds; -1 outside the callback.
+double snd_note_time_ms(const SndSong* song);
+
 // Stops and releases the song.
 bool snd_free_song(SndSong* song);
 

@@ -74,6 +74,7 @@ struct SndSong {
     bool played_before = false;         // the module has advanced; reload on play
     std::atomic<int> instrument{0};     // watched instrument (1-based), 0 none
     SndInstCallback callback = nullptr; // called on the main thread
+    int64_t delivering_frame = -1;      // frame of the note in the callback
     SndTracker tracker;
     SndEventQueue events;
 

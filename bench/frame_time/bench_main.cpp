@@ -1,0 +1,297 @@
+// vintermoot-bench: runs the show through the frame harness and reports, per
+// scene, the frame time (p50, p95, max) split into render_frame (scene code
+// and the GL calls it issues) and the wait for GL to finish; the start-up
+// time to the first frame; and the live song clock's error under SDL's
+// dummy audio driver.  --compare runs this build and another one
+// alternately and prints their ratios.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_stats.h"
+#include "demo/demo_state.h"
+#include "demo/harness.h"
+#include "platform/data_dir.h"
+#include "platform/sound.h"
+
+namespace {
+
+const char USAGE[] = "Usage: vintermoot-bench [options]\n"
+                     "Runs the show headless through the frame harness, run from the directory\n"
+                     "that holds data/ (or --data DIR), and prints per scene the frame time\n"
+                     "(p50, p95, max) with its split into render_frame and the wait for GL,\n"
+                     "the start-up time and the live song clock's error.\n"
+                     "\n"
+                     "  --size WxH        frame size (default 1024x768)\n"
+                     "  --fps N           frame rate of the song clock (default 60)\n"
+                     "  --stride N        measure every Nth frame at full size (default 10);\n"
+                     "                    the others run in the harness's tiny viewport\n"
+                     "  --to T            stop at song time T ms (default 330000)\n"
+                     "  --json FILE       also write the figures as JSON\n"
+                     "  --no-clock        skip the live clock measurement\n"
+                     "  --compare OTHER   run this benchmark and the program OTHER (another\n"
+                     "                    build's vintermoot-bench) alternately, --rounds times,\n"
+                     "                    with the other options, and print OTHER / this\n"
+                     "  --rounds N        rounds of --compare (default 3)\n"
+                     "  --data DIR        the directory that holds data/\n";
+
+constexpr int CLOCK_SECONDS = 3;
+constexpr int CLOCK_SETTLE_MS = 300; // device start-up left out of the figure
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+struct BenchOptions {
+    int width = HARNESS_DEFAULT_WIDTH, height = HARNESS_DEFAULT_HEIGHT;
+    int fps = HARNESS_DEFAULT_FPS;
+    int stride = 10;
+    int64_t to_ms = 330000;
+    int rounds = 3;
+    bool clock = true;
+    std::string json, compare, data;
+    std::vector<std::string> passed_on; // options handed to --compare runs
+};
+
+bool parse_int(const char* text, long low, long high, long* value) {
+    char* end = nullptr;
+    *value = strtol(text, &end, 10);
+    return *text && end && !*end && *value >= low && *value <= high;
+}
+
+bool parse_options(int argc, char** argv, BenchOptions* o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--no-clock") {
+            o->clock = false;
+            o->passed_on.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= argc) return false;
+        const char* value = argv[++i];
+        long n = 0;
+        if (arg == "--size") {
+            if (sscanf(value, "%dx%d", &o->width, &o->height) != 2 || o->width < 16 ||
+                o->height < 16 || o->width > 4096 || o->height > 4096)
+                return false;
+        } else if (arg == "--fps" && parse_int(value, 1, 240, &n)) {
+            o->fps = static_cast<int>(n);
+        } else if (arg == "--stride" && parse_int(value, 1, 100000, &n)) {
+            o->stride = static_cast<int>(n);
+        } else if (arg == "--to" && parse_int(value, 1, 330000, &n)) {
+            o->to_ms = n;
+        } else if (arg == "--rounds" && parse_int(value, 1, 100, &n)) {
+            o->rounds = static_cast<int>(n);
+            continue;
+        } else if (arg == "--json") {
+            o->json = value;
+            continue;
+        } else if (arg == "--compare") {
+            o->compare = value;
+            continue;
+        } else if (arg == "--data") {
+            o->data = value;
+        } else {
+            return false;
+        }
+        o->passed_on.push_back(arg);
+        o->passed_on.push_back(value);
+    }
+    return true;
+}
+
+double ms_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// Runs every frame up to `to_ms`, measuring every stride-th at full size.
+bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
+    if (harness_begin(o.width, o.height, o.fps) != HARNESS_OK) {
+        fprintf(stderr, "vintermoot-bench: cannot start the show (no context or no data/)\n");
+        return false;
+    }
+    HarnessStartup startup = harness_startup();
+    SceneSamples samples[BENCH_SCENES];
+    int64_t end = harness_first_frame_at(o.to_ms, o.fps);
+    for (int64_t n = 0; n < end; ++n) {
+        bool drawn = n % o.stride == 0;
+        HarnessFrameTiming timing{};
+        harness_step_timed(drawn, &timing);
+        if (n == 0) startup.total_ms += timing.render_ms + timing.finish_ms;
+        if (!drawn || current_scene < 1 || current_scene > BENCH_SCENES) continue;
+        SceneSamples& s = samples[current_scene - 1];
+        s.total.push_back(timing.render_ms + timing.finish_ms);
+        s.render.push_back(timing.render_ms);
+        s.finish.push_back(timing.finish_ms);
+    }
+    harness_end();
+    for (int i = 0; i < BENCH_SCENES; ++i)
+        figures->scenes[i] = bench_scene_figures(samples[i]);
+    figures->startup_textures_ms = startup.textures_ms;
+    figures->startup_font_ms = startup.font_ms;
+    figures->startup_module_ms = startup.module_ms;
+    figures->startup_total_ms = startup.total_ms;
+    return true;
+}
+
+// Plays the module live on SDL's dummy audio driver and compares the song
+// clock with the wall clock.  The dummy device does not consume audio at
+// exactly the nominal rate, so the clock is compared with the straight line
+// that fits it best (the device's steady playback): the error is how far
+// single readings stray from that line, the latency the line's offset
+// behind the wall clock, the rate its slope.
+void measure_clock(BenchFigures* figures) {
+    figures->clock_measured = false;
+    if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!snd_init(HARNESS_MIX_RATE, HARNESS_MIX_CHANNELS, 0)) return;
+    SndSong* song = snd_load_song(HARNESS_MODULE_PATH);
+    snd_play_song(song);
+    auto start = std::chrono::steady_clock::now();
+    std::vector<double> walls, clocks;
+    double wall;
+    while ((wall = ms_since(start)) < CLOCK_SECONDS * 1000.0) {
+        double clock = static_cast<double>(snd_get_time(song));
+        if (wall >= CLOCK_SETTLE_MS) {
+            walls.push_back(wall);
+            clocks.push_back(clock);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(700));
+    }
+    snd_free_song(song);
+    snd_close();
+    size_t n = walls.size();
+    if (n < 2) return;
+    double mean_w = 0, mean_c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        mean_w += walls[i] / static_cast<double>(n);
+        mean_c += clocks[i] / static_cast<double>(n);
+    }
+    double sww = 0, swc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sww += (walls[i] - mean_w) * (walls[i] - mean_w);
+        swc += (walls[i] - mean_w) * (clocks[i] - mean_c);
+    }
+    double rate = swc / sww, offset = mean_c - rate * mean_w;
+    std::vector<double> errors;
+    for (size_t i = 0; i < n; ++i)
+        errors.push_back(std::fabs(clocks[i] - (offset + rate * walls[i])));
+    figures->clock_measured = true;
+    figures->clock_rate = rate;
+    figures->clock_latency_ms = -offset;
+    figures->clock_error_ms = bench_quantile(errors, 0.95);
+}
+
+// Runs `program` with `args` and --json `json`; true when it succeeded.
+bool run_program(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& json) {
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    all.insert(all.end(), {"--json", json});
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!freopen("/dev/null", "w", stdout)) _exit(127);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) < 0) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string self_path() {
+    char buffer[4096];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return std::string();
+    buffer[n] = '\0';
+    return buffer;
+}
+
+double median_of(const std::vector<BenchFigures>& runs, int scene, bool p95) {
+    std::vector<double> values;
+    for (const BenchFigures& b : runs)
+        values.push_back(p95 ? b.scenes[scene].p95_ms : b.scenes[scene].p50_ms);
+    return bench_quantile(values, 0.5);
+}
+
+// This build (A) and OTHER (B), alternately; prints B / A per scene.
+int compare(const BenchOptions& o) {
+    std::string programs[2] = {self_path(), o.compare};
+    std::vector<BenchFigures> runs[2];
+    std::string json = "/tmp/vintermoot-bench-" + std::to_string(getpid()) + ".json";
+    for (int round = 0; round < o.rounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            fprintf(stderr, "round %d/%d: %s\n", round + 1, o.rounds, programs[which].c_str());
+            BenchFigures figures;
+            if (!run_program(programs[which], o.passed_on, json) ||
+                !bench_read_json(json.c_str(), &figures)) {
+                fprintf(stderr, "vintermoot-bench: %s failed\n", programs[which].c_str());
+                unlink(json.c_str());
+                return EXIT_FAILED;
+            }
+            runs[which].push_back(figures);
+        }
+    }
+    unlink(json.c_str());
+    printf("A = %s\nB = %s\nmedians of %d rounds\n", programs[0].c_str(), programs[1].c_str(),
+           o.rounds);
+    printf("scene    A p50    B p50  B/A p50    A p95    B p95  B/A p95\n");
+    for (int i = 0; i < BENCH_SCENES; ++i) {
+        double a50 = median_of(runs[0], i, false), b50 = median_of(runs[1], i, false);
+        double a95 = median_of(runs[0], i, true), b95 = median_of(runs[1], i, true);
+        printf("%5d  %7.2f  %7.2f  %7.3f  %7.2f  %7.2f  %7.3f\n", i + 1, a50, b50,
+               a50 > 0 ? b50 / a50 : 0.0, a95, b95, a95 > 0 ? b95 / a95 : 0.0);
+    }
+    std::vector<double> start[2];
+    for (int which = 0; which < 2; ++which)
+        for (const BenchFigures& b : runs[which])
+            start[which].push_back(b.startup_total_ms);
+    double sa = bench_quantile(start[0], 0.5), sb = bench_quantile(start[1], 0.5);
+    printf("start-up  %7.1f  %7.1f  %7.3f\n", sa, sb, sa > 0 ? sb / sa : 0.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    BenchOptions o;
+    if (argc > 1 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
+        fputs(USAGE, stdout);
+        return 0;
+    }
+    if (!parse_options(argc, argv, &o)) {
+        fprintf(stderr, "vintermoot-bench: bad options\n\n%s", USAGE);
+        return EXIT_USAGE;
+    }
+    if (!o.compare.empty()) return compare(o);
+    if (!o.json.empty() && o.json[0] != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) o.json = std::string(cwd) + "/" + o.json;
+    }
+    std::string error;
+    if (!data_dir_enter(o.data, &error)) {
+        fprintf(stderr, "vintermoot-bench: %s\n", error.c_str());
+        return EXIT_FAILED;
+    }
+    BenchFigures figures{};
+    if (!measure_frames(o, &figures)) return EXIT_FAILED;
+    if (o.clock) measure_clock(&figures);
+    printf("%dx%d, %d fps, every %d frames measured, song time 0 to %lld ms\n", o.width, o.height,
+           o.fps, o.stride, static_cast<long long>(o.to_ms));
+    bench_print_table(stdout, figures);
+    if (!o.json.empty() && !bench_write_json(o.json.c_str(), figures)) {
+        fprintf(stderr, "vintermoot-bench: cannot write %s\n", o.json.c_str());
+        return EXIT_FAILED;
+    }
+    return 0;
+}

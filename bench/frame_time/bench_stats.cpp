@@ -1,0 +1,119 @@
+#include "bench_stats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Targets on this kind of machine (llvmpipe, 2 cores, 1024 x 768).
+constexpr double FRAME_TARGET_MS = 16.7;
+constexpr double STARTUP_TARGET_MS = 250.0;
+constexpr double CLOCK_TARGET_MS = 2.0;
+
+const char* verdict(bool met) {
+    return met ? "met" : "NOT met";
+}
+
+// The number after `key` ("key": value) from `from` on; NAN when absent.
+double json_number(const std::string& text, size_t from, const char* key) {
+    std::string quoted = std::string("\"") + key + "\":";
+    size_t at = text.find(quoted, from);
+    if (at == std::string::npos) return NAN;
+    return strtod(text.c_str() + at + quoted.size(), nullptr);
+}
+
+} // namespace
+
+double bench_quantile(std::vector<double> values, double q) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(values.size())));
+    return values[std::min(values.size() - 1, rank > 0 ? rank - 1 : 0)];
+}
+
+SceneFigures bench_scene_figures(const SceneSamples& s) {
+    SceneFigures f;
+    f.frames = static_cast<int>(s.total.size());
+    f.p50_ms = bench_quantile(s.total, 0.5);
+    f.p95_ms = bench_quantile(s.total, 0.95);
+    f.max_ms = bench_quantile(s.total, 1.0);
+    f.cpu_ms = bench_quantile(s.render, 0.5);
+    f.gl_ms = bench_quantile(s.finish, 0.5);
+    return f;
+}
+
+void bench_print_table(FILE* out, const BenchFigures& b) {
+    fprintf(out, "scene  frames   p50 ms   p95 ms   max ms   cpu ms    gl ms\n");
+    bool frames_met = true;
+    for (int i = 0; i < BENCH_SCENES; ++i) {
+        const SceneFigures& f = b.scenes[i];
+        fprintf(out, "%5d  %6d  %7.2f  %7.2f  %7.2f  %7.2f  %7.2f\n", i + 1, f.frames, f.p50_ms,
+                f.p95_ms, f.max_ms, f.cpu_ms, f.gl_ms);
+        frames_met = frames_met && f.frames > 0 && f.p95_ms <= FRAME_TARGET_MS;
+    }
+    fprintf(out, "start-up to the first frame: %.1f ms (textures %.1f, font %.1f, module %.1f)\n",
+            b.startup_total_ms, b.startup_textures_ms, b.startup_font_ms, b.startup_module_ms);
+    if (b.clock_measured)
+        fprintf(out,
+                "live song clock: error %.2f ms (95th percentile, against its steady line), "
+                "%.1f ms behind the wall clock, rate %.4f\n",
+                b.clock_error_ms, b.clock_latency_ms, b.clock_rate);
+    else
+        fprintf(out, "live song clock: not measured (no audio device)\n");
+    fprintf(out,
+            "targets: p95 <= %.1f ms in every scene %s; start-up < %.0f ms %s; clock within "
+            "%.0f ms %s\n",
+            FRAME_TARGET_MS, verdict(frames_met), STARTUP_TARGET_MS,
+            verdict(b.startup_total_ms < STARTUP_TARGET_MS), CLOCK_TARGET_MS,
+            b.clock_measured ? verdict(b.clock_error_ms <= CLOCK_TARGET_MS) : "not measured");
+}
+
+bool bench_write_json(const char* path, const BenchFigures& b) {
+    FILE* f = fopen(path, "w");
+    if (!f) return false;
+    fprintf(f, "{\"scenes\": {");
+    for (int i = 0; i < BENCH_SCENES; ++i) {
+        const SceneFigures& s = b.scenes[i];
+        fprintf(f,
+                "%s\"%d\": {\"frames\": %d, \"p50_ms\": %.3f, \"p95_ms\": %.3f, \"max_ms\": %.3f, "
+                "\"cpu_ms\": %.3f, \"gl_ms\": %.3f}",
+                i ? ", " : "", i + 1, s.frames, s.p50_ms, s.p95_ms, s.max_ms, s.cpu_ms, s.gl_ms);
+    }
+    fprintf(f,
+            "}, \"startup_ms\": {\"textures\": %.3f, \"font\": %.3f, \"module\": %.3f, "
+            "\"total\": %.3f}, ",
+            b.startup_textures_ms, b.startup_font_ms, b.startup_module_ms, b.startup_total_ms);
+    if (b.clock_measured)
+        fprintf(f, "\"clock_error_ms\": %.3f}\n", b.clock_error_ms);
+    else
+        fprintf(f, "\"clock_error_ms\": null}\n");
+    return fclose(f) == 0;
+}
+
+bool bench_read_json(const char* path, BenchFigures* b) {
+    std::ifstream in(path);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string text = buffer.str();
+    if (text.empty()) return false;
+    *b = BenchFigures{};
+    for (int i = 0; i < BENCH_SCENES; ++i) {
+        std::string key = "\"" + std::to_string(i + 1) + "\": {";
+        size_t at = text.find(key);
+        if (at == std::string::npos) return false;
+        SceneFigures& s = b->scenes[i];
+        s.frames = static_cast<int>(json_number(text, at, "frames"));
+        s.p50_ms = json_number(text, at, "p50_ms");
+        s.p95_ms = json_number(text, at, "p95_ms");
+        s.max_ms = json_number(text, at, "max_ms");
+        s.cpu_ms = json_number(text, at, "cpu_ms");
+        s.gl_ms = json_number(text, at, "gl_ms");
+    }
+    size_t startup = text.find("\"startup_ms\"");
+    b->startup_total_ms = json_number(text, startup, "total");
+    return !std::isnan(b->startup_total_ms);
+}

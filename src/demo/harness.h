@@ -1,0 +1,102 @@
+// The frame harness: runs the show headless (offscreen context) at a fixed
+// frame rate, with the sound layer's offline clock, so that frame n always
+// shows the same picture.  Frame n is drawn at song time
+// floor(n * 1000 / fps) ms, and the notes of the beat instrument reach the
+// frames exactly as the live clock would hand them over.
+//
+// The show advances per drawn frame, so every frame from 0 up to the last
+// one wanted is run with all its steps; frames nobody looks at are drawn
+// into a tiny viewport with the same projection, which is much cheaper.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct SndSong;
+
+constexpr int HARNESS_DEFAULT_FPS = 60;
+constexpr int HARNESS_DEFAULT_WIDTH = 1024;
+constexpr int HARNESS_DEFAULT_HEIGHT = 768;
+// The show's module, relative to the working directory.
+constexpr const char* HARNESS_MODULE_PATH = "data/Kvadrat2.xm";
+// Sound output of the show: mixing rate and voices.
+constexpr int HARNESS_MIX_RATE = 44100;
+constexpr int HARNESS_MIX_CHANNELS = 32;
+
+// Where start-up time went, in milliseconds.  rest_ms is everything else:
+// the context, the fixed GL state, the spark sets and the quadric.
+struct HarnessStartup {
+    double textures_ms;
+    double font_ms;
+    double module_ms;
+    double rest_ms;
+    double total_ms;
+};
+
+// Why harness_begin failed.
+enum HarnessFailure { HARNESS_OK, HARNESS_NO_CONTEXT, HARNESS_NO_TEXTURES, HARNESS_NO_SOUND };
+
+// Receives rendered audio: `count` interleaved 16-bit stereo frames whose
+// first is song sample `first_sample` (counted from song time 0).
+typedef void (*HarnessAudioSink)(const int16_t* samples, size_t count, int64_t first_sample,
+                                 void* user);
+
+// Receives each note of the beat instrument as a frame hands it to the beat
+// callback: the song time the note sounds at (ms, fractional) and the frame.
+typedef void (*HarnessNoteSink)(double note_ms, int64_t frame, void* user);
+
+// Starts the show from the working directory's data at a frame size (the
+// picture keeps the show's 4:3 projection, centred, black around it) and a
+// frame rate.  Puts every piece of demo state back to its initial value.
+HarnessFailure harness_begin(int width, int height, int fps);
+
+// Releases everything harness_begin made.
+void harness_end();
+
+// Start-up times of the last harness_begin.
+HarnessStartup harness_startup();
+
+// The playing song (offline).
+SndSong* harness_song();
+
+// Song time of frame n: floor(n * 1000 / fps).
+int64_t harness_frame_time(int64_t frame, int fps);
+
+// The first frame whose song time is at or after `time_ms`.
+int64_t harness_first_frame_at(int64_t time_ms, int fps);
+
+// The frame harness_step runs next (0 after harness_begin).
+int64_t harness_next_frame();
+
+// Runs the next frame: moves the offline clock to its time and calls
+// render_frame.  `drawn`: at the full frame size (then harness_read_rgb gives
+// its pixels); otherwise into the tiny viewport.
+void harness_step(bool drawn);
+
+// Where the time of one frame went (milliseconds): moving the offline
+// clock (rendering the song's audio), render_frame itself (the scene code
+// and the GL calls it issues), and waiting for GL to finish drawing.
+struct HarnessFrameTiming {
+    double audio_ms;
+    double render_ms;
+    double finish_ms;
+};
+
+// harness_step that also waits for GL to finish and says where the time
+// went.
+void harness_step_timed(bool drawn, HarnessFrameTiming* timing);
+
+// Pixels of the last drawn frame: width * height RGB, top row first.
+std::vector<uint8_t> harness_read_rgb();
+
+// Sets where the audio rendered by each step goes (null: discarded).
+void harness_set_audio_sink(HarnessAudioSink sink, void* user);
+
+// Renders audio until at least `end_sample` song samples exist and passes it
+// to the audio sink.  Called after the last frame, so that the audio covers
+// it; the clock moves on with it, so frames run afterwards would see it.
+void harness_render_audio_to(int64_t end_sample);
+
+// Sets who hears of each note (null: nobody).
+void harness_set_note_sink(HarnessNoteSink sink, void* user);

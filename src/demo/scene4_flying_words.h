@@ -1,0 +1,23 @@
+// Private state of the flying words scene (scene4_flying_words.cpp), visible
+// to the tests and the frame harness.  Only run_flying_words changes these
+// values (and flying_words_reset puts them back); none is reset during a show.
+#pragma once
+
+#include <cstdint>
+
+// x of both banner layers, initially 25 (off the picture on the right); each
+// advancing frame lowers it by song_time_ms / 5000000.
+extern float banner_x;
+
+// Row of FLYING_WORDS that flies now, from 1; any value outside 1..12 flies
+// no text.  Each restart of the flight moves it on by one.
+extern int32_t word_index;
+
+// One row of the word table: the text and the uniform scale it is printed at.
+struct FlyingWord {
+    const char* text;
+    float scale;
+};
+constexpr int FLYING_WORD_COUNT = 12;
+// Rows for word_index 1..12 (index 0 holds the row of word_index 1).
+extern const FlyingWord FLYING_WORDS[FLYING_WORD_COUNT];

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/png_file.h"
+#include "support/show_data.h"
+#include "support/test_support.h"
+
+namespace {
+
+const char* const TOOL = VM_TOOL_VINTERMOOT_CAPTURE;
+constexpr int W = 64;
+constexpr int H = 48;
+
+std::string quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+std::string read_text(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A folder with the stand-in data and an output folder beside it.
+struct CaptureTest : ::testing::Test {
+    std::string dir = temp_dir_make("capture");
+    std::string out = dir + "/out";
+    CaptureTest() {
+        EXPECT_TRUE(show_data_write(dir));
+        std::filesystem::create_directories(out);
+    }
+    ~CaptureTest() override { temp_dir_remove(dir); }
+
+    // Runs the tool with `args` (and `env` before it); returns its exit
+    // status and keeps its standard error and output.
+    int run(const std::string& args, const std::string& env = "") {
+        std::string command = env + " " + quote(TOOL) + " --data " + quote(dir) + " " + args +
+                              " >" + quote(dir + "/stdout") + " 2>" + quote(dir + "/stderr");
+        int status = std::system(command.c_str());
+        errors = read_text(dir + "/stderr");
+        output = read_text(dir + "/stdout");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string size() const { return " --size " + std::to_string(W) + "x" + std::to_string(H); }
+    std::string errors, output;
+};
+
+// Output of a command, or empty.
+std::string command_output(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return text;
+    char buffer[512];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, got);
+    pclose(pipe);
+    return text;
+}
+
+TEST_F(CaptureTest, HelpPrintsTheUsage) {
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_NE(output.find("Usage: vintermoot-capture"), std::string::npos);
+    EXPECT_NE(output.find("--contact-sheet"), std::string::npos);
+}
+
+TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
+    const char* const bad[] = {
+        "--bogus",
+        "",                                       // nothing to write
+        "--frames x",                             // no times
+        "--frames x --at 1,,2",                   // empty time
+        "--frames x --at -5",                     // negative time
+        "--frames x --at 400000",                 // after the song
+        "--frames x --at 100 --from 0 --to 10",   // both ways at once
+        "--frames x --from 2000 --to 1000",       // empty range
+        "--contact-sheet s.png",                  // no times
+        "--contact-sheet s.png --at 1 --every 2", // every without a range
+        "--video v.mp4 --at 100",                 // video takes a range
+        "--video v.mp4 --from 331000",            // outside the song
+        "--video v.mp4 --size 65x48",             // odd width
+        "--frames x --at 1 --fps 0",              // no frame rate
+        "--frames x --at 1 --size 1024",          // no height
+        "--frames x --at 1 --size 8x8",           // too small
+        "--frames x --at 1 --fps",                // missing value
+        "--frames x --at 1 --video v.mp4",        // two outputs
+    };
+    for (const char* args : bad) {
+        EXPECT_EQ(run(args), 2) << args;
+        EXPECT_NE(errors.find("Usage: vintermoot-capture"), std::string::npos) << args;
+        EXPECT_NE(errors.find("vintermoot-capture: "), std::string::npos) << args;
+    }
+    EXPECT_TRUE(listing(out).empty());
+}
+
+TEST_F(CaptureTest, MissingDataIsAClearFailure) {
+    std::string empty = dir + "/empty";
+    std::filesystem::create_directories(empty);
+    std::string command = quote(TOOL) + " --data " + quote(empty) + " --frames " + quote(out) +
+                          " --at 0 2>" + quote(dir + "/stderr");
+    int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(read_text(dir + "/stderr").find("no data/ directory"), std::string::npos);
+}
+
+TEST_F(CaptureTest, TwoRunsWriteIdenticalFrames) {
+    ASSERT_EQ(run("--frames " + quote(out + "/a") + " --at 0,500,1700" + size()), 0) << errors;
+    ASSERT_EQ(run("--frames " + quote(out + "/b") + " --at 1700,500,0" + size()), 0) << errors;
+    for (const char* name : {"0.png", "500.png", "1700.png"}) {
+        std::vector<uint8_t> a = read_bytes(out + "/a/" + name);
+        EXPECT_FALSE(a.empty()) << name;
+        EXPECT_EQ(a, read_bytes(out + "/b/" + name)) << name;
+    }
+    EXPECT_NE(read_bytes(out + "/a/0.png"), read_bytes(out + "/a/1700.png"));
+}
+
+TEST_F(CaptureTest, AFrameAtATimeIsTheFirstFrameAtOrAfterIt) {
+    // At 60 fps frame 1 is at 16 ms and frame 2 at 33 ms: 17 ms gives frame 2.
+    ASSERT_EQ(run("--frames " + quote(out) + " --at 17" + size()), 0) << errors;
+    ASSERT_EQ(run("--frames " + quote(out) + " --from 0 --to 40" + size()), 0) << errors;
+    std::vector<std::string> names = listing(out);
+    EXPECT_EQ(names.size(), 4u); // 17.png and frames 0, 1, 2 (0, 16, 33 ms)
+    std::vector<uint8_t> at_17 = read_bytes(out + "/17.png");
+    EXPECT_EQ(at_17, read_bytes(out + "/frame_000002.png"));
+    EXPECT_NE(at_17, read_bytes(out + "/frame_000001.png"));
+    // At 25 fps frames are 40 ms apart: every second frame of 0..200 ms.
+    std::string seq = out + "/seq";
+    ASSERT_EQ(run("--frames " + quote(seq) + " --from 0 --to 200 --every 2 --fps 25" + size()), 0);
+    std::vector<std::string> expected = {"frame_000000.png", "frame_000002.png",
+                                         "frame_000004.png"};
+    std::vector<std::string> written = listing(seq);
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, expected);
+}
+
+TEST_F(CaptureTest, ContactSheetHoldsTheFramesInOrderWithLabels) {
+    ASSERT_EQ(run("--frames " + quote(out) + " --at 0,1700" + size()), 0) << errors;
+    std::string sheet = out + "/sheet.png";
+    ASSERT_EQ(run("--contact-sheet " + quote(sheet) + " --at 1700,0" + size()), 0) << errors;
+    int sw = 0, sh = 0, fw = 0, fh = 0;
+    std::vector<uint8_t> s, f;
+    ASSERT_TRUE(png_read_rgb(sheet.c_str(), &sw, &sh, &s));
+    // Two cells side by side: a gap of 8, then cells as wide as the widest
+    // label ("1700 ms", 7 glyphs of 12 pixels) plus a gap; thumbnails of
+    // the frame's own size (smaller than 256) with a 20-pixel label band.
+    int inner = 7 * 12, cell = inner + 8;
+    EXPECT_EQ(sw, 8 + 2 * cell);
+    EXPECT_EQ(sh, 8 + H + 20 + 8);
+    // Cell 0 is the frame at 1700 ms, cell 1 the one at 0, pixel for pixel.
+    const char* order[] = {"/1700.png", "/0.png"};
+    for (int c = 0; c < 2; ++c) {
+        ASSERT_TRUE(png_read_rgb((out + order[c]).c_str(), &fw, &fh, &f));
+        int x0 = 8 + c * cell + (inner - W) / 2, y0 = 8;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W * 3; ++x)
+                ASSERT_EQ(s[(static_cast<size_t>(y0 + y) * sw + x0) * 3 + x],
+                          f[static_cast<size_t>(y) * W * 3 + x])
+                    << "cell " << c << " at " << x / 3 << "," << y;
+    }
+    // The label band holds light text on the dark background.
+    int light = 0;
+    for (int y = 8 + H; y < 8 + H + 20; ++y)
+        for (int x = 8; x < 8 + inner; ++x)
+            light += s[(static_cast<size_t>(y) * sw + x) * 3] > 200;
+    EXPECT_GT(light, 50);
+}
+
+// Stream facts that ffprobe reports, one "key=value" a line.
+std::string probe(const std::string& file, const char* stream, const char* entries) {
+    return command_output("ffprobe -v error -count_frames -select_streams " + std::string(stream) +
+                          " -show_entries stream=" + entries + " -of default=nw=1 " + quote(file));
+}
+
+double probe_value(const std::string& facts, const std::string& key) {
+    size_t at = facts.find(key + "=");
+    return at == std::string::npos ? -1.0 : std::atof(facts.c_str() + at + key.size() + 1);
+}
+
+// Mean absolute difference per channel of two PNGs of the same size.
+double mean_difference(const std::string& a_path, const std::string& b_path) {
+    int aw = 0, ah = 0, bw = 0, bh = 0;
+    std::vector<uint8_t> a, b;
+    if (!png_read_rgb(a_path.c_str(), &aw, &ah, &a) || !png_read_rgb(b_path.c_str(), &bw, &bh, &b))
+        return 1e9;
+    if (a.size() != b.size()) return 1e9;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(static_cast<int>(a[i]) - static_cast<int>(b[i]));
+    return sum / static_cast<double>(a.size());
+}
+
+// Onsets (ms) of the bursts in mono 16-bit audio: the first loud sample
+// after at least 100 ms of quiet.
+std::vector<double> onsets(const std::vector<uint8_t>& raw, int rate) {
+    std::vector<double> found;
+    int quiet = rate; // the start counts as after silence
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        int16_t v = static_cast<int16_t>(raw[i] | (raw[i + 1] << 8));
+        if (std::abs(v) > 1000) {
+            if (quiet >= rate / 10) found.push_back(static_cast<double>(i / 2) * 1000.0 / rate);
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    return found;
+}
+
+TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
+    std::string video = out + "/v.mp4", log = out + "/sync.txt";
+    ASSERT_EQ(run("--video " + quote(video) + " --from 500 --to 2500 --fps 30 --sync-log " +
+                  quote(log) + size()),
+              0)
+        << errors;
+    std::string v = probe(video, "v:0", "codec_name,width,height,r_frame_rate,nb_read_frames");
+    EXPECT_NE(v.find("codec_name=h264"), std::string::npos) << v;
+    EXPECT_NE(v.find("r_frame_rate=30/1"), std::string::npos) << v;
+    EXPECT_EQ(probe_value(v, "width"), W);
+    EXPECT_EQ(probe_value(v, "height"), H);
+    EXPECT_EQ(probe_value(v, "nb_read_frames"), 60); // 500 .. 2499 ms at 30 fps
+    std::string a = probe(video, "a:0", "codec_name,sample_rate,duration");
+    EXPECT_NE(a.find("codec_name=aac"), std::string::npos) << a;
+    EXPECT_NEAR(probe_value(a, "duration"), 2.0, 0.03) << a;
+    EXPECT_EQ(listing(out).size(), 2u); // no part files left
+
+    // The video's first frame is the harness's frame at 500 ms, within the
+    // codec's loss, and nearer to it than to the next frame.
+    ASSERT_EQ(run("--frames " + quote(out) + " --at 500,533 --fps 30" + size()), 0) << errors;
+    std::string extracted = out + "/first.png";
+    command_output("ffmpeg -v error -i " + quote(video) + " -frames:v 1 " + quote(extracted));
+    double own = mean_difference(extracted, out + "/500.png");
+    EXPECT_LT(own, 12.0);
+    EXPECT_LT(own, mean_difference(extracted, out + "/533.png"));
+
+    // Each logged note sounds in the audio within one frame of the frame
+    // that first showed it.
+    std::string raw = out + "/audio.raw";
+    command_output("ffmpeg -v error -i " + quote(video) + " -vn -ac 1 -ar 44100 -f s16le " +
+                   quote(raw));
+    std::vector<double> heard = onsets(read_bytes(raw), 44100);
+    std::istringstream lines(read_text(log));
+    std::string line;
+    int notes = 0;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        double note_ms = 0, frame_ms = 0;
+        long long frame = 0;
+        ASSERT_EQ(sscanf(line.c_str(), "%lf %lld %lf", &note_ms, &frame, &frame_ms), 3) << line;
+        EXPECT_DOUBLE_EQ(std::fmod(note_ms, SHOW_DATA_BEAT_MS), 0.0) << line;
+        if (note_ms < 500) continue; // before the video
+        ++notes;
+        bool matched = false;
+        for (double t : heard)
+            matched = matched || std::abs(t + 500 - frame_ms) <= 1000.0 / 30;
+        EXPECT_TRUE(matched) << "no onset near " << line;
+    }
+    EXPECT_EQ(notes, 4); // 960, 1440, 1920 and 2400; 480 is before the video
+}
+
+TEST_F(CaptureTest, MissingFfmpegIsNamedAndLeavesNothing) {
+    EXPECT_EQ(run("--video " + quote(out + "/v.mp4") + " --to 500" + size(), "PATH=/nonexistent"),
+              1);
+    EXPECT_NE(errors.find("ffmpeg"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Debian package"), std::string::npos) << errors;
+    EXPECT_TRUE(listing(out).empty());
+}
+
+TEST_F(CaptureTest, UnwritableOutputFails) {
+    std::string file = out + "/plain";
+    ASSERT_TRUE(write_file(file, "x", 1));
+    EXPECT_EQ(run("--video " + quote(file + "/v.mp4") + " --to 500" + size()), 1);
+    EXPECT_NE(errors.find("cannot write"), std::string::npos) << errors;
+    EXPECT_EQ(run("--contact-sheet " + quote(file + "/s.png") + " --at 0" + size()), 1);
+    EXPECT_EQ(listing(out).size(), 1u);
+}
+
+TEST_F(CaptureTest, FailingEncoderLeavesNoPartialFile) {
+    std::string bin = dir + "/bin";
+    std::filesystem::create_directories(bin);
+    const char script[] = "#!/bin/sh\necho 'ffmpeg: broken on purpose' >&2\nexit 1\n";
+    ASSERT_TRUE(write_file(bin + "/ffmpeg", script, sizeof script - 1));
+    chmod((bin + "/ffmpeg").c_str(), 0755);
+    EXPECT_EQ(run("--video " + quote(out + "/v.mp4") + " --to 2000" + size(), "PATH=" + bin), 1);
+    EXPECT_NE(errors.find("broken on purpose"), std::string::npos) << errors;
+    EXPECT_TRUE(listing(out).empty());
+}
+
+TEST_F(CaptureTest, InterruptedRunLeavesNoPartialFile) {
+    std::string video = out + "/v.mp4";
+    pid_t pid = fork();
+    if (pid == 0) {
+        freopen("/dev/null", "w", stderr);
+        execl(TOOL, TOOL, "--data", dir.c_str(), "--video", video.c_str(), "--size", "64x48",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // Wait until the capture is under way (its part files exist).
+    for (int i = 0; i < 400 && !exists(video + ".video.part"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(exists(video + ".video.part"));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(listing(out).empty());
+}
+
+} // namespace

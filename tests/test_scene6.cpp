@@ -1,0 +1,220 @@
+// Particle finale: the spark motion and respawns, the stages, the end
+// picture's schedule and opacity, the tunnel's flash decay, and finite
+// positions through near-zero divisors.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <cmath>
+
+#include "demo/scene6_particle_finale.h"
+#include "demo/scenes.h"
+#include "scene_fixture.h"
+
+namespace {
+
+constexpr Rgb RED = {255, 0, 0}, GREEN = {0, 255, 0}, BLUE = {0, 0, 255};
+
+// The first end picture is red, the second green and the last blue; the
+// sparks, the tunnel and the banners are black.
+const std::vector<std::pair<int, Rgb>> END_COLOURS = {
+    {SLOT_END1, RED}, {SLOT_END1 + 1, GREEN}, {SLOT_END5, BLUE}};
+
+struct ParticleFinale : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(fixture_begin(END_COLOURS));
+        particle_finale_reset();
+        demo_rand_reset();
+        seed_spark_sets();
+    }
+    void TearDown() override { fixture_end(); }
+    void frame(double t = 270000) {
+        fixture_enter_frame(t);
+        run_particle_finale();
+    }
+    Rgb centre() { return fixture_pixel(FIXTURE_W / 2, FIXTURE_H / 2); }
+    bool all_finite() {
+        for (const Spark* set : {sparks_a, sparks_b, sparks_c})
+            for (int i = 0; i < SPARK_COUNT; ++i)
+                if (!std::isfinite(set[i].pos_x) || !std::isfinite(set[i].pos_y) ||
+                    !std::isfinite(set[i].pos_z))
+                    return false;
+        return true;
+    }
+};
+
+// On the first frame flow_z is 0, so sparks_a's z divisor is exactly zero:
+// z stays put while x and y move by their velocity over 2000.
+TEST_F(ParticleFinale, FirstFrameMovesTheFirstSparkAndKeepsZUnderAZeroDivisor) {
+    frame();
+    const Spark& s = sparks_a[0];
+    EXPECT_FLOAT_EQ(s.pos_x, 0.045f);
+    EXPECT_FLOAT_EQ(s.pos_y, -0.045f);
+    EXPECT_EQ(s.pos_z, 0.0f);
+    EXPECT_EQ(s.vel_x, -90.0f + s.acc_x);
+    EXPECT_TRUE(all_finite());
+}
+
+// A step too large for a float keeps the coordinate for that frame.
+TEST_F(ParticleFinale, StepTooLargeForAFloatLeavesTheCoordinate) {
+    flow_z = 1e-45f; // the smallest float: the divisor is about 3e-42
+    sparks_a[0].pos_z = 2.5f;
+    frame();
+    EXPECT_EQ(sparks_a[0].pos_z, 2.5f);
+    EXPECT_TRUE(all_finite());
+}
+
+// The angles keep growing; near-zero divisors fling sparks far out but every
+// position stays finite.
+TEST_F(ParticleFinale, PositionsStayFiniteThroughManyFrames) {
+    end_beats = 45;
+    for (int i = 0; i < 150; ++i) {
+        frame(270000 + i * 17);
+        ASSERT_TRUE(all_finite()) << "frame " << i;
+    }
+    EXPECT_EQ(end_stage, 4);
+}
+
+// A spent spark respawns with four draws in the order decay, vel_x, vel_y,
+// vel_z, at its set's respawn point and colour.
+TEST_F(ParticleFinale, RespawnDrawsDecayThenVelocitiesFromTheSharedSequence) {
+    uint32_t state = demo_rand_state();
+    int draws[4];
+    for (int& d : draws)
+        d = demo_rand();
+    // Rewind to where start-up left the generator: reseed, which makes the
+    // same 60000 draws again.
+    demo_rand_reset();
+    seed_spark_sets();
+    ASSERT_EQ(demo_rand_state(), state);
+
+    sparks_a[3].energy = 0.001f;
+    frame();
+    const Spark& s = sparks_a[3];
+    EXPECT_FLOAT_EQ(s.energy, 1.0f);
+    EXPECT_FLOAT_EQ(s.decay, static_cast<float>(draws[0] % 100 / 1000.0 + 0.003));
+    EXPECT_EQ(s.vel_x, static_cast<float>(draws[1] % 60 - 32));
+    EXPECT_EQ(s.vel_y, static_cast<float>(draws[2] % 60 - 30));
+    EXPECT_EQ(s.vel_z, static_cast<float>(draws[3] % 60 - 30));
+    EXPECT_EQ(s.pos_x, 0.0f); // (sin 0, sin 0, cos 0)
+    EXPECT_EQ(s.pos_y, 0.0f);
+    EXPECT_EQ(s.pos_z, 1.0f);
+    EXPECT_FLOAT_EQ(s.red, 0.1f);
+    EXPECT_FLOAT_EQ(s.blue, 0.3f);
+    EXPECT_NE(demo_rand_state(), state);
+}
+
+// The ring sets keep their depth on a stage-1 respawn and restart at depth 0
+// from stage 2 on; sparks_c is green.
+TEST_F(ParticleFinale, RingRespawnKeepsDepthOnlyInStageOne) {
+    sparks_b[0].pos_z = 7.0f;
+    sparks_b[0].vel_z = 0.0f;
+    sparks_b[0].energy = 0.001f;
+    frame();
+    EXPECT_EQ(sparks_b[0].pos_z, 7.0f);
+    EXPECT_FLOAT_EQ(sparks_b[0].pos_x, 15.0f); // 15 cos 0, taken before the ring turns
+
+    end_stage = 2;
+    sparks_c[0].pos_z = 7.0f;
+    sparks_c[0].energy = 0.001f;
+    float angle = ring_angle_c;
+    frame();
+    EXPECT_EQ(sparks_c[0].pos_z, 0.0f);
+    EXPECT_FLOAT_EQ(sparks_c[0].pos_x, static_cast<float>(15 * std::cos(double(angle))));
+    EXPECT_FLOAT_EQ(sparks_c[0].pos_y, static_cast<float>(15 * std::sin(double(angle))));
+    EXPECT_FLOAT_EQ(sparks_c[0].green, 0.3f);
+}
+
+TEST_F(ParticleFinale, StageFollowsTheNotesHeard) {
+    const int32_t beats[] = {19, 20, 39, 40, 60};
+    const int32_t stages[] = {1, 2, 2, 4, 4};
+    const float flow_y_steps[] = {0.05f, 0.005f, 0.005f, 0.05f, 0.05f};
+    for (int i = 0; i < 5; ++i) {
+        end_beats = beats[i];
+        end_stage = 1;
+        float before = flow_y;
+        frame();
+        EXPECT_EQ(end_stage, stages[i]) << beats[i];
+        EXPECT_NEAR(flow_y - before, flow_y_steps[i], 1e-6) << beats[i];
+    }
+}
+
+// Stage 1 draws the end picture fully transparent and does not count frames;
+// stage 2 pulses it in with sin(ring_angle_b / 5).
+TEST_F(ParticleFinale, EndPictureHiddenInStageOneThenPulsesIn) {
+    ring_angle_b = 7.75f; // sin((7.75 + 0.1) / 5) is almost 1
+    frame();
+    EXPECT_EQ(end_frames, 0);
+    Rgb seen = centre();
+    EXPECT_LT(seen[0], 20);
+
+    end_beats = 20;
+    ring_angle_b = 7.75f;
+    frame();
+    EXPECT_EQ(end_frames, 1);
+    seen = centre();
+    EXPECT_GT(seen[0], 230);
+
+    ring_angle_b = 2.5f; // sin(0.52): about half
+    frame();
+    seen = centre();
+    EXPECT_NEAR(seen[0], 255 * std::sin(0.52), 8);
+}
+
+// At exactly 2000 the pulse still sets the opacity; from 2001 it is opaque.
+TEST_F(ParticleFinale, EndPictureOpaqueAfter2000Frames) {
+    end_beats = 20;
+    end_frames = 2000;
+    ring_angle_b = 2.5f; // sin(2.6 / 5): about half
+    frame();
+    EXPECT_EQ(end_frames, 2001);
+    EXPECT_EQ(end_picture, SLOT_END5);
+    EXPECT_NEAR(centre()[2], 255 * std::sin(0.52), 8);
+
+    ring_angle_b = 2.5f;
+    frame();
+    EXPECT_GT(centre()[2], 245);
+}
+
+TEST_F(ParticleFinale, EndPictureScheduleInFramesOfStageTwo) {
+    end_beats = 20;
+    const int32_t before[] = {0, 598, 599, 899, 1199, 1599, 1899, 2500};
+    const int32_t slots[] = {57, 57, 58, 59, 60, 61, 62, 62};
+    for (int i = 0; i < 8; ++i) {
+        end_frames = before[i];
+        end_picture = SLOT_END1;
+        frame();
+        EXPECT_EQ(end_picture, slots[i]) << before[i] + 1;
+    }
+    // The second picture is on screen from frame 600.
+    end_frames = 599;
+    ring_angle_b = 7.75f;
+    frame();
+    Rgb seen = centre();
+    EXPECT_GT(seen[1], 230);
+    EXPECT_LT(seen[0], 20);
+}
+
+TEST_F(ParticleFinale, TunnelFlashDecaysToItsFloor) {
+    end_pulse = 1.0f;
+    frame();
+    EXPECT_FLOAT_EQ(end_pulse, 0.95f);
+    end_pulse = 0.17f;
+    frame();
+    EXPECT_FLOAT_EQ(end_pulse, 0.15f);
+    EXPECT_FLOAT_EQ(spin_angle, 0.2f);
+}
+
+TEST_F(ParticleFinale, LeavesLightingOnDepthTestOffAndSourceAlphaBlending) {
+    frame();
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    EXPECT_EQ(fixture_int(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(fixture_int(GL_BLEND_DST), GL_ONE);
+    expect_identity(fixture_matrix(GL_TEXTURE_MATRIX));
+    EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_INTRODOWN]);
+    EXPECT_EQ(bar_mode, 2);
+}
+
+} // namespace

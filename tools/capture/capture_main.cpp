@@ -1,0 +1,288 @@
+// vintermoot-capture: renders the show headless and frame-exact into PNG
+// frames, a contact sheet or a video with its music.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture_options.h"
+#include "capture_video.h"
+#include "contact_sheet.h"
+#include "demo/harness.h"
+#include "platform/data_dir.h"
+#include "platform/png_file.h"
+#include "progress.h"
+
+namespace {
+
+constexpr const char* TOOL = "vintermoot-capture";
+constexpr int EXIT_DONE = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_INTERRUPTED = 130;
+
+// One frame to keep: its number and where it goes (a PNG path, or a cell of
+// the contact sheet with its label).
+struct WantedFrame {
+    int64_t frame;
+    std::string path;
+    int cell;
+    int64_t label_ms;
+};
+
+// What a run keeps besides the frames: the sync log and its part file.
+struct SyncLog {
+    FILE* file = nullptr;
+    std::string path, part;
+    int fps = 60;
+};
+
+int complain(const std::string& message) {
+    fprintf(stderr, "%s: %s\n", TOOL, message.c_str());
+    return EXIT_FAILED;
+}
+
+std::string absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code error;
+    return (std::filesystem::current_path(error) / path).string();
+}
+
+void log_note(double note_ms, int64_t frame, void* user) {
+    SyncLog* log = static_cast<SyncLog*>(user);
+    fprintf(log->file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame),
+            static_cast<long long>(harness_frame_time(frame, log->fps)));
+}
+
+bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string* error) {
+    if (path.empty()) return true;
+    log->path = path;
+    log->part = path + ".part";
+    log->fps = fps;
+    log->file = fopen(log->part.c_str(), "we");
+    if (!log->file) {
+        *error = "cannot write " + path + ": " + strerror(errno);
+        return false;
+    }
+    fprintf(log->file, "# note_ms frame frame_ms: each note of the beat instrument, the song "
+                       "time it sounds at and the first frame that shows it\n");
+    harness_set_note_sink(log_note, log);
+    return true;
+}
+
+bool sync_log_end(SyncLog* log, bool keep, std::string* error) {
+    if (!log->file) return true;
+    bool ok = fclose(log->file) == 0;
+    log->file = nullptr;
+    if (keep && ok && rename(log->part.c_str(), log->path.c_str()) == 0) return true;
+    unlink(log->part.c_str());
+    if (keep) *error = "cannot write " + log->path + ": " + strerror(errno);
+    return !keep;
+}
+
+// Writes a PNG through a part file, so that no half-written file is left.
+bool write_png(const std::string& path, int width, int height, const uint8_t* rgb,
+               std::string* error) {
+    std::string part = path + ".part";
+    if (png_write_rgb(part.c_str(), width, height, rgb) && rename(part.c_str(), path.c_str()) == 0)
+        return true;
+    unlink(part.c_str());
+    *error = "cannot write " + path;
+    return false;
+}
+
+std::vector<WantedFrame> frames_wanted(const CaptureOptions& o) {
+    std::vector<WantedFrame> wanted;
+    for (size_t i = 0; i < o.at.size(); ++i) {
+        std::string path = o.output + "/" + std::to_string(o.at[i]) + ".png";
+        wanted.push_back(
+            {harness_first_frame_at(o.at[i], o.fps), path, static_cast<int>(i), o.at[i]});
+    }
+    if (o.at.empty()) {
+        int64_t last = harness_first_frame_at(o.to_ms + 1, o.fps) - 1;
+        for (int64_t n = harness_first_frame_at(o.from_ms, o.fps); n <= last; n += o.every) {
+            char name[32];
+            snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(n));
+            wanted.push_back({n, o.output + name, 0, harness_frame_time(n, o.fps)});
+        }
+    }
+    std::stable_sort(wanted.begin(), wanted.end(),
+                     [](const WantedFrame& a, const WantedFrame& b) { return a.frame < b.frame; });
+    return wanted;
+}
+
+// A run over frames 0..end-1: what to do with each drawn frame.
+struct FrameRun {
+    const CaptureOptions* options;
+    std::vector<WantedFrame> wanted; // frames mode and sheet
+    ContactSheet sheet;
+    VideoCapture video;
+    int64_t first_drawn = 0; // video: frames from here on are drawn
+    int64_t end = 0;         // one past the last frame run
+    int64_t written = 0;     // outputs written
+};
+
+bool keep_frame(FrameRun* run, int64_t n, size_t* next, std::string* error) {
+    const CaptureOptions& o = *run->options;
+    if (o.mode == CAPTURE_VIDEO) {
+        if (n < run->first_drawn) return true;
+        ++run->written;
+        return video_put_frame(&run->video, harness_read_rgb().data(), error);
+    }
+    if (*next >= run->wanted.size() || run->wanted[*next].frame != n) return true;
+    std::vector<uint8_t> rgb = harness_read_rgb();
+    for (; *next < run->wanted.size() && run->wanted[*next].frame == n; ++*next) {
+        const WantedFrame& w = run->wanted[*next];
+        ++run->written;
+        if (o.mode == CAPTURE_SHEET)
+            sheet_put(&run->sheet, w.cell, rgb.data(), o.width, o.height, w.label_ms);
+        else if (!write_png(w.path, o.width, o.height, rgb.data(), error))
+            return false;
+    }
+    return true;
+}
+
+bool is_drawn(const FrameRun* run, int64_t n, size_t next) {
+    if (run->options->mode == CAPTURE_VIDEO) return n >= run->first_drawn;
+    return next < run->wanted.size() && run->wanted[next].frame == n;
+}
+
+// Runs every frame up to the last one wanted.  False on a failure or stop.
+bool run_frames(FrameRun* run, Progress* progress, std::string* error) {
+    size_t next = 0;
+    for (int64_t n = 0; n < run->end; ++n) {
+        if (capture_stop_requested) {
+            *error = "interrupted";
+            return false;
+        }
+        harness_step(is_drawn(run, n, next));
+        if (!keep_frame(run, n, &next, error)) return false;
+        progress_update(progress, n + 1, harness_frame_time(n, run->options->fps));
+    }
+    return true;
+}
+
+bool prepare_outputs(FrameRun* run, std::string* error) {
+    const CaptureOptions& o = *run->options;
+    if (o.mode == CAPTURE_VIDEO) {
+        run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
+        run->end = harness_first_frame_at(o.to_ms, o.fps);
+        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, HARNESS_MIX_RATE,
+                         run->first_drawn, run->end, error))
+            return false;
+        harness_set_audio_sink(video_audio_sink, &run->video);
+        return true;
+    }
+    run->wanted = frames_wanted(o);
+    run->end = run->wanted.empty() ? 0 : run->wanted.back().frame + 1;
+    if (o.mode == CAPTURE_SHEET) {
+        sheet_begin(&run->sheet, o.width, o.height, static_cast<int>(o.at.size()));
+        return true;
+    }
+    std::error_code made;
+    std::filesystem::create_directories(o.output, made);
+    if (made) *error = "cannot make the directory " + o.output + ": " + made.message();
+    return !made;
+}
+
+bool finish_outputs(FrameRun* run, std::string* error) {
+    const CaptureOptions& o = *run->options;
+    if (o.mode == CAPTURE_VIDEO) {
+        harness_render_audio_to(run->video.end_sample);
+        return video_finish(&run->video, error);
+    }
+    if (o.mode == CAPTURE_SHEET) {
+        int width, height;
+        std::vector<uint8_t> rgb = sheet_compose(&run->sheet, &width, &height);
+        return write_png(o.output, width, height, rgb.data(), error);
+    }
+    return true;
+}
+
+std::string startup_text() {
+    HarnessStartup s = harness_startup();
+    char text[160];
+    snprintf(text, sizeof text,
+             "start-up %.0f ms (textures %.0f, font %.0f, module %.0f, rest %.0f)", s.total_ms,
+             s.textures_ms, s.font_ms, s.module_ms, s.rest_ms);
+    return text;
+}
+
+std::string result_text(const CaptureOptions& o, const FrameRun& run) {
+    std::string text = "wrote ";
+    if (o.mode == CAPTURE_FRAMES) text += std::to_string(run.written) + " PNG files in ";
+    text += o.output;
+    struct stat info;
+    if (o.mode == CAPTURE_VIDEO && stat(o.output.c_str(), &info) == 0) {
+        char size[48];
+        snprintf(size, sizeof size, " (%.1f MB)", static_cast<double>(info.st_size) / 1e6);
+        text += size;
+    }
+    return text + "; " + startup_text();
+}
+
+int start_failure(HarnessFailure failure) {
+    switch (failure) {
+    case HARNESS_NO_CONTEXT:
+        return complain("cannot create an OpenGL context (offscreen driver)");
+    case HARNESS_NO_TEXTURES:
+        return complain("cannot load the show's pictures from data/ (run from the directory "
+                        "that holds data/, or give --data DIR)");
+    default:
+        return complain("cannot start the sound layer's offline mode");
+    }
+}
+
+int capture(const CaptureOptions& o) {
+    std::string error;
+    HarnessFailure started = harness_begin(o.width, o.height, o.fps);
+    if (started != HARNESS_OK) return start_failure(started);
+    FrameRun run;
+    run.options = &o;
+    SyncLog log;
+    Progress progress;
+    bool ok = prepare_outputs(&run, &error) && sync_log_begin(&log, o.sync_log, o.fps, &error);
+    if (ok) {
+        progress_begin(&progress, run.end);
+        ok = run_frames(&run, &progress, &error) && finish_outputs(&run, &error);
+    }
+    if (o.mode == CAPTURE_VIDEO) video_abandon(&run.video); // removes what is left
+    ok = sync_log_end(&log, ok, &error) && ok;
+    progress_clear(&progress);
+    if (ok) {
+        std::string detail = result_text(o, run);
+        progress_finish(&progress, run.end, TOOL, detail.c_str());
+    }
+    harness_end();
+    if (ok) return EXIT_DONE;
+    complain(error);
+    return capture_stop_requested ? EXIT_INTERRUPTED : EXIT_FAILED;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    switch (capture_parse(argc, argv, &options, &error)) {
+    case CAPTURE_PARSE_HELP:
+        fputs(capture_usage(), stdout);
+        return EXIT_DONE;
+    case CAPTURE_PARSE_BAD:
+        fprintf(stderr, "%s: %s\n\n%s", TOOL, error.c_str(), capture_usage());
+        return EXIT_USAGE;
+    case CAPTURE_PARSE_OK:
+        break;
+    }
+    options.output = absolute(options.output);
+    options.sync_log = absolute(options.sync_log);
+    if (!data_dir_enter(options.data_dir, &error)) return complain(error);
+    capture_catch_signals();
+    return capture(options);
+}

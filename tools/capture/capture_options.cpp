@@ -1,0 +1,226 @@
+#include "capture_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char USAGE[] = "Usage: vintermoot-capture [--data DIR] OUTPUT [options]\n"
+                     "Renders the show headless, frame-exact: frame n shows song time\n"
+                     "floor(n * 1000 / fps) ms on every run.  Run it from the directory that\n"
+                     "holds data/ (like the player), or name that directory with --data.\n"
+                     "\n"
+                     "Outputs (exactly one):\n"
+                     "  --frames DIR --at T1,T2,...     the first frame at or after each song\n"
+                     "                                  time T (ms) as DIR/<T>.png\n"
+                     "  --frames DIR --from T --to T [--every N]\n"
+                     "                                  every Nth frame from T to T (ms, both\n"
+                     "                                  included) as DIR/frame_<n>.png\n"
+                     "  --contact-sheet FILE --at T1,T2,...\n"
+                     "                                  one PNG of those frames, labelled\n"
+                     "  --video FILE [--from T] [--to T]\n"
+                     "                                  an MP4 (H.264 and AAC, through ffmpeg)\n"
+                     "                                  of song time T to T (default 0 to\n"
+                     "                                  330000 ms)\n"
+                     "\n"
+                     "Options:\n"
+                     "  --fps N          frames per second (default 60)\n"
+                     "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
+                     "                   4:3 projection, centred\n"
+                     "  --sync-log FILE  write each note of the beat instrument: the song time\n"
+                     "                   it sounds at and the first frame that shows it\n"
+                     "  --data DIR       the directory that holds data/\n"
+                     "  --help           this text\n"
+                     "\n"
+                     "Song times are whole milliseconds from 0 to 330000.  Exit status: 0 done,\n"
+                     "1 failed, 2 bad options, 130 interrupted.\n";
+
+constexpr int MAX_FPS = 240;
+constexpr int MIN_SIDE = 16;
+constexpr int MAX_SIDE = 4096;
+
+struct Parser {
+    int argc;
+    char** argv;
+    int next;
+    std::string* error;
+};
+
+bool fail(Parser& p, const std::string& message) {
+    *p.error = message;
+    return false;
+}
+
+// The value after option `name`.
+bool take_value(Parser& p, const char* name, const char** value) {
+    if (p.next >= p.argc) return fail(p, std::string("option ") + name + " needs a value");
+    *value = p.argv[p.next++];
+    return true;
+}
+
+// A whole non-negative decimal number.
+bool parse_count(const char* text, int64_t* value) {
+    if (!*text) return false;
+    for (const char* c = text; *c; ++c)
+        if (*c < '0' || *c > '9') return false;
+    errno = 0;
+    long long parsed = strtoll(text, nullptr, 10);
+    if (errno != 0 || parsed > 1000000000LL) return false;
+    *value = parsed;
+    return true;
+}
+
+bool take_time(Parser& p, const char* name, int64_t* value) {
+    const char* text;
+    if (!take_value(p, name, &text)) return false;
+    if (!parse_count(text, value))
+        return fail(p, std::string(name) + " takes a song time in whole ms, not \"" + text + "\"");
+    return true;
+}
+
+bool take_int(Parser& p, const char* name, int low, int high, int* value) {
+    const char* text;
+    int64_t parsed;
+    if (!take_value(p, name, &text)) return false;
+    if (!parse_count(text, &parsed) || parsed < low || parsed > high)
+        return fail(p, std::string(name) + " takes a number from " + std::to_string(low) + " to " +
+                           std::to_string(high) + ", not \"" + text + "\"");
+    *value = static_cast<int>(parsed);
+    return true;
+}
+
+bool take_times(Parser& p, std::vector<int64_t>* times) {
+    const char* text;
+    if (!take_value(p, "--at", &text)) return false;
+    std::string list = text;
+    size_t start = 0;
+    while (true) {
+        size_t comma = list.find(',', start);
+        std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
+        int64_t value;
+        if (!parse_count(item.c_str(), &value))
+            return fail(p, "--at takes song times in whole ms separated by commas, not \"" + list +
+                               "\"");
+        times->push_back(value);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+bool take_size(Parser& p, CaptureOptions* o) {
+    const char* text;
+    if (!take_value(p, "--size", &text)) return false;
+    std::string size = text;
+    size_t x = size.find('x');
+    int64_t w, h;
+    if (x == std::string::npos || !parse_count(size.substr(0, x).c_str(), &w) ||
+        !parse_count(size.substr(x + 1).c_str(), &h) || w < MIN_SIDE || h < MIN_SIDE ||
+        w > MAX_SIDE || h > MAX_SIDE)
+        return fail(p, "--size takes WIDTHxHEIGHT, each from 16 to 4096, not \"" + size + "\"");
+    o->width = static_cast<int>(w);
+    o->height = static_cast<int>(h);
+    return true;
+}
+
+bool set_output(Parser& p, CaptureOptions* o, CaptureMode mode, const char* name) {
+    if (o->mode != CAPTURE_NONE)
+        return fail(p, "give only one of --frames, --contact-sheet and --video");
+    const char* value;
+    if (!take_value(p, name, &value)) return false;
+    if (!*value) return fail(p, std::string(name) + " needs a non-empty path");
+    o->mode = mode;
+    o->output = value;
+    return true;
+}
+
+// One option and its value.
+bool parse_one(Parser& p, CaptureOptions* o, bool* help) {
+    std::string arg = p.argv[p.next++];
+    if (arg == "--help" || arg == "-h") {
+        *help = true;
+        return true;
+    }
+    if (arg == "--frames") return set_output(p, o, CAPTURE_FRAMES, "--frames");
+    if (arg == "--contact-sheet") return set_output(p, o, CAPTURE_SHEET, "--contact-sheet");
+    if (arg == "--video") return set_output(p, o, CAPTURE_VIDEO, "--video");
+    if (arg == "--at") return take_times(p, &o->at);
+    if (arg == "--from") {
+        o->has_from = true;
+        return take_time(p, "--from", &o->from_ms);
+    }
+    if (arg == "--to") {
+        o->has_to = true;
+        return take_time(p, "--to", &o->to_ms);
+    }
+    if (arg == "--every") return take_int(p, "--every", 1, 1000000, &o->every);
+    if (arg == "--fps") return take_int(p, "--fps", 1, MAX_FPS, &o->fps);
+    if (arg == "--size") return take_size(p, o);
+    const char* value;
+    if (arg == "--data" || arg == "--sync-log") {
+        if (!take_value(p, arg.c_str(), &value)) return false;
+        (arg == "--data" ? o->data_dir : o->sync_log) = value;
+        return true;
+    }
+    return fail(p, "unknown option \"" + arg + "\"");
+}
+
+bool outside_song(int64_t t) {
+    return t < 0 || t > CAPTURE_SONG_END_MS;
+}
+
+std::string song_range_error(const std::string& what) {
+    return what + " lies outside the song (0 to " + std::to_string(CAPTURE_SONG_END_MS) + " ms)";
+}
+
+// The combinations each output accepts.
+bool check(Parser& p, CaptureOptions* o) {
+    bool range = o->has_from || o->has_to;
+    switch (o->mode) {
+    case CAPTURE_NONE:
+        return fail(p, "nothing to write: give --frames, --contact-sheet or --video");
+    case CAPTURE_FRAMES:
+        if (o->at.empty() == !range) return fail(p, "--frames needs either --at or --from/--to");
+        if (range && !o->has_to) return fail(p, "--frames with --from needs --to");
+        break;
+    case CAPTURE_SHEET:
+        if (o->at.empty()) return fail(p, "--contact-sheet needs --at");
+        if (range) return fail(p, "--contact-sheet takes --at, not --from/--to");
+        break;
+    case CAPTURE_VIDEO:
+        if (!o->at.empty()) return fail(p, "--video takes --from/--to, not --at");
+        if (o->width % 2 || o->height % 2) return fail(p, "--video needs an even width and height");
+        break;
+    }
+    if (o->every != 1 && (o->mode != CAPTURE_FRAMES || !range))
+        return fail(p, "--every belongs to --frames with --from/--to");
+    for (int64_t t : o->at)
+        if (outside_song(t)) return fail(p, song_range_error("--at " + std::to_string(t)));
+    if (range) {
+        std::string span = std::to_string(o->from_ms) + " to " + std::to_string(o->to_ms) + " ms";
+        if (outside_song(o->from_ms))
+            return fail(p, song_range_error("--from " + std::to_string(o->from_ms)));
+        if (outside_song(o->to_ms))
+            return fail(p, song_range_error("--to " + std::to_string(o->to_ms)));
+        bool empty = o->mode == CAPTURE_VIDEO ? o->to_ms <= o->from_ms : o->to_ms < o->from_ms;
+        if (empty) return fail(p, "the range " + span + " is empty");
+    }
+    return true;
+}
+
+} // namespace
+
+CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error) {
+    *options = CaptureOptions{};
+    Parser p{argc, argv, 1, error};
+    bool help = false;
+    while (p.next < argc) {
+        if (!parse_one(p, options, &help)) return CAPTURE_PARSE_BAD;
+        if (help) return CAPTURE_PARSE_HELP;
+    }
+    return check(p, options) ? CAPTURE_PARSE_OK : CAPTURE_PARSE_BAD;
+}
+
+const char* capture_usage() {
+    return USAGE;
+}

@@ -1,0 +1,38 @@
+// Command line of vintermoot-capture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The song range the tool accepts, and the default video range: the show's
+// five minutes of scenes and the half minute of the finale after them.
+constexpr int64_t CAPTURE_SONG_END_MS = 330000;
+
+// What one run writes.
+enum CaptureMode { CAPTURE_NONE, CAPTURE_FRAMES, CAPTURE_SHEET, CAPTURE_VIDEO };
+
+struct CaptureOptions {
+    CaptureMode mode = CAPTURE_NONE;
+    std::string output;      // directory (frames) or file (sheet, video)
+    std::string data_dir;    // empty: the working directory
+    std::string sync_log;    // empty: none
+    std::vector<int64_t> at; // song times (ms) of single frames
+    bool has_from = false;
+    bool has_to = false;
+    int64_t from_ms = 0;
+    int64_t to_ms = CAPTURE_SONG_END_MS;
+    int every = 1;
+    int fps = 60;
+    int width = 1024;
+    int height = 768;
+};
+
+enum CaptureParse { CAPTURE_PARSE_OK, CAPTURE_PARSE_HELP, CAPTURE_PARSE_BAD };
+
+// Reads the arguments (argv[1..argc-1]).  On CAPTURE_PARSE_BAD, `error`
+// says what is wrong.
+CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error);
+
+// The usage text.
+const char* capture_usage();

@@ -1,0 +1,291 @@
+#include "capture_video.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+volatile sig_atomic_t capture_stop_requested = 0;
+
+namespace {
+
+constexpr int WAV_HEADER_BYTES = 44;
+constexpr int WAV_CHANNELS = 2;
+constexpr int WAV_FRAME_BYTES = 4; // 16-bit stereo
+// Encoder settings: quality-bound H.264 that any player takes.
+const char* const VIDEO_CODEC_ARGS[] = {"-c:v", "libx264", "-preset",  "veryfast",
+                                        "-crf", "18",      "-pix_fmt", "yuv420p"};
+const char* const AUDIO_CODEC_ARGS[] = {"-c:a", "aac", "-b:a", "192k"};
+const char* const QUIET_ARGS[] = {"-hide_banner", "-nostdin", "-loglevel",
+                                  "error",        "-nostats", "-y"};
+
+void on_stop_signal(int) {
+    capture_stop_requested = 1;
+}
+
+void put_u32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void put_u16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void wav_header(uint8_t* h, int rate, uint32_t frames) {
+    uint32_t data_bytes = frames * WAV_FRAME_BYTES;
+    memcpy(h, "RIFF", 4);
+    put_u32(h + 4, 36 + data_bytes);
+    memcpy(h + 8, "WAVEfmt ", 8);
+    put_u32(h + 16, 16);
+    put_u16(h + 20, 1); // PCM
+    put_u16(h + 22, WAV_CHANNELS);
+    put_u32(h + 24, static_cast<uint32_t>(rate));
+    put_u32(h + 28, static_cast<uint32_t>(rate) * WAV_FRAME_BYTES);
+    put_u16(h + 32, WAV_FRAME_BYTES);
+    put_u16(h + 34, 16);
+    memcpy(h + 36, "data", 4);
+    put_u32(h + 40, data_bytes);
+}
+
+void add_args(std::vector<std::string>& args, const char* const* list, size_t count) {
+    args.insert(args.end(), list, list + count);
+}
+
+// Starts `program` with `args` (args[0] is the program's name), its standard
+// input from `stdin_fd` (or /dev/null when negative) and its standard output
+// discarded; its error output stays ours, so ffmpeg's own errors show.
+pid_t spawn(const std::string& program, const std::vector<std::string>& args, int stdin_fd) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    signal(SIGPIPE, SIG_DFL);
+    int input = stdin_fd >= 0 ? stdin_fd : open("/dev/null", O_RDONLY);
+    int output = open("/dev/null", O_WRONLY);
+    if (input >= 0) dup2(input, STDIN_FILENO);
+    if (output >= 0) dup2(output, STDOUT_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+}
+
+// Waits for a child; a stop request on the way terminates it.  The exit
+// status, or -1 when it did not exit normally.
+int wait_child(pid_t pid) {
+    int status = 0;
+    bool signalled = false;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+        if (capture_stop_requested && !signalled) {
+            kill(pid, SIGTERM);
+            signalled = true;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool fail(std::string* error, const std::string& message) {
+    *error = message;
+    return false;
+}
+
+std::string system_error(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + strerror(errno);
+}
+
+// Creates (empty) a part file; false when the directory refuses it.
+bool create_part(const std::string& path, std::string* error, const std::string& output) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(error, system_error("cannot write", output));
+    close(fd);
+    return true;
+}
+
+bool start_encoder(VideoCapture* v, int fps, std::string* error) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return fail(error, std::string("pipe: ") + strerror(errno));
+    std::vector<std::string> args = {"ffmpeg"};
+    add_args(args, QUIET_ARGS, sizeof QUIET_ARGS / sizeof *QUIET_ARGS);
+    args.insert(args.end(), {"-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+                             std::to_string(v->width) + "x" + std::to_string(v->height),
+                             "-framerate", std::to_string(fps), "-i", "pipe:0", "-an"});
+    add_args(args, VIDEO_CODEC_ARGS, sizeof VIDEO_CODEC_ARGS / sizeof *VIDEO_CODEC_ARGS);
+    args.insert(args.end(), {"-f", "mp4", v->video_part});
+    v->encoder = spawn(v->ffmpeg, args, fds[0]);
+    close(fds[0]);
+    if (v->encoder < 0) {
+        close(fds[1]);
+        return fail(error, std::string("cannot start ffmpeg: ") + strerror(errno));
+    }
+    v->encoder_stdin = fds[1];
+    return true;
+}
+
+bool open_wav(VideoCapture* v, std::string* error) {
+    v->wav = fopen(v->audio_part.c_str(), "wbe");
+    uint8_t header[WAV_HEADER_BYTES];
+    wav_header(header, v->rate, 0);
+    if (!v->wav || fwrite(header, 1, sizeof header, v->wav) != sizeof header)
+        return fail(error, system_error("cannot write", v->audio_part));
+    return true;
+}
+
+// Silence up to the end of the span (a song without a module renders none).
+bool complete_wav(VideoCapture* v) {
+    static const int16_t silence[2 * 1024] = {};
+    while (!v->audio_failed && v->next_sample < v->end_sample) {
+        size_t count = static_cast<size_t>(std::min<int64_t>(1024, v->end_sample - v->next_sample));
+        v->audio_failed = fwrite(silence, WAV_FRAME_BYTES, count, v->wav) != count;
+        v->next_sample += static_cast<int64_t>(count);
+    }
+    uint8_t header[WAV_HEADER_BYTES];
+    wav_header(header, v->rate, static_cast<uint32_t>(v->end_sample - v->first_sample));
+    bool ok = !v->audio_failed && fseek(v->wav, 0, SEEK_SET) == 0 &&
+              fwrite(header, 1, sizeof header, v->wav) == sizeof header;
+    ok = fclose(v->wav) == 0 && ok;
+    v->wav = nullptr;
+    return ok;
+}
+
+bool mux(VideoCapture* v, std::string* error) {
+    std::vector<std::string> args = {"ffmpeg"};
+    add_args(args, QUIET_ARGS, sizeof QUIET_ARGS / sizeof *QUIET_ARGS);
+    args.insert(args.end(), {"-i", v->video_part, "-i", v->audio_part, "-map", "0:v:0", "-map",
+                             "1:a:0", "-c:v", "copy"});
+    add_args(args, AUDIO_CODEC_ARGS, sizeof AUDIO_CODEC_ARGS / sizeof *AUDIO_CODEC_ARGS);
+    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", v->part});
+    pid_t pid = spawn(v->ffmpeg, args, -1);
+    if (pid < 0) return fail(error, std::string("cannot start ffmpeg: ") + strerror(errno));
+    int status = wait_child(pid);
+    if (capture_stop_requested) return fail(error, "interrupted");
+    if (status != 0) return fail(error, "ffmpeg could not mux the video and its audio");
+    return true;
+}
+
+} // namespace
+
+void capture_catch_signals() {
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: blocking writes and waits return EINTR
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(s, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+std::string capture_find_program(const char* name) {
+    const char* path = getenv("PATH");
+    if (!path) return std::string();
+    std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t colon = dirs.find(':', start);
+        std::string dir = dirs.substr(start, colon == std::string::npos ? colon : colon - start);
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        struct stat info;
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    return std::string();
+}
+
+bool video_begin(VideoCapture* v, const std::string& output, int width, int height, int fps,
+                 int rate, int64_t first_frame, int64_t end_frame, std::string* error) {
+    v->output = output;
+    v->part = output + ".part";
+    v->video_part = output + ".video.part";
+    v->audio_part = output + ".audio.part";
+    v->width = width;
+    v->height = height;
+    v->rate = rate;
+    v->first_sample = first_frame * rate / fps;
+    v->end_sample = end_frame * rate / fps;
+    v->next_sample = v->first_sample;
+    v->ffmpeg = capture_find_program("ffmpeg");
+    if (v->ffmpeg.empty())
+        return fail(error, "cannot find the ffmpeg program on PATH; it comes with the Debian "
+                           "package \"ffmpeg\" (apt-get install ffmpeg)");
+    struct stat info;
+    if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return fail(error, "cannot write " + output + ": it is a directory");
+    bool ok = create_part(v->part, error, output) && create_part(v->video_part, error, output) &&
+              open_wav(v, error) && start_encoder(v, fps, error);
+    if (!ok) video_abandon(v);
+    return ok;
+}
+
+void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample, void* user) {
+    VideoCapture* v = static_cast<VideoCapture*>(user);
+    int64_t from = std::max(first_sample, v->next_sample);
+    int64_t to = std::min(first_sample + static_cast<int64_t>(count), v->end_sample);
+    if (!v->wav || v->audio_failed || to <= from) return;
+    size_t n = static_cast<size_t>(to - from);
+    v->audio_failed =
+        fwrite(samples + (from - first_sample) * WAV_CHANNELS, WAV_FRAME_BYTES, n, v->wav) != n;
+    v->next_sample = to;
+}
+
+bool video_put_frame(VideoCapture* v, const uint8_t* rgb, std::string* error) {
+    size_t size = static_cast<size_t>(v->width) * v->height * 3, sent = 0;
+    while (sent < size) {
+        ssize_t n = write(v->encoder_stdin, rgb + sent, size - sent);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (capture_stop_requested) return fail(error, "interrupted");
+        if (n < 0 && errno == EINTR) continue;
+        return fail(error, "ffmpeg stopped taking frames (see its message above)");
+    }
+    return true;
+}
+
+bool video_finish(VideoCapture* v, std::string* error) {
+    close(v->encoder_stdin);
+    v->encoder_stdin = -1;
+    int status = wait_child(v->encoder);
+    v->encoder = -1;
+    bool ok = true;
+    if (capture_stop_requested) {
+        ok = fail(error, "interrupted");
+    } else if (status != 0) {
+        ok = fail(error, "ffmpeg could not encode the video (see its message above)");
+    } else if (!complete_wav(v)) {
+        ok = fail(error, system_error("cannot write", v->audio_part));
+    } else {
+        ok = mux(v, error);
+    }
+    if (ok && rename(v->part.c_str(), v->output.c_str()) != 0)
+        ok = fail(error, system_error("cannot write", v->output));
+    video_abandon(v); // the parts are no longer needed either way
+    return ok;
+}
+
+void video_abandon(VideoCapture* v) {
+    if (v->encoder_stdin >= 0) close(v->encoder_stdin);
+    v->encoder_stdin = -1;
+    if (v->encoder > 0) {
+        kill(v->encoder, SIGTERM);
+        while (waitpid(v->encoder, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    v->encoder = -1;
+    if (v->wav) fclose(v->wav);
+    v->wav = nullptr;
+    for (const std::string* path : {&v->part, &v->video_part, &v->audio_part})
+        if (!path->empty()) unlink(path->c_str());
+}

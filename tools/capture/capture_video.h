@@ -1,0 +1,59 @@
+// Video output of vintermoot-capture: raw frames are piped into ffmpeg,
+// which encodes H.264 into a video-only part file, while the song's audio
+// for the same span goes into a WAV part file; at the end ffmpeg muxes both
+// (AAC audio) into a part file that is renamed to the output only when
+// everything succeeded.  Any failure or interruption removes every part.
+#pragma once
+
+#include <sys/types.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Set by the tool's signal handler (SIGINT, SIGTERM, SIGHUP); the frame loop
+// and the waits for ffmpeg stop when it is set.
+extern volatile sig_atomic_t capture_stop_requested;
+
+// Catches the stop signals (no restart, so blocking calls return early) and
+// ignores SIGPIPE (a dead ffmpeg shows up as a write error).
+void capture_catch_signals();
+
+// The path of an executable `name` on PATH; empty when there is none.
+std::string capture_find_program(const char* name);
+
+struct VideoCapture {
+    std::string output;     // the file asked for
+    std::string part;       // muxed file, renamed to output at the end
+    std::string video_part; // H.264 stream from the encoder
+    std::string audio_part; // WAV of the span's audio
+    std::string ffmpeg;     // the ffmpeg program
+    pid_t encoder = -1;     // ffmpeg encoding the frames
+    int encoder_stdin = -1; // where the frames go
+    FILE* wav = nullptr;
+    int rate = 44100;
+    int64_t first_sample = 0; // song sample at the first frame
+    int64_t end_sample = 0;   // song sample just after the last frame
+    int64_t next_sample = 0;  // next song sample the WAV expects
+    bool audio_failed = false;
+    int width = 0, height = 0;
+};
+
+// Checks ffmpeg and the output, creates the part files and starts the
+// encoder for frames [first_frame, end_frame) at `fps`.
+bool video_begin(VideoCapture* video, const std::string& output, int width, int height, int fps,
+                 int rate, int64_t first_frame, int64_t end_frame, std::string* error);
+
+// The harness's audio sink: keeps the samples of the span.
+void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample, void* user);
+
+// Sends one frame (RGB, top row first) to the encoder.
+bool video_put_frame(VideoCapture* video, const uint8_t* rgb, std::string* error);
+
+// Ends the encoder, completes the audio (silence where the song gave none),
+// muxes and renames.  On failure everything is removed.
+bool video_finish(VideoCapture* video, std::string* error);
+
+// Stops the encoder and removes every part file.
+void video_abandon(VideoCapture* video);
