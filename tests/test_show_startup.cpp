@@ -261,3 +261,29 @@ TEST_F(ShowStartup, SecondSoundInitDoesNotDisturbTheRunningOutput) {
 }
 
 } // namespace
+
+namespace {
+
+// Cursor state seen when the context is detached.
+int cursor_at_detach = -1;
+void record_cursor_at_detach(WinStep step, bool ok) {
+    shell_record_step(step, ok);
+    if (step == WIN_STEP_DETACH_CONTEXT) cursor_at_detach = SDL_ShowCursor(SDL_QUERY);
+}
+
+TEST_F(ShowStartup, FullScreenReleaseGivesBackModeAndCursorBeforeAnythingElse) {
+    ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
+    // As after an accepted full-screen mode: the flag set, the cursor hidden.
+    fullscreen = true;
+    win_show_cursor(false);
+    shell_record.trace.clear();
+    win_step_hook = record_cursor_at_detach;
+    destroy_display();
+    std::vector<std::string> expected = {"leave_fullscreen", "detach_context", "delete_context",
+                                         "release_device",   "destroy_window", "unregister"};
+    EXPECT_EQ(shell_record.trace, expected);
+    EXPECT_EQ(cursor_at_detach, SDL_ENABLE);
+    EXPECT_TRUE(shell_record.boxes.empty());
+}
+
+} // namespace

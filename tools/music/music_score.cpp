@@ -405,7 +405,7 @@ void arps(Score& s, const Part& p, int from, int to, const Chord* const* progres
 }
 
 // Acid line: sixteenths of chord tones an octave down on the lead channel,
-// played with the bass sound, sliding (tone portamento) into some of them.
+// sliding (tone portamento) into some of them.
 void acid(Score& s, const Part& p, int from, int to, const Chord* const* progression,
           int velocity) {
     constexpr uint8_t XM_EFFECT_TONE_PORTA = 0x03;
@@ -416,7 +416,7 @@ void acid(Score& s, const Part& p, int from, int to, const Chord* const* progres
             int row = bar_row(p, bar, step);
             int note = chord.arp[ACID_ORDER[step]] - 12;
             int accent = (step % 4 == 2) ? velocity : velocity * 5 / 8;
-            put_note(s, row, CH_LEAD, note, INS_BASS, accent);
+            put_note(s, row, CH_LEAD, note, INS_ACID, accent);
             if (ACID_SLIDE[step] && row < s.write_end) {
                 XmCell& c = score_cell(s, row, CH_LEAD);
                 c.instrument = 0; // keep the sliding note's envelope going
@@ -532,7 +532,7 @@ void write_groove(Score& s, const Part& p) {
     bass(s, p, 0, bars, TURN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, bars, TURN_CHORDS, 1, true, 60);
     arps(s, p, 6, bars, TURN_CHORDS, 1, 32);
-    acid(s, p, 2, 10, TURN_CHORDS, 50);
+    acid(s, p, 2, 10, TURN_CHORDS, 62);
     fills(s, p, 0, 8, 4, 54);
     melody(s, p, 2, 10, CH_BELL, INS_BELL, GROOVE_CALL, 4, 52, 12);
     snare_roll(s, bar_row(p, 10), p.rows - 10 * MUSIC_ROWS_PER_BAR, 30, 64);

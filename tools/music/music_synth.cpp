@@ -163,6 +163,21 @@ XmInstrument make_bass() {
     return ins;
 }
 
+// Acid: a sawtooth through a resonant low-pass, frozen at one setting: the
+// harmonics around the eighth are lifted, those above fall away.
+XmInstrument make_acid() {
+    Wave w(TONE_PERIOD, 0.0);
+    Noise phases = {17};
+    add_partials(w, 1.0, 40, 1.0, phases, [](int k) {
+        double resonance = 1.8 * std::exp(-(k - 8.0) * (k - 8.0) / 6.0);
+        return saw_amp(k) * (low_pass(k, 7.0) + resonance);
+    });
+    XmInstrument ins = one_sample_instrument("acid", tone_sample("resonant saw", w, true));
+    ins.volume_envelope = envelope({{0, 64}, {4, 46}, {16, 34}}, 2);
+    ins.fadeout = 6000;
+    return ins;
+}
+
 // Pad: three detuned, softened sawtooths beating slowly against each other.
 XmInstrument make_pad() {
     constexpr int CYCLES = 256;
@@ -355,7 +370,7 @@ std::vector<XmInstrument> music_instruments() {
     std::vector<XmInstrument> instruments = {
         make_bass(),  make_kick(), make_snare(), make_closed_hat(), make_open_hat(),
         make_pad(),   make_lead(), make_pluck(), make_bell(),       make_clap(),
-        make_crash(), make_stab(), make_sweep()};
+        make_crash(), make_stab(), make_sweep(), make_acid()};
     for (const char* line : CREDIT_LINES) {
         XmInstrument credit;
         credit.name = line;
