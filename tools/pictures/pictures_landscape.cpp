@@ -187,7 +187,7 @@ void paint_wall(Canvas& c) {
     canvas_paint(c, [&](float x, float y) {
         float board = y * 9.0f;
         float in_board = board - std::floor(board);
-        float grain = fbm_tile(x / w, y, 24, 2, 3, 801 + static_cast<int>(board));
+        float grain = fbm_tile(x / w, y, 3, 48, 3, 801 + static_cast<int>(board));
         Colour wood = colour_mix({0.30f, 0.06f, 0.05f}, {0.52f, 0.14f, 0.10f}, grain);
         float gap = smoothstep(0.0f, 0.08f, in_board) * smoothstep(1.0f, 0.85f, in_board);
         return colour_scale(wood, 0.45f + 0.55f * gap);
@@ -230,7 +230,7 @@ void paint_bridge(Canvas& c) {
         float plank = x * 7.0f;
         int index = static_cast<int>(plank);
         float in_plank = plank - std::floor(plank);
-        float grain = fbm_tile(x / w, y, 3, 16, 4, 900 + index);
+        float grain = fbm_tile(x / w, y, 48, 2, 4, 900 + index);
         Colour wood = colour_mix({0.22f, 0.15f, 0.10f}, {0.45f, 0.34f, 0.24f}, grain);
         wood = colour_scale(
             wood, 0.85f + 0.3f * noise_tile(static_cast<float>(index) / 16.0f, 0.0f, 16, 1, 910));
@@ -240,7 +240,8 @@ void paint_bridge(Canvas& c) {
             nail = std::max(
                 nail,
                 clamp01(1.0f - std::hypot((in_plank - 0.5f) / 7.0f, (y - ny) / 2.0f) / 0.012f));
-        float snow = smoothstep(0.58f, 0.72f, fbm_tile(x / w, y, 4, 2, 4, 920));
+        float snow =
+            smoothstep(0.6f, 0.75f, fbm_tile(x / w, y, 12, 6, 4, 920)) * (1.0f - 0.5f * gap);
         Colour col = colour_scale(wood, 0.3f + 0.7f * gap);
         col = colour_mix(col, {0.1f, 0.1f, 0.12f}, nail);
         return colour_mix(col, SNOW, snow * 0.85f);
@@ -347,7 +348,7 @@ void paint_door(Canvas& c) {
     canvas_paint(c, [&](float x, float y) {
         float plank = x / w * 5.0f;
         float in_plank = plank - std::floor(plank);
-        float grain = fbm_tile(x / w, y, 5, 2, 4, 1201 + static_cast<int>(plank));
+        float grain = fbm_tile(x / w, y, 32, 2, 4, 1201 + static_cast<int>(plank));
         Colour wood = colour_mix({0.18f, 0.09f, 0.05f}, {0.38f, 0.2f, 0.1f}, grain);
         float gap = smoothstep(0.0f, 0.05f, in_plank) * smoothstep(1.0f, 0.95f, in_plank);
         return colour_scale(wood, 0.4f + 0.6f * gap);
