@@ -95,7 +95,7 @@ void paint_logo(Canvas& c) {
             style_ice());
     letters(c, FONT_BOLD_ITALIC, "VINTERMOOT", c.aspect * 0.5f, 0.43f, 0.17f, 0.02f,
             c.aspect * 0.92f, style_chrome());
-    letters(c, FONT_BOLD, "2 0 0 2", c.aspect * 0.5f, 0.56f, 0.06f, 0.3f, 0.0f, style_amber());
+    letters(c, FONT_BOLD, "2 0 0 2", c.aspect * 0.5f, 0.565f, 0.08f, 0.35f, 0.0f, style_amber());
     set_corners(c, WORD_LOGO_COLOUR);
 }
 
