@@ -10,6 +10,7 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -53,9 +54,9 @@ constexpr int64_t REFERENCE_TIMES[] = {
 // How far a frame may stray from its reference: Mesa's rounding moves a few
 // values by a few steps; a missing layer, a wrong picture or a wrong blend
 // moves many pixels by much more.
-constexpr double MAX_MEAN_DIFFERENCE = 3.0;
-constexpr int LARGE_DIFFERENCE = 40;
-constexpr double MAX_LARGE_SHARE = 0.004;
+constexpr double MAX_MEAN_DIFFERENCE = 1.5;
+constexpr int LARGE_DIFFERENCE = 16;
+constexpr double MAX_LARGE_SHARE = 0.0015;
 
 std::string reference_path(int64_t t) {
     return std::string(VM_TEST_SOURCE_DIR) + "/reference/show_" + std::to_string(t) + ".png";
@@ -164,6 +165,8 @@ TEST(ShowRun, WholeShowPlaysInOrderWithFiniteStateAndMatchesItsReferences) {
         ASSERT_EQ(w, REF_W);
         ASSERT_EQ(h, REF_H);
         Difference d = compare(small, expected);
+        std::printf("frame at %lld ms: mean difference %.3f, %.2f%% of pixels differ\n",
+                    static_cast<long long>(t), d.mean, 100.0 * d.large_share);
         EXPECT_LE(d.mean, MAX_MEAN_DIFFERENCE) << "frame at " << t << " ms";
         EXPECT_LE(d.large_share, MAX_LARGE_SHARE) << "frame at " << t << " ms";
         ++compared;
