@@ -3,12 +3,17 @@
 # driver, xdotool for the keys.
 #   1. 1024 x 768 screen: plays, the screen changes, the audio is not silent,
 #      Escape ends it with 0.
-#   2. The same screen: a close request ends it with 0.
+#   2. The same screen: a close request ends it with 0; with no audio device
+#      the "DAMN!!!" box comes over the full-screen window, exit 1.
 #   3. An 800 x 600 screen (no 1024 x 768 mode): the full-screen question,
 #      answered Yes, gives a 1024 x 768 window that plays; Escape ends it.
 #   4. The same screen, answered No: "Program Will Now Close." (an "ERROR"
 #      box), no show window, exit 0.
+# The first run's screenshot is also compared with frames that the capture
+# tool renders headless for the song times around it: it must look like one
+# of them, and much less like a frame from later in the show.
 # Usage: e2e_window.sh VINTERMOOT VM_SHOW_TEST_DATA VM_X_CLOSE BUILT_DATA_DIR
+#        [VINTERMOOT_CAPTURE]
 # Exits 77 (skipped) when Xvfb or the X tools are not installed.
 set -uo pipefail
 
@@ -16,6 +21,7 @@ player="$(realpath "$1")"
 make_test_data="$(realpath "$2")"
 x_close="$(realpath "$3")"
 built_data="$(realpath -m "$4")"
+capture="${5:+$(realpath "$5")}"
 
 for tool in Xvfb xdotool xwininfo import convert compare sox; do
   if ! command -v "$tool" >/dev/null; then
@@ -103,6 +109,13 @@ wait_player() {
     fi
     wait "$player_pid"
     player_code=$?
+    # Nothing of the player's session may outlive it (a message box runs in
+    # a child process).
+    sleep 0.2
+    if pgrep -s "$player_pid" >/dev/null; then
+      fail "processes left behind: $(pgrep -s "$player_pid" -a | tr '\n' ' ')"
+      kill -9 -- "-$player_pid" 2>/dev/null
+    fi
     player_pid=""
     return
   done
@@ -179,12 +192,51 @@ check_audio() {
   awk -v r="${rms:-0}" 'BEGIN { exit !(r > 0.001) }' || fail "the audio is silent"
 }
 
+# Root-mean-square difference (0..1) of two pictures shrunk to 32 x 24.
+small_difference() {
+  convert "$1" -resize '32x24!' "$work/small_a.png"
+  convert "$2" -resize '32x24!' "$work/small_b.png"
+  compare -metric RMSE "$work/small_a.png" "$work/small_b.png" null: 2>&1 |
+    sed -n 's/.*(\(.*\)).*/\1/p'
+}
+
+# Compares a screenshot taken about $2 seconds after the window appeared
+# with the frames of the song times it can show.
+check_scene() {
+  local shot="$1" elapsed="$2" frames="$work/frames" times="" t
+  [ -n "$capture" ] || { echo "e2e: no capture tool; scene not compared"; return; }
+  for t in $(seq 0 500 $((elapsed * 1000 + 500))); do times="$times$t,"; done
+  local contrast=30000
+  mkdir -p "$frames"
+  if ! "$capture" --data "$run_dir" --frames "$frames" --at "${times}$contrast" \
+    >"$work/capture.log" 2>&1; then
+    fail "the capture tool failed"
+    cat "$work/capture.log"
+    return
+  fi
+  local best=1 best_time="" d
+  for t in ${times//,/ }; do
+    d=$(small_difference "$shot" "$frames/$t.png")
+    if awk -v a="$d" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+      best="$d"
+      best_time="$t"
+    fi
+  done
+  local other
+  other=$(small_difference "$shot" "$frames/$contrast.png")
+  echo "e2e: screenshot is closest to the frame at $best_time ms (difference $best);" \
+    "the frame at $contrast ms differs by $other"
+  awk -v a="$best" -v b="$other" 'BEGIN { exit !(a < 0.2 && 2 * a < b) }' ||
+    fail "the screenshot does not show the scene of its song time"
+}
+
 # 1. Full screen, Escape.
 start_xvfb 1024x768x24
 start_player "$work/run1.log"
 if win=$(find_window "Vintermoot 2002" 30); then
   sleep 4
   check_playing_screen "fullscreen"
+  check_scene "$work/fullscreen-1.png" 5
   geometry=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
   [ "$geometry" = "1024x768" ] || fail "full-screen window is $geometry"
   check_audio
@@ -205,6 +257,20 @@ if win=$(find_window "Vintermoot 2002" 30); then
   [ "$player_code" = "0" ] || fail "close request: exit code $player_code"
 else
   fail "no show window for the close run"
+fi
+
+# 2b. No audio device: the sound box over the full-screen window, exit 1.
+(cd "$run_dir" && SDL_AUDIODRIVER=no-such-driver LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player") \
+  >"$work/run2b.log" 2>&1 &
+player_pid=$!
+if box=$(find_window "Your sound device is used by an other applet" 30); then
+  window_exists "Vintermoot 2002" || fail "the show window went before the sound box"
+  press "$box" Return
+  wait_player 20
+  [ "$player_code" = "1" ] || fail "no audio device: exit code $player_code"
+else
+  fail "no sound box without an audio device"
+  wait_player 5
 fi
 
 # 3. No 1024 x 768 mode, answered Yes.

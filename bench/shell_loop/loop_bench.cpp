@@ -1,5 +1,6 @@
-// vm_bench_loop [SECONDS]: runs the show's loop in a window (Xvfb or the
-// offscreen driver) for SECONDS (default 5) with frame pacing on, then off,
+// vm_bench_loop [SECONDS [WIDTHxHEIGHT]]: runs the show's loop in a window
+// (Xvfb or the offscreen driver) of that client size (default 1024x768) for
+// SECONDS (default 5) with frame pacing on, then off,
 // and prints presented frames per second; then reads the live song clock
 // once per 1/60 s and prints its steps.  Run from the folder holding data/;
 // without pictures there it uses stand-in data in a temporary folder.
@@ -117,9 +118,17 @@ std::string data_folder() {
 
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+    int width = SHOW_WIDTH, height = SHOW_HEIGHT;
+    if (argc > 2 && std::sscanf(argv[2], "%dx%d", &width, &height) != 2) {
+        std::fprintf(stderr, "usage: vm_bench_loop [SECONDS [WIDTHxHEIGHT]]\n");
+        return 2;
+    }
     std::filesystem::current_path(data_folder());
     msgbox_set_hook(answer_yes);
-    if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, true)) return 1;
+    // Full screen only at the show's own size.
+    bool want_fullscreen = width == SHOW_WIDTH && height == SHOW_HEIGHT;
+    if (!create_display(SHOW_TITLE, width, height, SHOW_COLOUR_BITS, want_fullscreen)) return 1;
+    std::printf("%dx%d, ", width, height);
     std::printf("swap interval %d (-1 adaptive, 1 vsync, 0 none)\n", win_swap_interval());
     measure_loop("pacing on", seconds);
     win_frame_pacing = false;
