@@ -368,8 +368,8 @@ void paint_env1(Canvas& c) {
         // Bright glow at the centre, where a sphere map looks for faces
         // turned to the viewer; on the quadric spheres it is one spot that
         // passes as they turn.
-        float middle = std::exp(-std::pow(std::hypot(x - 0.5f, y - 0.5f) / 0.17f, 2.0f));
-        float light = 0.02f + 0.3f * bands + 0.9f * middle * (0.6f + 0.4f * n);
+        float middle = std::exp(-std::pow(std::hypot(x - 0.5f, y - 0.5f) / 0.1f, 2.0f));
+        float light = 0.02f + 0.3f * bands + 0.8f * middle * (0.6f + 0.4f * n);
         float spark = smoothstep(0.9f, 1.0f, noise_tile(x, y, 64, 64, 78)) * 0.6f;
         return colour_add(colour_scale(col, light),
                           colour_scale(WHITE, spark + 0.35f * middle * middle));
