@@ -16,10 +16,10 @@ TEST(Offscreen, ContextRendersAndReadsBackTopRowFirst) {
     glDisable(GL_SCISSOR_TEST);
     std::vector<uint8_t> rgb = offscreen_read_rgb(64, 48);
     ASSERT_EQ(rgb.size(), 64u * 48u * 3u);
-    EXPECT_EQ(rgb[0], 255);                  // top-left pixel is red
+    EXPECT_EQ(rgb[0], 255); // top-left pixel is red
     EXPECT_EQ(rgb[2], 0);
     size_t bottom = (47u * 64u) * 3u;
-    EXPECT_EQ(rgb[bottom + 0], 0);           // bottom-left pixel is blue
+    EXPECT_EQ(rgb[bottom + 0], 0); // bottom-left pixel is blue
     EXPECT_EQ(rgb[bottom + 2], 255);
     GLint depth_bits = 0;
     glGetIntegerv(GL_DEPTH_BITS, &depth_bits);

@@ -18,10 +18,8 @@
 #include "demo/scenes.h"
 #include "fx/effects.h"
 
-// Sparks: half the side of each square, the depth they are drawn at, and the
-// slow-down every position step divides by.
-constexpr float SPARK_HALF = 0.2f;
-constexpr float SPARK_DEPTH = -60.0f;
+// Sparks: the slow-down every position step divides by, and the circle of
+// the ring sets' respawn points.
 constexpr double SLOW_DOWN = 2000.0;
 constexpr double RING_RADIUS = 15.0;
 constexpr float SPARK_COLOUR_BLUE[3] = {0.1f, 0.1f, 0.3f};
@@ -124,21 +122,6 @@ static void step_coordinate(float& pos, float vel, double divisor) {
     if (std::isfinite(stored)) pos = stored;
 }
 
-static void draw_spark(const Spark& s) {
-    float z = s.pos_z + SPARK_DEPTH;
-    glColor4f(s.red, s.green, s.blue, s.energy);
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(1, 1);
-    glVertex3f(s.pos_x + SPARK_HALF, s.pos_y + SPARK_HALF, z);
-    glTexCoord2f(0, 1);
-    glVertex3f(s.pos_x - SPARK_HALF, s.pos_y + SPARK_HALF, z);
-    glTexCoord2f(1, 0);
-    glVertex3f(s.pos_x + SPARK_HALF, s.pos_y - SPARK_HALF, z);
-    glTexCoord2f(0, 0);
-    glVertex3f(s.pos_x - SPARK_HALF, s.pos_y - SPARK_HALF, z);
-    glEnd();
-}
-
 // A spark whose energy ran out starts again at the set's respawn point with
 // four fresh draws, in the order decay, vel_x, vel_y, vel_z.
 static void respawn_spark(Spark& s, const SparkMotion& m) {
@@ -156,11 +139,14 @@ static void respawn_spark(Spark& s, const SparkMotion& m) {
 }
 
 // Step 2 for one set: draw, move, accelerate, age and respawn each spark.
+// The squares are gathered as the sparks stand before they move and drawn
+// together at the end of the set.
 static void run_spark_set(Spark* sparks, const SparkMotion& m) {
+    spark_batch_begin();
     for (int i = 0; i < SPARK_COUNT; ++i) {
         Spark& s = sparks[i];
         if (!s.alive) continue;
-        draw_spark(s);
+        spark_batch_add(s);
         step_coordinate(s.pos_x, s.vel_x, m.divisor[0]);
         step_coordinate(s.pos_y, s.vel_y, m.divisor[1]);
         step_coordinate(s.pos_z, s.vel_z, m.divisor[2]);
@@ -170,6 +156,7 @@ static void run_spark_set(Spark* sparks, const SparkMotion& m) {
         s.energy -= s.decay;
         if (s.energy < 0) respawn_spark(s, m);
     }
+    spark_batch_draw();
 }
 
 // Steps 3-4: the wire tunnel at the grey level of end_pulse, fogged and added,

@@ -22,3 +22,12 @@ void draw_stripe();
 // top), counter-clockwise from +z, covering the bound texture once: texture
 // coordinate (0, 0) at the first corner, then (1, 0), (1, 1), (0, 1).
 void draw_textured_rect(float left, float bottom, float right, float top);
+
+// Spark squares of the finale, 0.4 x 0.4 and 60 units deeper than each
+// spark, coloured (red, green, blue, energy): begin, add each spark in
+// drawing order (its position before it moves), then draw.  Drawn as vertex
+// arrays; the triangles are those of one four-corner strip per spark.
+struct Spark;
+void spark_batch_begin();
+void spark_batch_add(const Spark& spark);
+void spark_batch_draw();

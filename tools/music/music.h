@@ -46,6 +46,7 @@ enum MusicInstrument {
     INS_CRASH,
     INS_STAB,
     INS_SWEEP,
+    INS_ACID,
 };
 constexpr int MUSIC_BEAT_INSTRUMENT = INS_KICK;
 

@@ -95,35 +95,35 @@ struct Chord {
     int arp[4]; // arpeggio notes, low to high
 };
 
-constexpr Chord AM = {note_of(2, A),
-                      {note_of(3, A), note_of(4, C), note_of(4, E)},
-                      {note_of(4, A), note_of(5, C), note_of(5, E), note_of(5, A)}};
-constexpr Chord FM = {note_of(2, F),
-                      {note_of(3, A), note_of(4, C), note_of(4, F)},
-                      {note_of(4, F), note_of(4, A), note_of(5, C), note_of(5, F)}};
-constexpr Chord CM = {note_of(3, C),
-                      {note_of(3, G), note_of(4, C), note_of(4, E)},
-                      {note_of(4, G), note_of(5, C), note_of(5, E), note_of(5, G)}};
-constexpr Chord GM = {note_of(2, G),
-                      {note_of(3, G), note_of(3, B), note_of(4, D)},
-                      {note_of(4, G), note_of(4, B), note_of(5, D), note_of(5, G)}};
-constexpr Chord EM = {note_of(2, E),
-                      {note_of(3, G), note_of(3, B), note_of(4, E)},
-                      {note_of(4, E), note_of(4, G), note_of(4, B), note_of(5, E)}};
-constexpr Chord FMAJ7 = {note_of(2, F),
-                         {note_of(3, A), note_of(4, C), note_of(4, E)},
-                         {note_of(4, F), note_of(4, A), note_of(5, C), note_of(5, E)}};
-constexpr Chord EM7 = {note_of(2, E),
-                       {note_of(3, G), note_of(3, B), note_of(4, D)},
-                       {note_of(4, E), note_of(4, G), note_of(4, B), note_of(5, D)}};
-constexpr Chord AM7 = {note_of(2, A),
-                       {note_of(3, G), note_of(4, C), note_of(4, E)},
-                       {note_of(4, A), note_of(5, C), note_of(5, E), note_of(5, G)}};
+constexpr Chord A_MINOR = {note_of(2, A),
+                           {note_of(3, A), note_of(4, C), note_of(4, E)},
+                           {note_of(4, A), note_of(5, C), note_of(5, E), note_of(5, A)}};
+constexpr Chord F_MAJOR = {note_of(2, F),
+                           {note_of(3, A), note_of(4, C), note_of(4, F)},
+                           {note_of(4, F), note_of(4, A), note_of(5, C), note_of(5, F)}};
+constexpr Chord C_MAJOR = {note_of(3, C),
+                           {note_of(3, G), note_of(4, C), note_of(4, E)},
+                           {note_of(4, G), note_of(5, C), note_of(5, E), note_of(5, G)}};
+constexpr Chord G_MAJOR = {note_of(2, G),
+                           {note_of(3, G), note_of(3, B), note_of(4, D)},
+                           {note_of(4, G), note_of(4, B), note_of(5, D), note_of(5, G)}};
+constexpr Chord E_MINOR = {note_of(2, E),
+                           {note_of(3, G), note_of(3, B), note_of(4, E)},
+                           {note_of(4, E), note_of(4, G), note_of(4, B), note_of(5, E)}};
+constexpr Chord F_MAJ7 = {note_of(2, F),
+                          {note_of(3, A), note_of(4, C), note_of(4, E)},
+                          {note_of(4, F), note_of(4, A), note_of(5, C), note_of(5, E)}};
+constexpr Chord E_MIN7 = {note_of(2, E),
+                          {note_of(3, G), note_of(3, B), note_of(4, D)},
+                          {note_of(4, E), note_of(4, G), note_of(4, B), note_of(5, D)}};
+constexpr Chord A_MIN7 = {note_of(2, A),
+                          {note_of(3, G), note_of(4, C), note_of(4, E)},
+                          {note_of(4, A), note_of(5, C), note_of(5, E), note_of(5, G)}};
 
 // Progressions, one chord per bar (or per two bars where a section says so).
-constexpr const Chord* MAIN_CHORDS[4] = {&AM, &FM, &CM, &GM};
-constexpr const Chord* TURN_CHORDS[4] = {&FM, &GM, &EM, &AM};
-constexpr const Chord* LAND_CHORDS[4] = {&FMAJ7, &GM, &EM7, &AM7};
+constexpr const Chord* MAIN_CHORDS[4] = {&A_MINOR, &F_MAJOR, &C_MAJOR, &G_MAJOR};
+constexpr const Chord* TURN_CHORDS[4] = {&F_MAJOR, &G_MAJOR, &E_MINOR, &A_MINOR};
+constexpr const Chord* LAND_CHORDS[4] = {&F_MAJ7, &G_MAJOR, &E_MIN7, &A_MIN7};
 
 // Melodies: one token per eighth note (two rows): a note such as "E5",
 // "-" to hold the previous one, "." for a rest (key-off).
@@ -405,7 +405,7 @@ void arps(Score& s, const Part& p, int from, int to, const Chord* const* progres
 }
 
 // Acid line: sixteenths of chord tones an octave down on the lead channel,
-// played with the bass sound, sliding (tone portamento) into some of them.
+// sliding (tone portamento) into some of them.
 void acid(Score& s, const Part& p, int from, int to, const Chord* const* progression,
           int velocity) {
     constexpr uint8_t XM_EFFECT_TONE_PORTA = 0x03;
@@ -416,7 +416,7 @@ void acid(Score& s, const Part& p, int from, int to, const Chord* const* progres
             int row = bar_row(p, bar, step);
             int note = chord.arp[ACID_ORDER[step]] - 12;
             int accent = (step % 4 == 2) ? velocity : velocity * 5 / 8;
-            put_note(s, row, CH_LEAD, note, INS_BASS, accent);
+            put_note(s, row, CH_LEAD, note, INS_ACID, accent);
             if (ACID_SLIDE[step] && row < s.write_end) {
                 XmCell& c = score_cell(s, row, CH_LEAD);
                 c.instrument = 0; // keep the sliding note's envelope going
@@ -532,7 +532,7 @@ void write_groove(Score& s, const Part& p) {
     bass(s, p, 0, bars, TURN_CHORDS, 1, BASS_ROLLING, 62);
     pads(s, p, 0, bars, TURN_CHORDS, 1, true, 60);
     arps(s, p, 6, bars, TURN_CHORDS, 1, 32);
-    acid(s, p, 2, 10, TURN_CHORDS, 50);
+    acid(s, p, 2, 10, TURN_CHORDS, 62);
     fills(s, p, 0, 8, 4, 54);
     melody(s, p, 2, 10, CH_BELL, INS_BELL, GROOVE_CALL, 4, 52, 12);
     snare_roll(s, bar_row(p, 10), p.rows - 10 * MUSIC_ROWS_PER_BAR, 30, 64);

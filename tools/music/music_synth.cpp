@@ -163,6 +163,21 @@ XmInstrument make_bass() {
     return ins;
 }
 
+// Acid: a sawtooth through a resonant low-pass, frozen at one setting: the
+// harmonics around the eighth are lifted, those above fall away.
+XmInstrument make_acid() {
+    Wave w(TONE_PERIOD, 0.0);
+    Noise phases = {17};
+    add_partials(w, 1.0, 40, 1.0, phases, [](int k) {
+        double resonance = 1.8 * std::exp(-(k - 8.0) * (k - 8.0) / 6.0);
+        return saw_amp(k) * (low_pass(k, 7.0) + resonance);
+    });
+    XmInstrument ins = one_sample_instrument("acid", tone_sample("resonant saw", w, true));
+    ins.volume_envelope = envelope({{0, 64}, {4, 46}, {16, 34}}, 2);
+    ins.fadeout = 6000;
+    return ins;
+}
+
 // Pad: three detuned, softened sawtooths beating slowly against each other.
 XmInstrument make_pad() {
     constexpr int CYCLES = 256;
@@ -249,7 +264,11 @@ XmInstrument make_bell() {
         w[i] = attack * (std::exp(-t / 0.5) * std::sin(2.0 * PI * f * t + index * mod) +
                          0.5 * std::exp(-t / 0.9) * warm);
     }
-    return one_sample_instrument("bell", tone_sample("fm bell", w, false));
+    XmInstrument ins = one_sample_instrument("bell", tone_sample("fm bell", w, false));
+    // Held at full level; a key-off lets the ring fade over about 0.8 s.
+    ins.volume_envelope = envelope({{0, 64}, {1, 64}}, 1);
+    ins.fadeout = 1500;
+    return ins;
 }
 
 // ---- drums ----------------------------------------------------------------
@@ -340,10 +359,22 @@ XmInstrument make_crash() {
     return one_sample_instrument("crash", drum_sample("crash", w));
 }
 
+// Silent instruments after the sounding ones, whose names carry the credits
+// as trackers of the time showed them.
+constexpr const char* CREDIT_LINES[] = {"", "Vintermoot 2002", "music by Kvadrat", "Deer Coast",
+                                        "Isbrann 2002, Norway"};
+
 } // namespace
 
 std::vector<XmInstrument> music_instruments() {
-    return {make_bass(),  make_kick(), make_snare(), make_closed_hat(), make_open_hat(),
-            make_pad(),   make_lead(), make_pluck(), make_bell(),       make_clap(),
-            make_crash(), make_stab(), make_sweep()};
+    std::vector<XmInstrument> instruments = {
+        make_bass(),  make_kick(), make_snare(), make_closed_hat(), make_open_hat(),
+        make_pad(),   make_lead(), make_pluck(), make_bell(),       make_clap(),
+        make_crash(), make_stab(), make_sweep(), make_acid()};
+    for (const char* line : CREDIT_LINES) {
+        XmInstrument credit;
+        credit.name = line;
+        instruments.push_back(credit);
+    }
+    return instruments;
 }

@@ -328,3 +328,12 @@ Canvas canvas_turn(const Canvas& design, PictureTurn turn) {
             canvas_set(out, c, r, canvas_get(design, r, design.height - 1 - c));
     return out;
 }
+
+void mask_fade_rim(Mask& mask, float width) {
+    for (int py = 0; py < mask.height; ++py)
+        for (int px = 0; px < mask.width; ++px) {
+            float x = design_x(mask.width, mask.aspect, px), y = design_y(mask.height, py);
+            float rim = std::min(std::min(x, mask.aspect - x), std::min(y, 1.0f - y));
+            mask.value[static_cast<size_t>(py) * mask.width + px] *= smoothstep(0.0f, width, rim);
+        }
+}

@@ -148,6 +148,9 @@ void mask_blur(Mask& mask, float radius, bool wrap);
 void mask_dilate(Mask& mask, float radius);
 // value = clamp(value * gain).
 void mask_gain(Mask& mask, float gain);
+// Multiplies values within `width` design units of the picture's edge by a
+// ramp falling to zero at the edge.
+void mask_fade_rim(Mask& mask, float width);
 // Copy of a mask's values as a new mask.
 Mask mask_copy(const Mask& mask);
 

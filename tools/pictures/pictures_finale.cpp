@@ -31,14 +31,15 @@ void credit(Canvas& c, const char* role, const char* name) {
 // One greeting label: the name in ice letters with a cyan glow, on black.
 void greeting(Canvas& c, const char* name) {
     Mask shape = mask_like(c);
-    float em = text_draw_fit(shape, FONT_BOLD, name, c.aspect * 0.5f, 0.5f, 0.62f, 0.06f,
-                             c.aspect * 0.88f);
-    (void)em;
+    text_draw_fit(shape, FONT_BOLD, name, c.aspect * 0.5f, 0.48f, 0.72f, 0.04f, c.aspect * 0.9f);
     Mask glow = mask_copy(shape);
     mask_blur(glow, 0.12f, false);
     const Colour stops[] = {BLACK, {0.03f, 0.08f, 0.25f}, {0.15f, 0.55f, 0.95f}, ICE, WHITE};
     for (size_t i = 0; i < shape.value.size(); ++i)
         shape.value[i] = clamp01(std::max(shape.value[i], glow.value[i] * 0.9f));
+    // The label is added onto the frame: its rim fades to black so the
+    // quad's edge never shows.
+    mask_fade_rim(shape, 0.1f);
     canvas_from_levels(c, shape, stops, 5);
 }
 
@@ -66,12 +67,12 @@ void end_picture(Canvas& c, const char* small_top, const char* big, const char* 
     mask_blur(flake, 0.01f, false);
     canvas_add(c, flake, NAVY, 1.4f);
     if (small_top)
-        letters(c, FONT_BOLD, small_top, c.aspect * 0.5f, 0.28f, 0.09f, 0.3f, c.aspect * 0.9f,
+        letters(c, FONT_BOLD, small_top, c.aspect * 0.5f, 0.24f, 0.11f, 0.25f, c.aspect * 0.9f,
                 style_ice());
-    letters(c, FONT_BOLD_ITALIC, big, c.aspect * 0.5f, 0.5f, 0.22f, 0.02f, c.aspect * 0.92f,
+    letters(c, FONT_BOLD_ITALIC, big, c.aspect * 0.5f, 0.5f, 0.32f, 0.0f, c.aspect * 0.94f,
             big_style);
     if (small_bottom)
-        letters(c, FONT_BOLD, small_bottom, c.aspect * 0.5f, 0.72f, 0.08f, 0.3f, c.aspect * 0.9f,
+        letters(c, FONT_BOLD, small_bottom, c.aspect * 0.5f, 0.76f, 0.1f, 0.25f, c.aspect * 0.9f,
                 style_ice());
     // The quad is added: keep the rim black.
     canvas_shade(c, [&](float x, float y, Colour old) {

@@ -64,8 +64,8 @@ void banner_layer(Canvas& c, int flash) {
         style.outline = {1.0f, 0.85f, 0.5f};
     }
     style.glow_radius = 0.04f;
-    letters(c, FONT_BOLD_ITALIC, "DEER COAST  *  VINTERMOOT 2002  *  ISBRANN", c.aspect * 0.5f,
-            0.5f, 0.36f, 0.04f, c.aspect * 0.86f, style);
+    letters(c, FONT_BOLD_ITALIC, "DEER COAST  *  VINTERMOOT", c.aspect * 0.5f, 0.5f, 0.46f, 0.03f,
+            c.aspect * 0.86f, style);
     // Nothing outside the body.
     Mask outside = mask_copy(body);
     for (float& v : outside.value)

@@ -112,17 +112,24 @@ void paint_back(Canvas& c) {
             float haze = std::exp(-(horizon - y) / 0.05f);
             return colour_add(old, colour_scale(CYAN, 0.35f * haze));
         }
-        float depth = (y - horizon); // 0 at the horizon
-        float z = 0.06f / std::max(depth, 0.002f);
-        float gx = (x - c.aspect * 0.5f) * z * 2.0f;
+        // Floor grid in perspective: depth z grows towards the horizon,
+        // across-position gx scales with it.  Lines are antialiased by
+        // their width in grid units and fade where they crowd together.
+        float below = std::max(y - horizon, pixel * 0.5f);
+        float z = 0.4f / below;
+        float gx = (x - c.aspect * 0.5f) * z;
+        float width_x = z * pixel * 1.5f;
+        float width_z = 0.4f / (below * below) * pixel * 1.5f;
         float line_x = std::fabs(gx - std::round(gx));
         float line_z = std::fabs(z - std::round(z));
-        float width = pixel * z * 3.0f;
-        float grid = std::max(clamp01(1.0f - line_x / std::max(width, 0.02f)),
-                              clamp01(1.0f - line_z / std::max(width * 4.0f, 0.02f)));
-        float fade = clamp01(depth * 4.0f);
-        Colour floor = colour_mix({0.01f, 0.02f, 0.06f}, {0.02f, 0.05f, 0.12f}, depth * 2.0f);
-        return colour_add(floor, colour_scale(CYAN, grid * (0.25f + 0.5f * fade)));
+        float cover_x = clamp01(1.0f - line_x / width_x) * smoothstep(0.5f, 0.15f, width_x);
+        float cover_z = clamp01(1.0f - line_z / width_z) * smoothstep(0.5f, 0.15f, width_z);
+        float grid = std::max(cover_x, cover_z);
+        Colour floor =
+            colour_mix({0.03f, 0.07f, 0.18f}, {0.01f, 0.02f, 0.06f}, clamp01(below * 3.0f));
+        float glow = std::exp(-below / 0.03f);
+        return colour_add(colour_add(floor, colour_scale(CYAN, 0.3f * glow)),
+                          colour_scale(CYAN, grid * 0.6f));
     });
     set_corners(c, MESSAGE_COLOUR);
 }
@@ -243,10 +250,10 @@ void paint_env(Canvas& c) {
         float dx = (x - 0.5f) * 2.0f, dy = (y - 0.5f) * 2.0f;
         float r = std::hypot(dx, dy);
         float sky = clamp01(-dy * 1.5f + 0.5f);
-        Colour col = colour_mix({0.01f, 0.05f, 0.15f}, {0.25f, 0.55f, 0.95f}, sky);
+        Colour col = colour_mix({0.01f, 0.03f, 0.10f}, {0.15f, 0.38f, 0.75f}, sky);
         float horizon = std::exp(-std::pow((dy + 0.05f) / 0.08f, 2.0f));
-        col = colour_add(col, colour_scale(ICE, 0.7f * horizon));
-        float sun = std::exp(-std::pow(std::hypot(dx + 0.35f, dy + 0.4f) / 0.2f, 2.0f));
+        col = colour_add(col, colour_scale(ICE, 0.5f * horizon));
+        float sun = std::exp(-std::pow(std::hypot(dx + 0.35f, dy + 0.4f) / 0.14f, 2.0f));
         col = colour_add(col, colour_scale(WHITE, sun));
         float rim = smoothstep(0.75f, 1.0f, r);
         col = colour_add(col, colour_scale(CYAN, 0.4f * rim));

@@ -1,0 +1,142 @@
+#include "app/display.h"
+
+#include "app/render_state.h"
+#include "platform/msgbox.h"
+
+bool fullscreen = true;
+bool window_active = true;
+bool key_down[WIN_KEY_COUNT] = {};
+WinWindow* window_handle = nullptr;
+bool device_context = false;
+WinContext* render_context = nullptr;
+
+namespace {
+
+// Captions and texts of the set-up and release boxes.
+const char* const SETUP_CAPTION = "ERROR";
+const char* const RELEASE_CAPTION = "SHUTDOWN ERROR";
+const char* const FALLBACK_CAPTION = "Vexil GL";
+const char* const FALLBACK_QUESTION =
+    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
+    "Instead?";
+const char* const TEXT_REGISTER = "Failed To Register The Window Class.";
+const char* const TEXT_WILL_CLOSE = "Program Will Now Close.";
+const char* const TEXT_WINDOW = "Window Creation Error.";
+const char* const TEXT_DEVICE = "Can't Create A GL Device Context.";
+const char* const TEXT_CHOOSE_FORMAT = "Can't Find A Suitable PixelFormat.";
+const char* const TEXT_SET_FORMAT = "Can't Set The PixelFormat.";
+const char* const TEXT_CONTEXT = "Can't Create A GL Rendering Context.";
+const char* const TEXT_ACTIVATE = "Can't Activate The GL Rendering Context.";
+const char* const TEXT_INIT = "Initialization Failed.";
+const char* const TEXT_RELEASE_DC_RC = "Release Of DC And RC Failed.";
+const char* const TEXT_RELEASE_RC = "Release Rendering Context Failed.";
+const char* const TEXT_RELEASE_DC = "Release Device Context Failed.";
+const char* const TEXT_RELEASE_WINDOW = "Could Not Release hWnd.";
+const char* const TEXT_UNREGISTER = "Could Not Unregister Class.";
+
+void setup_box(const char* text, MsgBoxIcon icon) {
+    msgbox_show(text, SETUP_CAPTION, MSGBOX_OK, icon, false);
+}
+
+void release_box(const char* text) {
+    msgbox_show(text, RELEASE_CAPTION, MSGBOX_OK, MSGBOX_ICON_INFORMATION, false);
+}
+
+// Releases everything, then tells the user why set-up stopped.
+bool fail_with(const char* text) {
+    destroy_display();
+    setup_box(text, MSGBOX_ICON_EXCLAMATION);
+    return false;
+}
+
+// The full-screen request; false when the user declined the fallback.
+bool request_fullscreen(int width, int height, int colour_bits) {
+    if (win_find_fullscreen_mode(width, height, colour_bits)) return true;
+    MsgBoxAnswer answer = msgbox_show(FALLBACK_QUESTION, FALLBACK_CAPTION, MSGBOX_YES_NO,
+                                      MSGBOX_ICON_EXCLAMATION, false);
+    if (answer != MSGBOX_ANSWER_YES) {
+        setup_box(TEXT_WILL_CLOSE, MSGBOX_ICON_STOP);
+        return false;
+    }
+    fullscreen = false;
+    return true;
+}
+
+// Window, driver, pixel format and context, each checked in turn.
+bool open_gl_window(const char* title, int width, int height) {
+    window_handle = win_create_window(title, width, height, fullscreen);
+    if (!window_handle) return fail_with(TEXT_WINDOW);
+    device_context = win_acquire_device(window_handle);
+    if (!device_context) return fail_with(TEXT_DEVICE);
+    if (!win_choose_format(window_handle)) return fail_with(TEXT_CHOOSE_FORMAT);
+    if (!win_set_format(window_handle)) return fail_with(TEXT_SET_FORMAT);
+    render_context = win_create_context(window_handle);
+    if (!render_context) return fail_with(TEXT_CONTEXT);
+    if (!win_make_current(window_handle, render_context)) return fail_with(TEXT_ACTIVATE);
+    return true;
+}
+
+} // namespace
+
+bool create_display(const char* title, int width, int height, int colour_bits,
+                    bool want_fullscreen) {
+    fullscreen = want_fullscreen;
+    if (!win_register(colour_bits)) {
+        setup_box(TEXT_REGISTER, MSGBOX_ICON_EXCLAMATION);
+        return false;
+    }
+    if (fullscreen && !request_fullscreen(width, height, colour_bits)) return false;
+    if (fullscreen) win_show_cursor(false);
+    if (!open_gl_window(title, width, height)) return false;
+    win_show(window_handle, fullscreen);
+    resize_view(width, height);
+    if (!init_render_state()) return fail_with(TEXT_INIT);
+    return true;
+}
+
+void destroy_display() {
+    if (fullscreen) {
+        win_leave_fullscreen(window_handle);
+        win_show_cursor(true);
+    }
+    if (render_context) {
+        if (!win_make_current(nullptr, nullptr)) release_box(TEXT_RELEASE_DC_RC);
+        if (!win_delete_context(render_context)) release_box(TEXT_RELEASE_RC);
+        render_context = nullptr;
+    }
+    if (device_context) {
+        if (!win_release_device()) release_box(TEXT_RELEASE_DC);
+        device_context = false;
+    }
+    if (window_handle) {
+        if (!win_destroy_window(window_handle)) release_box(TEXT_RELEASE_WINDOW);
+        window_handle = nullptr;
+    }
+    if (!win_unregister()) release_box(TEXT_UNREGISTER);
+}
+
+void display_window_proc(const WinMessage& message) {
+    switch (message.kind) {
+    case WIN_MSG_MINIMIZE:
+        window_active = false;
+        resize_view(0, 0);
+        break;
+    case WIN_MSG_RESTORE:
+        window_active = true;
+        resize_view(message.width, message.height);
+        break;
+    case WIN_MSG_SIZE:
+        resize_view(message.width, message.height);
+        break;
+    case WIN_MSG_CLOSE:
+        win_post_quit(0);
+        break;
+    case WIN_MSG_KEYDOWN:
+    case WIN_MSG_KEYUP:
+        if (message.code > 0 && message.code < WIN_KEY_COUNT)
+            key_down[message.code] = message.kind == WIN_MSG_KEYDOWN;
+        break;
+    default:
+        break;
+    }
+}

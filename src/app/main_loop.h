@@ -1,0 +1,59 @@
+// The show from start to end: sound-library version check, display, sound
+// start-up, the message and frame loop, and the shutdown in fixed order.
+#pragma once
+
+#include <cstdint>
+
+// Start-up constants.
+constexpr const char* SHOW_TITLE = "Vintermoot 2002";
+constexpr int SHOW_WIDTH = 1024;
+constexpr int SHOW_HEIGHT = 768;
+constexpr int SHOW_COLOUR_BITS = 32;
+constexpr const char* SHOW_MODULE_PATH = "data/Kvadrat2.xm";
+constexpr float SHOW_MIN_SOUND_VERSION = 3.5f;
+constexpr int SHOW_MIX_RATE = 44100;
+constexpr int SHOW_CHANNELS = 32;
+constexpr unsigned SHOW_SOUND_FLAGS_FIRST = 2;
+constexpr unsigned SHOW_SOUND_FLAGS_SECOND = 0;
+
+// Exit codes.
+constexpr int EXIT_SOUND_REFUSED = 1; // library too old, or no sound output
+constexpr int EXIT_CLEAN = 0;
+
+// Where the version check reads the sound library's version; the sound
+// layer's by default.  Only tests point it elsewhere (and put it back).
+typedef float (*SoundVersionQuery)();
+extern SoundVersionQuery show_sound_version;
+
+// Called with the name of each shutdown step as it starts
+// ("destroy_display", "free_song", "close_sound"); null by default, set by
+// tests only.
+typedef void (*ShutdownHook)(const char* step);
+extern ShutdownHook show_shutdown_hook;
+
+// What the loop has done so far; reset by main_loop_begin, advanced by
+// main_loop_pass, read by tests and benchmarks.
+struct LoopCounts {
+    int64_t passes;
+    int64_t messages; // passes that took a message
+    int64_t frames;   // render_frame calls
+    int64_t swaps;    // presented frames
+};
+extern LoopCounts loop_counts;
+
+// The loop's own state across passes.
+struct LoopState {
+    bool done;
+    int exit_code; // the code of the last message taken (0 when none)
+};
+
+// A fresh loop state (and fresh counts).
+LoopState main_loop_begin();
+
+// One pass: takes at most one message, else draws (while the window is
+// active), checks Escape and presents.
+void main_loop_pass(LoopState& loop);
+
+// Runs the whole show; returns the process exit code.  On the sound failure
+// path the display is left as it is (the process ends with it).
+int run_show();

@@ -1,0 +1,300 @@
+#!/usr/bin/env bash
+# The player in a real X window: Xvfb with Mesa's GLX, SDL's disk audio
+# driver, xdotool for the keys.
+#   1. 1024 x 768 screen: plays, the screen changes, the audio is not silent,
+#      Escape ends it with 0.
+#   2. The same screen: a close request ends it with 0.
+#   3. An 800 x 600 screen (no 1024 x 768 mode): the full-screen question,
+#      answered Yes, gives a 1024 x 768 window that plays; Escape ends it.
+#   4. The same screen, answered No: "Program Will Now Close." (an "ERROR"
+#      box), no show window, exit 0.
+# The first run's screenshot is also compared with frames that the capture
+# tool renders headless for the song times around it: it must look like one
+# of them, and much less like a frame from later in the show.
+# Usage: e2e_window.sh VINTERMOOT VM_SHOW_TEST_DATA VM_X_CLOSE BUILT_DATA_DIR
+#        [VINTERMOOT_CAPTURE]
+# Exits 77 (skipped) when Xvfb or the X tools are not installed.
+set -uo pipefail
+
+player="$(realpath "$1")"
+make_test_data="$(realpath "$2")"
+x_close="$(realpath "$3")"
+built_data="$(realpath -m "$4")"
+capture="${5:+$(realpath "$5")}"
+
+for tool in Xvfb xdotool xwininfo import convert compare sox; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "e2e: $tool is not installed; skipping"
+    exit 77
+  fi
+done
+
+work="$(mktemp -d /tmp/vm_e2e_XXXXXX)"
+xvfb_pid=""
+player_pid=""
+failures=0
+
+cleanup() {
+  [ -n "$player_pid" ] && kill -9 -- "-$player_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill -9 "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "e2e: FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The show's data: whatever the build made (pictures, module) over the
+# stand-in data, so that a partial build still gives a full set.
+run_dir="$work/run"
+mkdir -p "$run_dir"
+"$make_test_data" "$run_dir" || { echo "e2e: cannot write test data"; exit 1; }
+built_files=$(find "$built_data" -maxdepth 1 \( -name '*.bmp' -o -name 'Kvadrat2.xm' \) 2>/dev/null)
+if [ -n "$built_files" ]; then
+  echo "e2e: using $(echo "$built_files" | wc -l) built data files from $built_data"
+  echo "$built_files" | xargs -I{} cp {} "$run_dir/data/"
+else
+  echo "e2e: no built data; using stand-in data"
+fi
+
+# Starts Xvfb with one screen of the given size and sets DISPLAY.
+start_xvfb() {
+  stop_xvfb
+  local fd_file="$work/display"
+  rm -f "$fd_file"
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$fd_file" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$fd_file" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$fd_file" ]; then
+    echo "e2e: Xvfb did not start"
+    cat "$work/xvfb.log"
+    exit 1
+  fi
+  export DISPLAY=":$(head -n1 "$fd_file")"
+}
+
+stop_xvfb() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+  fi
+}
+
+# Starts the player in its own process group, in the data's directory.
+start_player() {
+  local log="$1"
+  (cd "$run_dir" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
+    LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player") >"$log" 2>&1 &
+  player_pid=$!
+}
+
+# Waits up to $1 seconds for the player to end; sets player_code to its
+# exit code, or "timeout" (then it is killed).
+wait_player() {
+  local deadline=$((SECONDS + $1))
+  player_code="timeout"
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    if [ "$(ps -o stat= -p "$player_pid" 2>/dev/null | cut -c1)" != "" ] &&
+       [ "$(ps -o stat= -p "$player_pid" | cut -c1)" != "Z" ]; then
+      sleep 0.2
+      continue
+    fi
+    wait "$player_pid"
+    player_code=$?
+    player_pid=""
+    return
+  done
+  kill -9 -- "-$player_pid" 2>/dev/null
+  wait "$player_pid" 2>/dev/null
+  player_pid=""
+}
+
+# The id of the top-level window with exactly this name, waiting up to $2 s.
+find_window() {
+  local deadline=$((SECONDS + $2)) id
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | awk '{print $1}' | head -n1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    # The player ended without showing it.
+    if [ -n "$player_pid" ] && ! kill -0 "$player_pid" 2>/dev/null; then return 1; fi
+    if [ -n "$player_pid" ] && [ "$(ps -o stat= -p "$player_pid" | cut -c1)" = "Z" ]; then
+      return 1
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+window_exists() {
+  xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\":"
+}
+
+# Presses a key in a window and holds it for a moment, as a hand does: the
+# show looks at Escape only when its message queue is empty, so a press and
+# release that arrive together have no effect.
+press() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  xdotool keydown "$2"
+  sleep 0.3
+  xdotool keyup "$2"
+}
+
+# Mean brightness of a screenshot, 0..1.
+brightness() {
+  convert "$1" -colorspace Gray -format "%[fx:mean]" info:
+}
+
+# Pixels that differ between two screenshots.
+pixels_differing() {
+  compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+}
+
+check_playing_screen() {
+  local tag="$1" shot1="$work/$1-1.png" shot2="$work/$1-2.png"
+  import -window root "$shot1"
+  sleep 1
+  import -window root "$shot2"
+  local level
+  level=$(brightness "$shot1")
+  echo "e2e: $tag: mean brightness $level"
+  awk -v b="$level" 'BEGIN { exit !(b > 0.01) }' || fail "$tag: the screen is black"
+  local changed
+  changed=$(pixels_differing "$shot1" "$shot2")
+  echo "e2e: $tag: $changed pixels changed in one second"
+  [ "${changed:-0}" -gt 1000 ] || fail "$tag: the picture is frozen"
+}
+
+check_audio() {
+  local audio="$work/audio.raw"
+  [ -s "$audio" ] || { fail "no audio was written"; return; }
+  local rms
+  rms=$(sox -t raw -r 44100 -e floating-point -b 32 -c 2 "$audio" -n stat 2>&1 |
+    awk '/RMS +amplitude/ {print $3}')
+  echo "e2e: audio RMS amplitude $rms over $(stat -c %s "$audio") bytes"
+  awk -v r="${rms:-0}" 'BEGIN { exit !(r > 0.001) }' || fail "the audio is silent"
+}
+
+# Root-mean-square difference (0..1) of two pictures shrunk to 32 x 24.
+small_difference() {
+  convert "$1" -resize '32x24!' "$work/small_a.png"
+  convert "$2" -resize '32x24!' "$work/small_b.png"
+  compare -metric RMSE "$work/small_a.png" "$work/small_b.png" null: 2>&1 |
+    sed -n 's/.*(\(.*\)).*/\1/p'
+}
+
+# Compares a screenshot taken about $2 seconds after the window appeared
+# with the frames of the song times it can show.
+check_scene() {
+  local shot="$1" elapsed="$2" frames="$work/frames" times="" t
+  [ -n "$capture" ] || { echo "e2e: no capture tool; scene not compared"; return; }
+  for t in $(seq 0 500 $((elapsed * 1000 + 500))); do times="$times$t,"; done
+  local contrast=30000
+  mkdir -p "$frames"
+  if ! "$capture" --data "$run_dir" --frames "$frames" --at "${times}$contrast" \
+    >"$work/capture.log" 2>&1; then
+    fail "the capture tool failed"
+    cat "$work/capture.log"
+    return
+  fi
+  local best=1 best_time="" d
+  for t in ${times//,/ }; do
+    d=$(small_difference "$shot" "$frames/$t.png")
+    if awk -v a="$d" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+      best="$d"
+      best_time="$t"
+    fi
+  done
+  local other
+  other=$(small_difference "$shot" "$frames/$contrast.png")
+  echo "e2e: screenshot is closest to the frame at $best_time ms (difference $best);" \
+    "the frame at $contrast ms differs by $other"
+  awk -v a="$best" -v b="$other" 'BEGIN { exit !(a < 0.2 && 2 * a < b) }' ||
+    fail "the screenshot does not show the scene of its song time"
+}
+
+# 1. Full screen, Escape.
+start_xvfb 1024x768x24
+start_player "$work/run1.log"
+if win=$(find_window "Vintermoot 2002" 30); then
+  sleep 4
+  check_playing_screen "fullscreen"
+  check_scene "$work/fullscreen-1.png" 5
+  geometry=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+  [ "$geometry" = "1024x768" ] || fail "full-screen window is $geometry"
+  check_audio
+  press "$win" Escape
+  wait_player 20
+  [ "$player_code" = "0" ] || fail "Escape: exit code $player_code"
+else
+  fail "no show window on the 1024x768 screen"
+  cat "$work/run1.log"
+fi
+
+# 2. A close request.
+start_player "$work/run2.log"
+if win=$(find_window "Vintermoot 2002" 30); then
+  sleep 2
+  "$x_close" "$win" || fail "cannot send the close request"
+  wait_player 20
+  [ "$player_code" = "0" ] || fail "close request: exit code $player_code"
+else
+  fail "no show window for the close run"
+fi
+
+# 3. No 1024 x 768 mode, answered Yes.
+start_xvfb 800x600x24
+start_player "$work/run3.log"
+if box=$(find_window "Vexil GL" 30); then
+  press "$box" Return
+  if win=$(find_window "Vintermoot 2002" 30); then
+    sleep 3
+    check_playing_screen "windowed"
+    geometry=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    [ "$geometry" = "1024x768" ] || fail "windowed client area is $geometry"
+    press "$win" Escape
+    wait_player 20
+    [ "$player_code" = "0" ] || fail "windowed Escape: exit code $player_code"
+  else
+    fail "no window after answering Yes"
+  fi
+else
+  fail "no full-screen question on the 800x600 screen"
+  cat "$work/run3.log"
+fi
+
+# 4. Answered No.
+start_player "$work/run4.log"
+if box=$(find_window "Vexil GL" 30); then
+  press "$box" Escape
+  if stop_box=$(find_window "ERROR" 30); then
+    window_exists "Vintermoot 2002" && fail "a show window opened after No"
+    press "$stop_box" Return
+    wait_player 20
+    [ "$player_code" = "0" ] || fail "answered No: exit code $player_code"
+  else
+    fail "no \"Program Will Now Close.\" box after No"
+  fi
+else
+  fail "no full-screen question for the No run"
+fi
+
+stop_xvfb
+if [ "$failures" -gt 0 ]; then
+  echo "e2e: $failures failures"
+  for log in "$work"/run*.log; do
+    echo "--- $log"
+    cat "$log"
+  done
+  exit 1
+fi
+echo "e2e: all runs passed"

@@ -1,0 +1,194 @@
+// The message and frame loop, pass by pass, with injected window messages on
+// the offscreen driver: one message per pass, frames only on idle passes
+// while the window is active, a swap on every idle pass, Escape as the loop
+// sees it, and the window messages' effect on the display state.
+#include <GL/gl.h>
+
+#include <array>
+#include <cmath>
+
+#include "app/render_state.h"
+#include "shell_fixture.h"
+
+namespace {
+
+constexpr int VIEW_W = 160;
+constexpr int VIEW_H = 120;
+
+struct MainLoop : ShellTest {
+    LoopState loop;
+
+    MainLoop() {
+        win_frame_pacing = false; // these tests count passes, not time
+        EXPECT_TRUE(create_display(SHOW_TITLE, VIEW_W, VIEW_H, SHOW_COLOUR_BITS, false));
+        loop = main_loop_begin();
+        drain();
+    }
+    ~MainLoop() override { win_frame_pacing = true; }
+
+    // Runs passes until one finds the queue empty (the window's own start-up
+    // messages are gone).
+    void drain() {
+        for (int i = 0; i < 1000; ++i) {
+            int64_t messages = loop_counts.messages;
+            main_loop_pass(loop);
+            if (loop_counts.messages == messages) break;
+        }
+        loop_counts = LoopCounts{};
+        shell_record.frames = 0;
+    }
+
+    std::array<GLint, 4> viewport() {
+        std::array<GLint, 4> v = {};
+        glGetIntegerv(GL_VIEWPORT, v.data());
+        return v;
+    }
+};
+
+TEST_F(MainLoop, OneMessagePerPassAndNoFrameOnAPassThatTookOne) {
+    for (int i = 0; i < 3; ++i)
+        push_other_event();
+    for (int i = 0; i < 3; ++i) {
+        main_loop_pass(loop);
+        EXPECT_EQ(loop_counts.messages, i + 1);
+        EXPECT_EQ(loop_counts.frames, 0);
+        EXPECT_EQ(loop_counts.swaps, 0);
+        EXPECT_EQ(shell_record.frames, 0);
+    }
+    main_loop_pass(loop);
+    EXPECT_EQ(loop_counts.messages, 3);
+    EXPECT_EQ(loop_counts.frames, 1);
+    EXPECT_EQ(loop_counts.swaps, 1);
+    EXPECT_EQ(shell_record.frames, 1); // render_frame read the clock once
+    EXPECT_FALSE(loop.done);
+}
+
+TEST_F(MainLoop, MinimisedDrawsNothingButSwapsOnEveryIdlePass) {
+    push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+    main_loop_pass(loop);
+    EXPECT_FALSE(window_active);
+    // A collapsed client area: a viewport 0 wide and (0 counted as 1) 1 high.
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 0, 1}));
+    for (int i = 0; i < 5; ++i)
+        main_loop_pass(loop);
+    EXPECT_EQ(loop_counts.frames, 0);
+    EXPECT_EQ(shell_record.frames, 0);
+    EXPECT_EQ(loop_counts.swaps, 5);
+
+    push_window_event(SDL_WINDOWEVENT_RESTORED);
+    main_loop_pass(loop);
+    EXPECT_TRUE(window_active);
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, VIEW_W, VIEW_H}));
+    main_loop_pass(loop);
+    EXPECT_EQ(loop_counts.frames, 1);
+    EXPECT_EQ(loop_counts.swaps, 6);
+}
+
+TEST_F(MainLoop, LosingFocusWithoutMinimisingKeepsDrawing) {
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    main_loop_pass(loop);
+    main_loop_pass(loop);
+    EXPECT_TRUE(window_active);
+    EXPECT_EQ(loop_counts.frames, 1);
+}
+
+TEST_F(MainLoop, SizeMessageSetsTheViewport) {
+    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED, 200, 100);
+    main_loop_pass(loop);
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 200, 100}));
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    // 45 degrees: f = 1 / tan(22.5 deg); aspect 2.
+    EXPECT_NEAR(projection[0], 1.0 / std::tan(M_PI / 8) / 2.0, 1e-6);
+    EXPECT_NEAR(projection[5], 1.0 / std::tan(M_PI / 8), 1e-6);
+}
+
+TEST_F(MainLoop, EscapeReleasedBeforeTheQueueRunsEmptyHasNoEffect) {
+    push_key(SDLK_ESCAPE, true);
+    push_key(SDLK_ESCAPE, false);
+    main_loop_pass(loop);
+    EXPECT_TRUE(key_down[WIN_VK_ESCAPE]);
+    main_loop_pass(loop);
+    EXPECT_FALSE(key_down[WIN_VK_ESCAPE]);
+    main_loop_pass(loop);
+    main_loop_pass(loop);
+    EXPECT_FALSE(loop.done);
+    EXPECT_EQ(loop_counts.frames, 2);
+    EXPECT_EQ(loop_counts.swaps, 2);
+}
+
+TEST_F(MainLoop, EscapeEndsOnTheNextIdlePassAfterDrawingWithoutSwapping) {
+    push_key(SDLK_ESCAPE, true);
+    main_loop_pass(loop);
+    EXPECT_FALSE(loop.done); // a pass that takes a message does not look at keys
+    main_loop_pass(loop);
+    EXPECT_TRUE(loop.done);
+    EXPECT_EQ(loop.exit_code, 0);
+    EXPECT_EQ(loop_counts.frames, 1);
+    EXPECT_EQ(loop_counts.swaps, 0);
+}
+
+TEST_F(MainLoop, EscapeEndsAlsoWhileMinimised) {
+    push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+    push_key(SDLK_ESCAPE, true);
+    main_loop_pass(loop);
+    main_loop_pass(loop);
+    main_loop_pass(loop);
+    EXPECT_TRUE(loop.done);
+    EXPECT_EQ(loop_counts.frames, 0);
+    EXPECT_EQ(loop_counts.swaps, 0);
+}
+
+TEST_F(MainLoop, HeldKeyStaysDownUntilItsKeyUp) {
+    push_key(SDLK_a, true);
+    main_loop_pass(loop);
+    for (int i = 0; i < 3; ++i)
+        main_loop_pass(loop);
+    EXPECT_TRUE(key_down['A']);
+    push_key(SDLK_a, false);
+    main_loop_pass(loop);
+    EXPECT_FALSE(key_down['A']);
+}
+
+TEST_F(MainLoop, KeysWithAltHeldAreSystemKeysAndNotRecorded) {
+    push_key(SDLK_ESCAPE, true, KMOD_LALT);
+    push_key(SDLK_F10, true);
+    main_loop_pass(loop);
+    main_loop_pass(loop);
+    main_loop_pass(loop);
+    EXPECT_FALSE(key_down[WIN_VK_ESCAPE]);
+    EXPECT_FALSE(key_down[0x79]);
+    EXPECT_FALSE(loop.done);
+}
+
+TEST_F(MainLoop, CloseRequestPostsQuitWithZeroAndKeepsTheWindow) {
+    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    main_loop_pass(loop);
+    EXPECT_FALSE(loop.done);
+    EXPECT_NE(window_handle, nullptr);
+    main_loop_pass(loop);
+    EXPECT_TRUE(loop.done);
+    EXPECT_EQ(loop.exit_code, 0);
+    EXPECT_EQ(loop_counts.frames, 0);
+}
+
+TEST_F(MainLoop, QuitCodeIsTheExitCode) {
+    win_post_quit(7);
+    main_loop_pass(loop);
+    EXPECT_TRUE(loop.done);
+    EXPECT_EQ(loop.exit_code, 7);
+}
+
+TEST(VirtualKeys, CodesOfCommonKeys) {
+    EXPECT_EQ(win_virtual_key(SDLK_ESCAPE), 27);
+    EXPECT_EQ(win_virtual_key(SDLK_a), 'A');
+    EXPECT_EQ(win_virtual_key(SDLK_z), 'Z');
+    EXPECT_EQ(win_virtual_key(SDLK_0), '0');
+    EXPECT_EQ(win_virtual_key(SDLK_SPACE), 0x20);
+    EXPECT_EQ(win_virtual_key(SDLK_RETURN), 0x0D);
+    EXPECT_EQ(win_virtual_key(SDLK_LEFT), 0x25);
+    EXPECT_EQ(win_virtual_key(SDLK_F1), 0x70);
+    EXPECT_EQ(win_virtual_key(SDLK_F12), 0x7B);
+}
+
+} // namespace

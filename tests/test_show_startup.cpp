@@ -1,0 +1,263 @@
+// Start-up and shutdown of the whole show, run in-process on the offscreen
+// driver: version check, display set-up with its fallback question and its
+// failure boxes, sound start-up, and the release order at the end.
+#include <GL/gl.h>
+#include <cmath>
+
+#include "shell_fixture.h"
+
+namespace {
+
+float version_349() {
+    return 3.49f;
+}
+float version_35() {
+    return 3.5f;
+}
+float version_nan() {
+    return std::nanf("");
+}
+
+// Frame script: shows song time 0 and presses Escape on frame `at`.
+std::function<int64_t(int)> escape_at(int at) {
+    return [at](int frame) -> int64_t {
+        if (frame == at) push_key(SDLK_ESCAPE, true);
+        return 0;
+    };
+}
+
+// Frame script: the user closes the window on frame `at`.
+std::function<int64_t(int)> close_at(int at) {
+    return [at](int frame) -> int64_t {
+        if (frame == at) push_window_event(SDL_WINDOWEVENT_CLOSE);
+        return 0;
+    };
+}
+
+struct ShowStartup : ShellTest {};
+
+TEST_F(ShowStartup, VersionBelowMinimumExitsOneWithoutWindowOrBox) {
+    show_sound_version = version_349;
+    EXPECT_EQ(run_show(), 1);
+    EXPECT_TRUE(shell_record.boxes.empty());
+    EXPECT_TRUE(shell_record.trace.empty()); // not even the video subsystem
+    EXPECT_EQ(shell_record.frames, 0);
+}
+
+TEST_F(ShowStartup, VersionThatDoesNotCompareExitsOne) {
+    show_sound_version = version_nan;
+    EXPECT_EQ(run_show(), 1);
+    EXPECT_TRUE(shell_record.boxes.empty());
+    EXPECT_TRUE(shell_record.trace.empty());
+}
+
+TEST_F(ShowStartup, VersionExactlyMinimumIsAccepted) {
+    show_sound_version = version_35;
+    shell_record.frame_script = escape_at(2);
+    EXPECT_EQ(run_show(), 0);
+    // The key message takes one pass; the next idle pass draws, then ends.
+    EXPECT_EQ(shell_record.frames, 4);
+}
+
+TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
+    shell_record.fallback_answer = MSGBOX_ANSWER_YES;
+    bool was_fullscreen = true;
+    int client_w = 0, client_h = 0;
+    shell_record.frame_script = [&](int frame) -> int64_t {
+        was_fullscreen = (SDL_GetWindowFlags(shell_sdl_window()) & SDL_WINDOW_FULLSCREEN) != 0;
+        win_client_size(window_handle, &client_w, &client_h);
+        if (frame == 1) push_key(SDLK_ESCAPE, true);
+        return 0;
+    };
+    EXPECT_EQ(run_show(), 0);
+    // The offscreen display has no 1024 x 768 mode: the question comes first.
+    ASSERT_EQ(shell_record.boxes.size(), 1u);
+    const ShownBox& box = shell_record.boxes[0];
+    EXPECT_EQ(box.text, FALLBACK_QUESTION_TEXT);
+    EXPECT_EQ(box.caption, "Vexil GL");
+    EXPECT_EQ(box.buttons, MSGBOX_YES_NO);
+    EXPECT_EQ(box.icon, MSGBOX_ICON_EXCLAMATION);
+    EXPECT_FALSE(box.owned_by_focus);
+    EXPECT_FALSE(box.window_existed);
+    EXPECT_FALSE(fullscreen);
+    EXPECT_FALSE(was_fullscreen);
+    EXPECT_EQ(client_w, SHOW_WIDTH);
+    EXPECT_EQ(client_h, SHOW_HEIGHT);
+    EXPECT_FALSE(trace_has("leave_fullscreen")); // the desktop mode was never touched
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
+
+TEST_F(ShowStartup, FullscreenRefusedAndAnsweredNoCloses) {
+    shell_record.fallback_answer = MSGBOX_ANSWER_NO;
+    EXPECT_EQ(run_show(), 0);
+    ASSERT_EQ(shell_record.boxes.size(), 2u);
+    EXPECT_EQ(shell_record.boxes[0].caption, "Vexil GL");
+    EXPECT_EQ(shell_record.boxes[1].text, "Program Will Now Close.");
+    EXPECT_EQ(shell_record.boxes[1].caption, "ERROR");
+    EXPECT_EQ(shell_record.boxes[1].buttons, MSGBOX_OK);
+    EXPECT_EQ(shell_record.boxes[1].icon, MSGBOX_ICON_STOP);
+    EXPECT_FALSE(trace_has("create_window"));
+    EXPECT_FALSE(trace_has("unregister")); // the class stays registered
+    EXPECT_EQ(shell_record.frames, 0);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u); // no sound was started
+    win_unregister();
+}
+
+TEST_F(ShowStartup, EscapeEndsWithZeroAndReleasesInOrder) {
+    shell_record.frame_script = escape_at(3);
+    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(shell_record.frames, 5);
+    EXPECT_EQ(trace_from("destroy_display"), WINDOWED_SHUTDOWN);
+    EXPECT_EQ(window_handle, nullptr);
+    EXPECT_EQ(render_context, nullptr);
+    EXPECT_EQ(song_module, nullptr);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
+}
+
+TEST_F(ShowStartup, ClosingTheWindowEndsWithZeroWithoutAnotherFrame) {
+    shell_record.frame_script = close_at(2);
+    EXPECT_EQ(run_show(), 0);
+    // The close request and the quit it posts are taken before the queue
+    // runs empty again.
+    EXPECT_EQ(shell_record.frames, 3);
+    EXPECT_EQ(trace_from("destroy_display"), WINDOWED_SHUTDOWN);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
+}
+
+TEST_F(ShowStartup, SetUpStepsRunInOrder) {
+    shell_record.frame_script = escape_at(0);
+    EXPECT_EQ(run_show(), 0);
+    std::vector<std::string> expected = {
+        "register",   "fullscreen_mode FAILED", "create_window", "acquire_device", "choose_format",
+        "set_format", "create_context",         "make_current"};
+    ASSERT_GE(shell_record.trace.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(shell_record.trace.begin(),
+                                       shell_record.trace.begin() + expected.size()),
+              expected);
+}
+
+TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    int code = run_show();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_EQ(code, 1);
+    ASSERT_EQ(shell_record.boxes.size(), 2u); // the question, then the sound box
+    const ShownBox& box = shell_record.boxes[1];
+    EXPECT_EQ(box.text, "DAMN!!!");
+    EXPECT_EQ(box.caption, "Your sound device is used by an other applet");
+    EXPECT_EQ(box.buttons, MSGBOX_OK);
+    EXPECT_EQ(box.icon, MSGBOX_ICON_ERROR);
+    EXPECT_FALSE(box.owned_by_focus);
+    EXPECT_TRUE(box.window_existed);
+    EXPECT_FALSE(trace_has("destroy_display"));
+    EXPECT_EQ(shell_record.frames, 0);
+    EXPECT_NE(window_handle, nullptr); // the process ends with it
+}
+
+// Each set-up step that fails after the window class exists: its box, shown
+// after everything made so far was released.
+struct SetUpFailure {
+    WinStep step;
+    const char* text;
+};
+const SetUpFailure SET_UP_FAILURES[] = {
+    {WIN_STEP_CREATE_WINDOW, "Window Creation Error."},
+    {WIN_STEP_ACQUIRE_DEVICE, "Can't Create A GL Device Context."},
+    {WIN_STEP_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat."},
+    {WIN_STEP_SET_FORMAT, "Can't Set The PixelFormat."},
+    {WIN_STEP_CREATE_CONTEXT, "Can't Create A GL Rendering Context."},
+    {WIN_STEP_MAKE_CURRENT, "Can't Activate The GL Rendering Context."},
+};
+
+TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsZero) {
+    for (const SetUpFailure& failure : SET_UP_FAILURES) {
+        SCOPED_TRACE(failure.text);
+        shell_record.boxes.clear();
+        shell_record.trace.clear();
+        fullscreen = true;
+        win_fail_step[failure.step] = true;
+        EXPECT_EQ(run_show(), 0);
+        win_fail_step[failure.step] = false;
+        ASSERT_EQ(shell_record.boxes.size(), 2u);
+        const ShownBox& box = shell_record.boxes[1];
+        EXPECT_EQ(box.text, failure.text);
+        EXPECT_EQ(box.caption, "ERROR");
+        EXPECT_EQ(box.icon, MSGBOX_ICON_EXCLAMATION);
+        EXPECT_EQ(box.buttons, MSGBOX_OK);
+        EXPECT_FALSE(box.owned_by_focus);
+        EXPECT_FALSE(box.window_existed);
+        // The release ran before the box, ending with the class.
+        ASSERT_GE(box.trace_at, 1u);
+        EXPECT_EQ(shell_record.trace[box.trace_at - 1], "unregister");
+        EXPECT_EQ(shell_record.frames, 0);
+        EXPECT_EQ(window_handle, nullptr);
+        EXPECT_EQ(render_context, nullptr);
+        EXPECT_FALSE(device_context);
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
+    }
+}
+
+TEST_F(ShowStartup, ClassRegistrationFailureShowsItsBoxWithoutRelease) {
+    win_fail_step[WIN_STEP_REGISTER] = true;
+    EXPECT_EQ(run_show(), 0);
+    ASSERT_EQ(shell_record.boxes.size(), 1u);
+    EXPECT_EQ(shell_record.boxes[0].text, "Failed To Register The Window Class.");
+    EXPECT_EQ(shell_record.boxes[0].caption, "ERROR");
+    EXPECT_EQ(shell_record.boxes[0].icon, MSGBOX_ICON_EXCLAMATION);
+    EXPECT_EQ(shell_record.trace, std::vector<std::string>{"register FAILED"});
+}
+
+// A release step that fails: its "SHUTDOWN ERROR" box, and the later steps
+// still run.
+struct ReleaseFailure {
+    WinStep step;
+    const char* text;
+};
+const ReleaseFailure RELEASE_FAILURES[] = {
+    {WIN_STEP_DETACH_CONTEXT, "Release Of DC And RC Failed."},
+    {WIN_STEP_DELETE_CONTEXT, "Release Rendering Context Failed."},
+    {WIN_STEP_RELEASE_DEVICE, "Release Device Context Failed."},
+    {WIN_STEP_DESTROY_WINDOW, "Could Not Release hWnd."},
+    {WIN_STEP_UNREGISTER, "Could Not Unregister Class."},
+};
+
+TEST_F(ShowStartup, EachReleaseFailureIsReportedAndTheRestStillRuns) {
+    for (const ReleaseFailure& failure : RELEASE_FAILURES) {
+        SCOPED_TRACE(failure.text);
+        shell_record.boxes.clear();
+        shell_record.trace.clear();
+        ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
+        win_fail_step[failure.step] = true;
+        destroy_display();
+        win_fail_step[failure.step] = false;
+        ASSERT_EQ(shell_record.boxes.size(), 1u);
+        EXPECT_EQ(shell_record.boxes[0].text, failure.text);
+        EXPECT_EQ(shell_record.boxes[0].caption, "SHUTDOWN ERROR");
+        EXPECT_EQ(shell_record.boxes[0].icon, MSGBOX_ICON_INFORMATION);
+        EXPECT_EQ(shell_record.boxes[0].buttons, MSGBOX_OK);
+        EXPECT_TRUE(trace_has("unregister") || failure.step == WIN_STEP_UNREGISTER);
+        EXPECT_EQ(window_handle, nullptr);
+        EXPECT_EQ(render_context, nullptr);
+        EXPECT_FALSE(device_context);
+        // Undo what the injected failure skipped, so the next round starts clean.
+        if (failure.step == WIN_STEP_UNREGISTER) win_unregister();
+    }
+}
+
+TEST_F(ShowStartup, SecondSoundInitDoesNotDisturbTheRunningOutput) {
+    int64_t before_second = -1, after_second = -1;
+    shell_record.frame_script = [&](int frame) -> int64_t {
+        int64_t t = frame_clock_song();
+        if (frame == 0) {
+            before_second = t;
+            EXPECT_TRUE(snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_SECOND));
+        }
+        if (frame >= 1) after_second = t;
+        if (frame == 20) push_key(SDLK_ESCAPE, true);
+        return t;
+    };
+    EXPECT_EQ(run_show(), 0);
+    EXPECT_GE(after_second, before_second); // the clock went on
+}
+
+} // namespace
