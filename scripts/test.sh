@@ -1,9 +1,33 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test through CTest.
+# Sets everything up, builds, and runs every test through CTest; then builds
+# again with the sanitizers and runs the suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the threaded parts under ThreadSanitizer
+# (scripts/sanitize.sh) when VM_SANITIZERS=1.
+# Prints how long each phase took.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VM_BUILD_DIR:-$root/build}"
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh"
-cd "$build"
-ctest --output-on-failure -j "$(nproc)"
+
+phase_times=()
+# Runs one phase ("name" command...) and records its wall time.
+phase() {
+  local name="$1" start=$SECONDS
+  shift
+  "$@"
+  phase_times+=("$name $((SECONDS - start)) s")
+  echo "test.sh: $name took $((SECONDS - start)) s"
+}
+
+run_tests() {
+  cd "$build"
+  ctest --output-on-failure -j "$(nproc)"
+}
+
+phase setup "$root/scripts/setup.sh"
+phase build "$root/scripts/build.sh"
+phase tests run_tests
+if [ "${VM_SANITIZERS:-0}" = 1 ]; then
+  phase address-sanitizer "$root/scripts/sanitize.sh" address
+  phase thread-sanitizer "$root/scripts/sanitize.sh" thread
+fi
+echo "test.sh: phases: ${phase_times[*]}; total $SECONDS s"

@@ -3,7 +3,8 @@
 # driver, xdotool for the keys.
 #   1. 1024 x 768 screen: plays, the screen changes, the audio is not silent,
 #      Escape ends it with 0.
-#   2. The same screen: a close request ends it with 0.
+#   2. The same screen: a close request ends it with 0; with no audio device
+#      the "DAMN!!!" box comes over the full-screen window, exit 1.
 #   3. An 800 x 600 screen (no 1024 x 768 mode): the full-screen question,
 #      answered Yes, gives a 1024 x 768 window that plays; Escape ends it.
 #   4. The same screen, answered No: "Program Will Now Close." (an "ERROR"
@@ -108,6 +109,13 @@ wait_player() {
     fi
     wait "$player_pid"
     player_code=$?
+    # Nothing of the player's session may outlive it (a message box runs in
+    # a child process).
+    sleep 0.2
+    if pgrep -s "$player_pid" >/dev/null; then
+      fail "processes left behind: $(pgrep -s "$player_pid" -a | tr '\n' ' ')"
+      kill -9 -- "-$player_pid" 2>/dev/null
+    fi
     player_pid=""
     return
   done
@@ -249,6 +257,20 @@ if win=$(find_window "Vintermoot 2002" 30); then
   [ "$player_code" = "0" ] || fail "close request: exit code $player_code"
 else
   fail "no show window for the close run"
+fi
+
+# 2b. No audio device: the sound box over the full-screen window, exit 1.
+(cd "$run_dir" && SDL_AUDIODRIVER=no-such-driver LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player") \
+  >"$work/run2b.log" 2>&1 &
+player_pid=$!
+if box=$(find_window "Your sound device is used by an other applet" 30); then
+  window_exists "Vintermoot 2002" || fail "the show window went before the sound box"
+  press "$box" Return
+  wait_player 20
+  [ "$player_code" = "1" ] || fail "no audio device: exit code $player_code"
+else
+  fail "no sound box without an audio device"
+  wait_player 5
 fi
 
 # 3. No 1024 x 768 mode, answered Yes.

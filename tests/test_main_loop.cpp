@@ -179,6 +179,10 @@ TEST_F(MainLoop, QuitCodeIsTheExitCode) {
     EXPECT_EQ(loop.exit_code, 7);
 }
 
+TEST_F(MainLoop, ScreenSaverStaysOffWhileTheDisplayIsUp) {
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+}
+
 TEST(VirtualKeys, CodesOfCommonKeys) {
     EXPECT_EQ(win_virtual_key(SDLK_ESCAPE), 27);
     EXPECT_EQ(win_virtual_key(SDLK_a), 'A');

@@ -238,6 +238,44 @@ TEST(Pictures, TextColoursInTheCornersAreBright) {
     }
 }
 
+// The house's side faces run the picture's width up the wall, so the wall is
+// stored turned a quarter: its boards (and the gaps between them) run along
+// the stored columns.  The door's face maps the picture upside down, so the
+// door is stored half turned: its lit window lies in the lower rows.
+TEST(Pictures, BoxFacePicturesAreStoredTurnedForTheirFaces) {
+    Picture wall = load_data("wall.bmp");
+    ASSERT_GT(wall.width, 0);
+    // Brightness profile across the stored columns and down the stored rows:
+    // the gaps between boards make the column profile swing much more.
+    auto spread = [&](bool rows) {
+        int count = rows ? wall.height : wall.width;
+        std::vector<double> means(count, 0.0);
+        for (int y = 0; y < wall.height; ++y)
+            for (int x = 0; x < wall.width; ++x)
+                means[rows ? y : x] += at(wall, x, y)[0];
+        double swing = 0.0;
+        for (int i = 0; i + 1 < count; ++i)
+            swing += std::abs(means[i + 1] - means[i]) / (rows ? wall.width : wall.height);
+        return swing;
+    };
+    EXPECT_GT(spread(false), spread(true) * 2.0);
+
+    Picture door = load_data("door.bmp");
+    ASSERT_GT(door.width, 0);
+    double sum_y = 0.0;
+    int lit = 0;
+    for (int y = 0; y < door.height; ++y)
+        for (int x = 0; x < door.width; ++x) {
+            const uint8_t* c = at(door, x, y);
+            if (c[0] > 200 && c[1] > 150 && c[2] < 140) { // warm window light
+                sum_y += y;
+                ++lit;
+            }
+        }
+    ASSERT_GT(lit, 100);
+    EXPECT_GT(sum_y / lit, door.height * 0.6);
+}
+
 TEST(Pictures, GeneratorGivesTheSameBytesEveryRun) {
     std::string first = temp_dir_make("pictures_a"), second = temp_dir_make("pictures_b");
     ASSERT_TRUE(run_generator(first));

@@ -2,6 +2,7 @@
 // driver: version check, display set-up with its fallback question and its
 // failure boxes, sound start-up, and the release order at the end.
 #include <GL/gl.h>
+#include <array>
 #include <cmath>
 
 #include "shell_fixture.h"
@@ -258,6 +259,60 @@ TEST_F(ShowStartup, SecondSoundInitDoesNotDisturbTheRunningOutput) {
     };
     EXPECT_EQ(run_show(), 0);
     EXPECT_GE(after_second, before_second); // the clock went on
+}
+
+} // namespace
+
+namespace {
+
+// Cursor state seen when the context is detached.
+int cursor_at_detach = -1;
+void record_cursor_at_detach(WinStep step, bool ok) {
+    shell_record_step(step, ok);
+    if (step == WIN_STEP_DETACH_CONTEXT) cursor_at_detach = SDL_ShowCursor(SDL_QUERY);
+}
+
+TEST_F(ShowStartup, FullScreenReleaseGivesBackModeAndCursorBeforeAnythingElse) {
+    ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
+    // As after an accepted full-screen mode: the flag set, the cursor hidden.
+    fullscreen = true;
+    win_show_cursor(false);
+    shell_record.trace.clear();
+    win_step_hook = record_cursor_at_detach;
+    destroy_display();
+    std::vector<std::string> expected = {"leave_fullscreen", "detach_context", "delete_context",
+                                         "release_device",   "destroy_window", "unregister"};
+    EXPECT_EQ(shell_record.trace, expected);
+    EXPECT_EQ(cursor_at_detach, SDL_ENABLE);
+    EXPECT_TRUE(shell_record.boxes.empty());
+}
+
+} // namespace
+
+namespace {
+
+// Pretends that showing the window made the window system report its size,
+// as X does for a full-screen window.
+void size_reported_when_shown(WinStep step, bool ok) {
+    shell_record_step(step, ok);
+    if (step == WIN_STEP_MAKE_CURRENT) push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 768);
+}
+
+TEST_F(ShowStartup, SizeReportedOnShowIsHandledBeforeTheRenderStateIsSet) {
+    win_step_hook = size_reported_when_shown;
+    GLint first_mode = 0;
+    std::array<GLint, 4> first_viewport = {};
+    shell_record.frame_script = [&](int frame) -> int64_t {
+        if (frame == 0) {
+            glGetIntegerv(GL_MATRIX_MODE, &first_mode);
+            glGetIntegerv(GL_VIEWPORT, first_viewport.data());
+            push_key(SDLK_ESCAPE, true);
+        }
+        return 0;
+    };
+    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(first_mode, GL_TEXTURE);
+    EXPECT_EQ(first_viewport, (std::array<GLint, 4>{0, 0, SHOW_WIDTH, SHOW_HEIGHT}));
 }
 
 } // namespace

@@ -76,6 +76,16 @@ bool open_gl_window(const char* title, int width, int height) {
     return true;
 }
 
+// Showing the window makes the window system report its size and state;
+// those messages are handled now, during the show step, and not later by the
+// main loop, so that no resize_view comes after the render state is set up
+// (the first frame must start with the texture matrix current).
+void handle_show_messages() {
+    WinMessage message;
+    while (win_take_window_message(&message))
+        display_window_proc(message);
+}
+
 } // namespace
 
 bool create_display(const char* title, int width, int height, int colour_bits,
@@ -89,6 +99,7 @@ bool create_display(const char* title, int width, int height, int colour_bits,
     if (fullscreen) win_show_cursor(false);
     if (!open_gl_window(title, width, height)) return false;
     win_show(window_handle, fullscreen);
+    handle_show_messages();
     resize_view(width, height);
     if (!init_render_state()) return fail_with(TEXT_INIT);
     return true;

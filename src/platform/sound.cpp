@@ -399,6 +399,7 @@ size_t snd_offline_take_audio(SndSong* song, int16_t* out, size_t max_frames) {
     if (!song) return 0;
     size_t available = (song->offline_audio.size() - song->offline_taken) / 2;
     size_t frames = std::min(available, max_frames);
+    if (frames == 0) return 0; // nothing rendered: no buffer to copy from
     std::memcpy(out, song->offline_audio.data() + song->offline_taken, frames * 4);
     song->offline_taken += frames * 2;
     if (song->offline_taken == song->offline_audio.size()) snd_offline_discard_audio(song);

@@ -317,6 +317,15 @@ bool win_peek_message(WinMessage* message) {
     return true;
 }
 
+bool win_take_window_message(WinMessage* message) {
+    SDL_PumpEvents();
+    SDL_Event event;
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT) != 1)
+        return false;
+    *message = translate_event(event);
+    return true;
+}
+
 void win_post_quit(int code) {
     if (win_state.quit_event == 0) return;
     SDL_Event event = {};

@@ -118,6 +118,11 @@ struct WinMessage {
 // Takes at most one message from the queue.  False when it is empty.
 bool win_peek_message(WinMessage* message);
 
+// Takes the next message about the window itself (shown, sized, minimised,
+// restored, closed) out of the queue, leaving input messages where they are.
+// False when there is none.
+bool win_take_window_message(WinMessage* message);
+
 // Posts the quit message with `code` to the end of the queue.
 void win_post_quit(int code);
 

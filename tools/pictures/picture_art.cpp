@@ -63,25 +63,41 @@ void set_corners(Canvas& canvas, Colour colour) {
             canvas_set(canvas, x, y, colour);
 }
 
+namespace {
+
+// Lower edge of a northern-light curtain at u (0..1 across the picture).
+float aurora_edge(float u, float base_y, int waves, uint32_t seed) {
+    return base_y + 0.03f * std::sin(2.0f * PI * waves * u + 1.3f) +
+           0.018f * std::sin(2.0f * PI * (waves * 2 + 1) * u) +
+           0.03f * (noise_tile(u, 0.0f, 8, 1, seed) - 0.5f);
+}
+
+} // namespace
+
 void paint_aurora(Canvas& canvas, uint32_t seed, float base_y, float height, float strength,
                   bool wrap) {
     float width = canvas.aspect;
     int waves = wrap ? 2 : 3;
+    float du = 0.5f / canvas.width;
     canvas_shade(canvas, [&](float x, float y, Colour c) {
         float u = x / width;
-        float edge = base_y + 0.05f * std::sin(2.0f * PI * waves * u + 1.3f) +
-                     0.03f * std::sin(2.0f * PI * (waves * 2 + 1) * u) +
-                     0.04f * (noise_tile(u, 0.0f, 8, 1, seed) - 0.5f);
+        float edge = aurora_edge(u, base_y, waves, seed);
         float above = edge - y; // how far above the lower edge
         if (above < -0.02f || above > height * 1.3f) return c;
-        float rays = 0.45f + 0.55f * noise_tile(u, 0.0f, 64, 1, seed + 1) *
-                                 (0.6f + 0.4f * noise_tile(u, 0.0f, 16, 1, seed + 2));
-        float lower = smoothstep(-0.02f, 0.015f, above);
-        float fade = std::exp(-above / (height * 0.45f));
-        float curtain =
-            lower * fade * rays * strength * (0.6f + 0.4f * noise_tile(u, 0.0f, 5, 1, seed + 3));
+        // Where the curtain folds, it is seen edge-on and glows brighter.
+        float slope =
+            (aurora_edge(u + du, base_y, waves, seed) - aurora_edge(u - du, base_y, waves, seed)) /
+            (2.0f * du);
+        float fold = 0.8f + 0.5f * clamp01(std::fabs(slope) / 0.5f);
+        float rays = 0.35f + 0.65f * noise_tile(u, 0.0f, 96, 1, seed + 1) *
+                                 (0.5f + 0.5f * noise_tile(u, 0.0f, 24, 1, seed + 2));
+        float lower = smoothstep(-0.015f, 0.01f, above);
+        float fade = std::exp(-above / (height * 0.4f));
+        float rim = std::exp(-std::pow((above - 0.01f) / 0.015f, 2.0f)) * 0.18f;
+        float curtain = (lower * fade * rays + rim) * fold * strength *
+                        (0.6f + 0.4f * noise_tile(u, 0.0f, 5, 1, seed + 3));
         float h = clamp01(above / height);
-        const Colour stops[] = {AURORA, AURORA, TEAL, VIOLET};
+        const Colour stops[] = {{0.5f, 1.0f, 0.7f}, AURORA, TEAL, VIOLET};
         return colour_add(c, colour_scale(ramp(stops, 4, h), curtain));
     });
 }

@@ -162,10 +162,10 @@ void paint_wire(Canvas& c) {
     Mask levels = mask_like(c);
     float pixel = pixel_size(levels);
     mask_paint(levels, [&](float x, float y) {
-        float gx = std::fabs(x * 8.0f - std::round(x * 8.0f)) / 8.0f;
-        float gy = std::fabs(y * 8.0f - std::round(y * 8.0f)) / 8.0f;
+        float gx = std::fabs(x * 16.0f - std::round(x * 16.0f)) / 16.0f;
+        float gy = std::fabs(y * 16.0f - std::round(y * 16.0f)) / 16.0f;
         float line = edge_coverage(std::min(gx, gy) - 0.004f, pixel);
-        float knot = edge_coverage(std::hypot(gx, gy) - 0.012f, pixel);
+        float knot = edge_coverage(std::hypot(gx, gy) - 0.008f, pixel);
         return clamp01(line * 0.8f + knot);
     });
     {

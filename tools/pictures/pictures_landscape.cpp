@@ -132,26 +132,32 @@ void paint_cozsin(Canvas& c) {
 }
 
 void paint_grass(Canvas& c) {
-    // Snow-covered field with dry grass showing through; tiles.
+    // Snow-covered field under the night sky: wind ripples across the snow,
+    // bare patches and tufts of dry grass in clumps; tiles.
     float w = c.aspect;
     canvas_paint(c, [&](float x, float y) {
         float u = x / w;
         float drift = fbm_tile(u, y, 4, 8, 5, 501);
-        float thin = smoothstep(0.55f, 0.7f, fbm_tile(u, y, 6, 12, 4, 502));
-        Colour snow = colour_scale(SNOW, 0.62f + 0.3f * drift);
-        Colour ground = {0.16f, 0.2f, 0.16f};
-        return colour_mix(snow, ground, thin * 0.7f);
+        float warp = fbm_tile(u, y, 2, 4, 3, 504);
+        float ripple = 0.5f + 0.5f * std::sin(2.0f * PI * (y * 24.0f + warp * 3.0f));
+        float bare = smoothstep(0.62f, 0.72f, fbm_tile(u, y, 3, 6, 4, 502));
+        Colour snow = colour_scale(SNOW, 0.6f + 0.25f * drift + 0.1f * ripple);
+        Colour ground = colour_mix({0.10f, 0.12f, 0.12f}, {0.22f, 0.24f, 0.18f}, drift);
+        return colour_mix(snow, ground, bare * 0.75f);
     });
+    // Tufts gather around a few clump centres near the bare patches.
     Mask blades = mask_like(c);
     Rng rng = rng_make(503);
-    for (int i = 0; i < 260; ++i) {
-        float x = rng_range(rng, 0.0f, w), y = rng_range(rng, 0.0f, 1.0f);
-        float lean = rng_range(rng, -0.02f, 0.02f), len = rng_range(rng, 0.02f, 0.05f);
-        tiled(w, 1.0f, [&](float ox, float oy) {
-            mask_line(blades, x + ox, y + oy, x + ox + lean, y + oy - len, 0.0025f);
-        });
+    for (int clump = 0; clump < 60; ++clump) {
+        float cx = rng_range(rng, 0.0f, w), cy = rng_range(rng, 0.0f, 1.0f);
+        for (int i = 0; i < 7; ++i) {
+            float lean = rng_range(rng, -0.025f, 0.025f), len = rng_range(rng, 0.015f, 0.035f);
+            tiled(w, 1.0f, [&](float ox, float oy) {
+                mask_line(blades, cx + ox, cy + oy, cx + ox + lean, cy + oy - len, 0.0018f);
+            });
+        }
     }
-    canvas_over(c, blades, {0.22f, 0.26f, 0.14f});
+    canvas_over(c, blades, {0.26f, 0.25f, 0.15f});
 }
 
 void paint_water(Canvas& c) {
@@ -187,7 +193,7 @@ void paint_wall(Canvas& c) {
     canvas_paint(c, [&](float x, float y) {
         float board = y * 9.0f;
         float in_board = board - std::floor(board);
-        float grain = fbm_tile(x / w, y, 24, 2, 3, 801 + static_cast<int>(board));
+        float grain = fbm_tile(x / w, y, 3, 48, 3, 801 + static_cast<int>(board));
         Colour wood = colour_mix({0.30f, 0.06f, 0.05f}, {0.52f, 0.14f, 0.10f}, grain);
         float gap = smoothstep(0.0f, 0.08f, in_board) * smoothstep(1.0f, 0.85f, in_board);
         return colour_scale(wood, 0.45f + 0.55f * gap);
@@ -230,7 +236,7 @@ void paint_bridge(Canvas& c) {
         float plank = x * 7.0f;
         int index = static_cast<int>(plank);
         float in_plank = plank - std::floor(plank);
-        float grain = fbm_tile(x / w, y, 3, 16, 4, 900 + index);
+        float grain = fbm_tile(x / w, y, 48, 2, 4, 900 + index);
         Colour wood = colour_mix({0.22f, 0.15f, 0.10f}, {0.45f, 0.34f, 0.24f}, grain);
         wood = colour_scale(
             wood, 0.85f + 0.3f * noise_tile(static_cast<float>(index) / 16.0f, 0.0f, 16, 1, 910));
@@ -240,7 +246,8 @@ void paint_bridge(Canvas& c) {
             nail = std::max(
                 nail,
                 clamp01(1.0f - std::hypot((in_plank - 0.5f) / 7.0f, (y - ny) / 2.0f) / 0.012f));
-        float snow = smoothstep(0.58f, 0.72f, fbm_tile(x / w, y, 4, 2, 4, 920));
+        float snow =
+            smoothstep(0.6f, 0.75f, fbm_tile(x / w, y, 12, 6, 4, 920)) * (1.0f - 0.5f * gap);
         Colour col = colour_scale(wood, 0.3f + 0.7f * gap);
         col = colour_mix(col, {0.1f, 0.1f, 0.12f}, nail);
         return colour_mix(col, SNOW, snow * 0.85f);
@@ -347,7 +354,7 @@ void paint_door(Canvas& c) {
     canvas_paint(c, [&](float x, float y) {
         float plank = x / w * 5.0f;
         float in_plank = plank - std::floor(plank);
-        float grain = fbm_tile(x / w, y, 5, 2, 4, 1201 + static_cast<int>(plank));
+        float grain = fbm_tile(x / w, y, 32, 2, 4, 1201 + static_cast<int>(plank));
         Colour wood = colour_mix({0.18f, 0.09f, 0.05f}, {0.38f, 0.2f, 0.1f}, grain);
         float gap = smoothstep(0.0f, 0.05f, in_plank) * smoothstep(1.0f, 0.95f, in_plank);
         return colour_scale(wood, 0.4f + 0.6f * gap);

@@ -95,7 +95,7 @@ void paint_logo(Canvas& c) {
             style_ice());
     letters(c, FONT_BOLD_ITALIC, "VINTERMOOT", c.aspect * 0.5f, 0.43f, 0.17f, 0.02f,
             c.aspect * 0.92f, style_chrome());
-    letters(c, FONT_BOLD, "2 0 0 2", c.aspect * 0.5f, 0.56f, 0.06f, 0.3f, 0.0f, style_amber());
+    letters(c, FONT_BOLD, "2 0 0 2", c.aspect * 0.5f, 0.565f, 0.08f, 0.35f, 0.0f, style_amber());
     set_corners(c, WORD_LOGO_COLOUR);
 }
 
@@ -356,19 +356,21 @@ void paint_logo3(Canvas& c) {
 
 void paint_env1(Canvas& c) {
     // Environment map of the dots, the greeting line and the sphere cluster:
-    // thin bands of northern light on a dark ground, brightest across the
-    // middle (where a sphere map looks for faces turned to the viewer).
-    // Scene 3 adds many shells of it, so most of it stays dark.  Repeats
-    // across so the spheres' seam closes.
+    // thin bands of northern light on a dark ground.  Scene 3 adds many
+    // shells of it, so most of it stays dark.  Repeats across so the
+    // spheres' seam closes.
     canvas_paint(c, [&](float x, float y) {
         float n = fbm_tile(x, y, 4, 4, 4, 77);
         float phase = y * 7.0f + 0.8f * n;
         float bands = std::pow(0.5f + 0.5f * std::sin(2.0f * PI * phase), 10.0f);
         const Colour stops[] = {VIOLET, CYAN, AURORA, TEAL, VIOLET};
         Colour col = ramp(stops, 5, clamp01(y + 0.2f * (n - 0.5f)));
-        float middle = std::exp(-std::pow((y - 0.5f) / 0.12f, 2.0f));
-        float light = 0.02f + 0.45f * bands + 0.55f * middle * (0.6f + 0.4f * n);
-        float spark = smoothstep(0.9f, 1.0f, noise_tile(x, y, 64, 64, 78)) * 0.8f;
+        // Bright glow at the centre, where a sphere map looks for faces
+        // turned to the viewer; on the quadric spheres it is one spot that
+        // passes as they turn.
+        float middle = std::exp(-std::pow(std::hypot(x - 0.5f, y - 0.5f) / 0.1f, 2.0f));
+        float light = 0.02f + 0.3f * bands + 0.8f * middle * (0.6f + 0.4f * n);
+        float spark = smoothstep(0.9f, 1.0f, noise_tile(x, y, 64, 64, 78)) * 0.6f;
         return colour_add(colour_scale(col, light),
                           colour_scale(WHITE, spark + 0.35f * middle * middle));
     });

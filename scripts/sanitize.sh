@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the project with clang 14 and a sanitizer in its own build directory
+# and runs tests there.
+#   address: AddressSanitizer + UndefinedBehaviorSanitizer (+ LeakSanitizer),
+#            the whole test suite.
+#   thread:  ThreadSanitizer, the tests of the threaded parts (sound layer and
+#            main loop: test names matching VM_TSAN_TESTS).
+# The fuzzing runs are left to the normal build's suite.  Reports in system
+# libraries are silenced by the files in scripts/sanitizers/; any report in
+# project code fails the test that caused it.
+# Usage: scripts/sanitize.sh address|thread
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+kind="${1:?usage: sanitize.sh address|thread}"
+supp="$root/scripts/sanitizers"
+jobs=2 # the CI machine has two cores; never more
+
+# Optimise a little: sanitized code at -O0 runs the GL tests too slowly, and
+# -O1 keeps stack traces exact.  Line tables suffice for symbolised reports.
+flags="-O1 -gline-tables-only"
+
+case "$kind" in
+address)
+  build="${VM_ASAN_BUILD_DIR:-$root/build-asan}"
+  option="-DVM_SANITIZE=ON"
+  tests_regex=""
+  export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+  # SDL and libglvnd load the EGL vendor library and Mesa's software driver
+  # (and D-Bus) with dlopen and unload them before the leak check runs; the
+  # memory those libraries keep in their globals then looks leaked, from
+  # "<unknown module>".  Loading them up front keeps them mapped to the end,
+  # so their globals still reach that memory.
+  arch="$(gcc -print-multiarch)"
+  preload=""
+  for lib in libEGL.so.1 libEGL_mesa.so.0 dri/swrast_dri.so libdbus-1.so.3; do
+    for dir in "/usr/lib/$arch" "/lib/$arch"; do
+      if [ -e "$dir/$lib" ]; then
+        preload="$preload $dir/$lib"
+        break
+      fi
+    done
+  done
+  export LD_PRELOAD="${preload# }"
+  ;;
+thread)
+  build="${VM_TSAN_BUILD_DIR:-$root/build-tsan}"
+  option="-DVM_TSAN=ON"
+  tests_regex="${VM_TSAN_TESTS:-sound|loop}"
+  export TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1:print_suppressions=0"
+  ;;
+*)
+  echo "sanitize.sh: unknown sanitizer '$kind'" >&2
+  exit 2
+  ;;
+esac
+
+cmake -S "$root" -B "$build" "$option" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" >/dev/null
+
+cd "$build"
+if [ -z "$tests_regex" ]; then
+  cmake --build . -j "$jobs"
+  ctest --output-on-failure -j "$jobs" -E '^fuzz_'
+else
+  # Only the executables of the selected tests (and what they depend on).
+  targets=$(ctest -N -R "$tests_regex" | sed -n 's/^ *Test *#[0-9]*: *\([A-Za-z0-9_]*\)$/\1/p')
+  if [ -z "$targets" ]; then
+    echo "sanitize.sh: no test matches '$tests_regex'" >&2
+    exit 1
+  fi
+  # shellcheck disable=SC2086
+  cmake --build . -j "$jobs" --target $targets
+  ctest --output-on-failure -j "$jobs" -R "$tests_regex"
+fi
