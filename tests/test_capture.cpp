@@ -138,6 +138,17 @@ TEST_F(CaptureTest, MissingDataIsAClearFailure) {
     EXPECT_NE(read_text(dir + "/stderr").find("no data/ directory"), std::string::npos);
 }
 
+TEST_F(CaptureTest, DataIsFoundInTheWorkingDirectoryOrNamedEitherWay) {
+    std::string from_here = "cd " + quote(dir) + " && " + quote(TOOL) + " --frames " +
+                            quote(out + "/here") + " --at 0" + size() + " 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(from_here.c_str())), 0);
+    std::string named = quote(TOOL) + " --data " + quote(dir + "/data/") + " --frames " +
+                        quote(out + "/named") + " --at 0" + size() + " 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(named.c_str())), 0);
+    EXPECT_EQ(read_bytes(out + "/here/0.png"), read_bytes(out + "/named/0.png"));
+    EXPECT_FALSE(read_bytes(out + "/here/0.png").empty());
+}
+
 TEST_F(CaptureTest, TwoRunsWriteIdenticalFrames) {
     ASSERT_EQ(run("--frames " + quote(out + "/a") + " --at 0,500,1700" + size()), 0) << errors;
     ASSERT_EQ(run("--frames " + quote(out + "/b") + " --at 1700,500,0" + size()), 0) << errors;

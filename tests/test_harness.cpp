@@ -7,6 +7,7 @@
 
 #include "demo/demo_state.h"
 #include "demo/harness.h"
+#include "platform/offscreen.h"
 #include "support/show_data.h"
 #include "support/test_support.h"
 
@@ -98,6 +99,19 @@ TEST_F(HarnessTest, TwoRunsDrawTheSameFrames) {
         EXPECT_TRUE(has_colour(first[i])) << "frame " << drawn[i] << " is black";
         EXPECT_EQ(first[i], second[i]) << "frame " << drawn[i];
     }
+}
+
+TEST_F(HarnessTest, PixelsComeTopRowFirst) {
+    ASSERT_EQ(harness_begin(W, H, FPS), HARNESS_OK);
+    for (int n = 0; n < 30; ++n)
+        harness_step(n == 29);
+    std::vector<uint8_t> rgb = harness_read_rgb();
+    EXPECT_EQ(rgb, offscreen_read_rgb(W, H));
+    // The frame is not the same upside down, so the order is checked.
+    std::vector<uint8_t> flipped;
+    for (int y = H - 1; y >= 0; --y)
+        flipped.insert(flipped.end(), rgb.begin() + y * W * 3, rgb.begin() + (y + 1) * W * 3);
+    EXPECT_NE(rgb, flipped);
 }
 
 TEST_F(HarnessTest, CheapFramesLeadToTheSamePicture) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <unistd.h>
 
 #include "assets/texture_set.h"
 #include "shell_fixture.h"
@@ -109,6 +110,17 @@ TEST_F(ShowFaults, DataFolderThatCannotBeReadFailsCleanly) {
     std::filesystem::remove_all(dir + "/data");
     ASSERT_TRUE(write_file(dir + "/data", "x", 1));
     EXPECT_EQ(run_show(), 0);
+    ASSERT_EQ(shell_record.boxes.size(), 2u);
+    expect_initialization_failed();
+    expect_nothing_left();
+}
+
+TEST_F(ShowFaults, DataFolderWithoutPermissionsFailsCleanly) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads any folder";
+    std::filesystem::permissions(dir + "/data", std::filesystem::perms::none);
+    int code = run_show();
+    std::filesystem::permissions(dir + "/data", std::filesystem::perms::owner_all);
+    EXPECT_EQ(code, 0);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     expect_initialization_failed();
     expect_nothing_left();

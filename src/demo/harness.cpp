@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "app/render_state.h"
 #include "assets/outline_font.h"
@@ -222,8 +223,18 @@ void harness_step_timed(bool drawn, HarnessFrameTiming* timing) {
 }
 
 std::vector<uint8_t> harness_read_rgb() {
-    glFinish();
-    return offscreen_read_rgb(harness.width, harness.height);
+    size_t stride = static_cast<size_t>(harness.width) * 3;
+    std::vector<uint8_t> bottom_first(stride * static_cast<size_t>(harness.height));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, harness.width, harness.height, GL_RGB, GL_UNSIGNED_BYTE,
+                 bottom_first.data());
+    // GL gives the bottom row first; whole rows are copied in reverse.
+    std::vector<uint8_t> rows(bottom_first.size());
+    for (int y = 0; y < harness.height; ++y)
+        memcpy(&rows[static_cast<size_t>(y) * stride],
+               &bottom_first[static_cast<size_t>(harness.height - 1 - y) * stride], stride);
+    return rows;
 }
 
 void harness_set_audio_sink(HarnessAudioSink sink, void* user) {
