@@ -1,0 +1,51 @@
+// The long-run check finds a non-finite value wherever the show keeps one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "app/render_state.h"
+#include "demo/demo_state.h"
+#include "demo/scene2_bit_tunnel.h"
+#include "demo/scene3_sphere_greetings.h"
+#include "demo/scene5_landscape.h"
+#include "demo/scene6_particle_finale.h"
+#include "demo/scenes.h"
+#include "demo/show_check.h"
+
+namespace {
+
+struct ShowCheck : ::testing::Test {
+    void SetUp() override {
+        demo_state_reset();
+        bit_tunnel_reset();
+        sphere_greetings_reset();
+        landscape_reset();
+        particle_finale_reset();
+        demo_rand_reset();
+        seed_spark_sets();
+    }
+};
+
+TEST_F(ShowCheck, FreshStateIsFinite) {
+    EXPECT_TRUE(show_state_finite());
+}
+
+TEST_F(ShowCheck, FindsANonFiniteValueInEveryKindOfState) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    float* places[] = {
+        &spin_angle, &beat_lift,         &bit_heights[5],       &stripe_heights[8],    &message_x,
+        &flow_z,     &sparks_a[0].pos_x, &sparks_c[4999].vel_z, &sparks_b[2500].energy};
+    for (float* place : places) {
+        float kept = *place;
+        *place = nan;
+        EXPECT_FALSE(show_state_finite());
+        *place = -inf;
+        EXPECT_FALSE(show_state_finite());
+        *place = kept;
+        EXPECT_TRUE(show_state_finite());
+    }
+}
+
+} // namespace
