@@ -27,11 +27,12 @@ xm) options=(-max_len=65536 -rss_limit_mb=1024 -timeout=30 -close_fd_mask=2) ;;
 esac
 
 # Two runs may start at once (CTest runs tests in parallel): one builds at a
-# time.
+# time.  The normal build is the warnings gate; clang's own warnings are
+# not errors here.
 mkdir -p "$build"
 (
   flock 9
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S "$root" -B "$build" -DVM_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
   cmake --build "$build" -j 2 --target "fuzz_$target" "make_${target}_seeds" >/dev/null
 ) 9>"$build/.fuzz-build.lock"

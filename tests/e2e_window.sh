@@ -110,10 +110,14 @@ wait_player() {
     wait "$player_pid"
     player_code=$?
     # Nothing of the player's session may outlive it (a message box runs in
-    # a child process).
+    # a child process).  Zombies are not running: an exited child whose
+    # parent is gone waits for PID 1 to reap it (in the sanitizer run, the
+    # symbolizer that the leak check starts).
     sleep 0.2
-    if pgrep -s "$player_pid" >/dev/null; then
-      fail "processes left behind: $(pgrep -s "$player_pid" -a | tr '\n' ' ')"
+    local left
+    left=$(ps -o pid=,stat=,args= -s "$player_pid" 2>/dev/null | awk '$2 !~ /^Z/')
+    if [ -n "$left" ]; then
+      fail "processes left behind: $(echo "$left" | tr '\n' ' ')"
       kill -9 -- "-$player_pid" 2>/dev/null
     fi
     player_pid=""

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+// Set only by the stop-signal handler; read by the frame loop and the waits.
 volatile sig_atomic_t capture_stop_requested = 0;
 
 namespace {
