@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test through CTest; then builds
+# Sets everything up, builds, and runs every test through CTest and a
+# ten-minute soak of the show; then builds
 # again with the sanitizers and runs the suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the threaded parts under ThreadSanitizer
 # (scripts/sanitize.sh).  VM_SANITIZERS=0 leaves out the second half.
@@ -23,9 +24,18 @@ run_tests() {
   ctest --output-on-failure -j "$(nproc)"
 }
 
+# Ten minutes of song time through the harness (the first pass of the show,
+# then the finale running on): fails on any GL error or non-finite value and
+# prints memory and frame times (bench/soak).
+run_soak() {
+  cd "$build"
+  ./vm_soak --minutes 10 --report 1 --size 256x192 --stride 600
+}
+
 phase setup "$root/scripts/setup.sh"
 phase build "$root/scripts/build.sh"
 phase tests run_tests
+phase soak run_soak
 if [ "${VM_SANITIZERS:-1}" = 1 ]; then
   phase address-sanitizer "$root/scripts/sanitize.sh" address
   phase thread-sanitizer "$root/scripts/sanitize.sh" thread

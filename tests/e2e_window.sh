@@ -171,13 +171,22 @@ pixels_differing() {
   compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
 }
 
+# A slow start (a sanitizer build, a busy machine) can leave the window black
+# for a while: the first screenshot is the first one that is not black, if
+# one comes within about 15 seconds.
 check_playing_screen() {
   local tag="$1" shot1="$work/$1-1.png" shot2="$work/$1-2.png"
-  import -window root "$shot1"
+  local level tries=0
+  while :; do
+    import -window root "$shot1"
+    level=$(brightness "$shot1")
+    awk -v b="$level" 'BEGIN { exit !(b > 0.01) }' && break
+    tries=$((tries + 1))
+    [ "$tries" -ge 30 ] && break
+    sleep 0.5
+  done
   sleep 1
   import -window root "$shot2"
-  local level
-  level=$(brightness "$shot1")
   echo "e2e: $tag: mean brightness $level"
   awk -v b="$level" 'BEGIN { exit !(b > 0.01) }' || fail "$tag: the screen is black"
   local changed
