@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/png_file.h"
-#include "support/show_data.h"
+#include "show_test_data.h"
 #include "support/test_support.h"
 
 namespace {
@@ -61,7 +61,7 @@ struct CaptureTest : ::testing::Test {
     std::string dir = temp_dir_make("capture");
     std::string out = dir + "/out";
     CaptureTest() {
-        EXPECT_TRUE(show_data_write(dir));
+        EXPECT_TRUE(show_test_data_write(dir));
         std::filesystem::create_directories(out);
     }
     ~CaptureTest() override { temp_dir_remove(dir); }
@@ -292,7 +292,7 @@ TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
         double note_ms = 0, frame_ms = 0;
         long long frame = 0;
         ASSERT_EQ(sscanf(line.c_str(), "%lf %lld %lf", &note_ms, &frame, &frame_ms), 3) << line;
-        EXPECT_DOUBLE_EQ(std::fmod(note_ms, SHOW_DATA_BEAT_MS), 0.0) << line;
+        EXPECT_DOUBLE_EQ(std::fmod(note_ms, SHOW_TEST_BEAT_MS), 0.0) << line;
         if (note_ms < 500) continue; // before the video
         ++notes;
         bool matched = false;

@@ -8,7 +8,7 @@
 #include "demo/demo_state.h"
 #include "demo/harness.h"
 #include "platform/offscreen.h"
-#include "support/show_data.h"
+#include "show_test_data.h"
 #include "support/test_support.h"
 
 namespace {
@@ -22,7 +22,7 @@ struct HarnessTest : ::testing::Test {
     std::string dir = temp_dir_make("harness");
     WorkingDirGuard guard;
     HarnessTest() {
-        EXPECT_TRUE(show_data_write(dir));
+        EXPECT_TRUE(show_test_data_write(dir));
         guard = working_dir_enter(dir);
     }
     ~HarnessTest() override {
@@ -208,7 +208,7 @@ TEST_F(HarnessTest, MissingPicturesStopStartUp) {
     std::remove((dir + "/data/comp.bmp").c_str());
     EXPECT_EQ(harness_begin(W, H, FPS), HARNESS_NO_TEXTURES);
     // A later start with the pictures back works.
-    EXPECT_TRUE(show_data_write(dir));
+    EXPECT_TRUE(show_test_data_write(dir));
     EXPECT_EQ(harness_begin(W, H, FPS), HARNESS_OK);
 }
 

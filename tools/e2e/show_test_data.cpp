@@ -1,6 +1,5 @@
 #include "show_test_data.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -12,18 +11,22 @@
 
 namespace {
 
-constexpr int PICTURE_SIZE = 32; // every stand-in picture is 32 x 32, 24 bits
+constexpr int PICTURE_SIZE = 16; // every stand-in picture is 16 x 16, 24 bits
+constexpr int CHECK_SIZE = 4;
 
-// The module: one pattern of 64 rows, instrument 1 a soft pad on every
-// eighth row, instrument 2 (the beat instrument) a short square note on
-// every fourth row.  Speed 6 at 125 BPM: 120 ms a row, 7.68 s a pattern.
+// The module: one pattern of 64 rows at speed 6 and 125 BPM (120 ms a row),
+// instrument 2 (the beat instrument) alone, a short square burst on every
+// fourth row, so that each beat starts after silence and its onset shows in
+// the audio; instrument 1 exists but stays silent.
 constexpr int MODULE_CHANNELS = 4;
 constexpr int MODULE_ROWS = 64;
-constexpr int BEAT_EVERY = 4;
-constexpr int PAD_EVERY = 8;
+constexpr int ROWS_PER_BEAT = SHOW_TEST_BEAT_MS / 120;
 constexpr uint8_t NOTE_C4 = 49;
-constexpr int SAMPLE_FRAMES = 64;
-constexpr int16_t SAMPLE_LEVEL = 12000;
+// The burst: 25 periods of 16 samples, about 48 ms at C-4 (8363 Hz).
+constexpr int BEAT_PERIOD = 16;
+constexpr int BEAT_PERIODS = 25;
+constexpr int BASS_PERIOD = 64;
+constexpr int16_t SAMPLE_LEVEL = 9000;
 
 bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -32,44 +35,39 @@ bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-// A diagonal gradient between two colours taken from the slot number, with a
-// bright cross so that motion shows.
+// Two colours per slot, spread over the colour cube so that slots differ.
+uint32_t slot_colour(int slot, int which) {
+    uint32_t r = static_cast<uint32_t>((slot * 67 + which * 128) & 0xFF);
+    uint32_t g = static_cast<uint32_t>((slot * 151 + 40) & 0xFF);
+    uint32_t b = static_cast<uint32_t>((slot * 29 + which * 90 + 100) & 0xFF);
+    return (r << 16) | (g << 8) | b;
+}
+
+// A check of the slot's two colours in flat squares, so that a frame drawn
+// at another offset still samples the same texels.
 std::vector<uint8_t> picture_for_slot(int slot) {
     std::vector<uint32_t> values;
-    uint32_t a = (static_cast<uint32_t>(slot) * 2654435761u) & 0xFFFFFF;
-    uint32_t b = ~a & 0xFFFFFF;
-    for (int y = 0; y < PICTURE_SIZE; ++y) {
-        for (int x = 0; x < PICTURE_SIZE; ++x) {
-            uint32_t value = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-                int c = ca + (cb - ca) * (x + y) / (2 * PICTURE_SIZE - 2);
-                value |= static_cast<uint32_t>(c) << shift;
-            }
-            if (x == PICTURE_SIZE / 2 || y == PICTURE_SIZE / 2) value = 0xFFFFFF;
-            values.push_back(value);
-        }
-    }
+    for (int y = 0; y < PICTURE_SIZE; ++y)
+        for (int x = 0; x < PICTURE_SIZE; ++x)
+            values.push_back(slot_colour(slot, (x / CHECK_SIZE + y / CHECK_SIZE) % 2));
     BmpLayout layout{PICTURE_SIZE, PICTURE_SIZE, 24, 0, true, false, 0, 0, 0, 0};
     return bmp_build(layout, {}, bmp_pack_direct(24, PICTURE_SIZE, PICTURE_SIZE, values));
 }
 
-XmInstrument instrument(const char* name, bool square) {
+// A square wave: looped for the silent first instrument, a short burst for
+// the beat.
+XmInstrument square(const char* name, int period, int periods, bool looped) {
     XmInstrument ins;
     ins.name = name;
     XmSample sample;
     sample.name = name;
-    for (int i = 0; i < SAMPLE_FRAMES; ++i) {
-        double phase = 2.0 * M_PI * i / SAMPLE_FRAMES;
-        double v = square ? (i < SAMPLE_FRAMES / 2 ? 1.0 : -1.0) : std::sin(phase);
-        sample.data.push_back(static_cast<int16_t>(v * SAMPLE_LEVEL));
+    for (int i = 0; i < period * periods; ++i)
+        sample.data.push_back(i % period < period / 2 ? SAMPLE_LEVEL : -SAMPLE_LEVEL);
+    if (looped) {
+        sample.loop_type = XM_LOOP_FORWARD;
+        sample.loop_length = static_cast<uint32_t>(period);
     }
-    sample.loop_start = 0;
-    sample.loop_length = SAMPLE_FRAMES;
-    sample.loop_type = XM_LOOP_FORWARD;
     ins.samples.push_back(sample);
-    ins.volume_envelope.enabled = true;
-    ins.volume_envelope.points = {{0, 64}, {square ? uint16_t(8) : uint16_t(40), 0}};
     return ins;
 }
 
@@ -79,14 +77,10 @@ XmModule stand_in_module() {
     m.channels = MODULE_CHANNELS;
     m.orders = {0};
     m.patterns.push_back(xm_empty_pattern(MODULE_ROWS, MODULE_CHANNELS));
-    m.instruments = {instrument("pad", false), instrument("beat", true)};
-    for (int row = 0; row < MODULE_ROWS; ++row) {
-        if (row % PAD_EVERY == 0)
-            xm_cell(m.patterns[0], m.channels, row,
-                    0) = {static_cast<uint8_t>(NOTE_C4 - 12 + (row / PAD_EVERY) % 5), 1, 0, 0, 0};
-        if (row % BEAT_EVERY == 0)
-            xm_cell(m.patterns[0], m.channels, row, 1) = {NOTE_C4, 2, 0, 0, 0};
-    }
+    m.instruments = {square("bass", BASS_PERIOD, 1, true),
+                     square("beat", BEAT_PERIOD, BEAT_PERIODS, false)};
+    for (int row = 0; row < MODULE_ROWS; row += ROWS_PER_BEAT)
+        xm_cell(m.patterns[0], m.channels, row, 0) = {NOTE_C4, 2, 0, 0, 0};
     return m;
 }
 

@@ -1,9 +1,14 @@
 // Stand-in show data for tests: the 63 pictures of the texture set as small
-// gradient bitmaps, and a short looping module whose instrument 2 plays a
-// note on every fourth row.  Written under DIR/data.
+// two-colour checks, different colours per slot, and a short looping module in
+// which only instrument 2 sounds, a short burst on a fixed beat with silence
+// between.  Written under DIR/data.
 #pragma once
 
 #include <string>
+
+// Song time between two notes of instrument 2 in the stand-in module; the
+// first one sounds at 0.
+constexpr int SHOW_TEST_BEAT_MS = 480;
 
 // Writes one picture for every file of the texture set; false on a write
 // error.
