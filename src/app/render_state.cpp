@@ -8,6 +8,7 @@
 
 #include "assets/outline_font.h"
 #include "assets/texture_set.h"
+#include "fx/effects.h"
 
 // Made by init_render_state (replaced only when a test or the harness runs
 // start-up again on a fresh context); read by scenes 2, 3 and 6.
@@ -92,6 +93,8 @@ void make_quadric() {
     quadric = gluNewQuadric();
     gluQuadricNormals(quadric, GLU_SMOOTH);
     gluQuadricTexture(quadric, GL_TRUE);
+    // Shapes compiled with an earlier quadric belong to an earlier context.
+    quadric_shapes_forget();
 }
 
 } // namespace

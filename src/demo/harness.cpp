@@ -14,6 +14,7 @@
 #include "demo/demo_state.h"
 #include "demo/frame.h"
 #include "demo/scenes.h"
+#include "fx/effects.h"
 #include "platform/offscreen.h"
 #include "platform/sound.h"
 
@@ -92,6 +93,7 @@ bool start_song() {
 
 void release_render_state() {
     release_outline_font();
+    quadric_shapes_release();
     if (quadric) gluDeleteQuadric(quadric);
     quadric = nullptr;
     if (texture_slots[0] != 0) glDeleteTextures(TEXTURE_COUNT, texture_slots);

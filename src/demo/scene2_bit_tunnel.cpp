@@ -119,14 +119,14 @@ static void draw_tunnel() {
     glRotatef(a, 0, 1, 0);
     glRotatef(a, 0, 0, 1);
     glMatrixMode(GL_MODELVIEW);
-    gluCylinder(quadric, OUTER_RADIUS, OUTER_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
+    draw_quadric_cylinder(OUTER_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
 
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glEnable(GL_TEXTURE_GEN_S);
     glEnable(GL_TEXTURE_GEN_T);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_ENV]);
-    gluCylinder(quadric, INNER_RADIUS, INNER_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
+    draw_quadric_cylinder(INNER_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
 

@@ -114,12 +114,12 @@ static void draw_sphere_cluster(float a) {
     glRotatef(a, 0, 0, 1);
     for (const SphereShell& shell : CLUSTER_SHELLS)
         for (int i = 0; i < shell.count; ++i)
-            gluSphere(quadric, shell.radius, SPHERE_SLICES, SPHERE_STACKS);
+            draw_quadric_sphere(shell.radius, SPHERE_SLICES, SPHERE_STACKS);
 
     glTranslatef(0, 0, OUTER_SPHERE_Z);
     glColor3f(DIM_R, DIM_G, OUTER_B);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_ENV1]);
-    gluSphere(quadric, OUTER_SPHERE_RADIUS, SPHERE_SLICES, SPHERE_STACKS);
+    draw_quadric_sphere(OUTER_SPHERE_RADIUS, SPHERE_SLICES, SPHERE_STACKS);
 }
 
 // Step 5: the stripe column (each stripe sets white and scales itself).

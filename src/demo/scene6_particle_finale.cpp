@@ -169,7 +169,7 @@ static void draw_tunnel() {
     glTranslatef(0, 0, TUNNEL_Z);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_WIRE]);
     glRotatef(spin_angle, 0, 0, 1);
-    gluCylinder(quadric, TUNNEL_RADIUS, TUNNEL_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
+    draw_quadric_cylinder(TUNNEL_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
     spin_angle += SPIN_STEP;
     glDisable(GL_BLEND);
     glMatrixMode(GL_TEXTURE);

@@ -26,8 +26,21 @@ void draw_textured_rect(float left, float bottom, float right, float top);
 // Spark squares of the finale, 0.4 x 0.4 and 60 units deeper than each
 // spark, coloured (red, green, blue, energy): begin, add each spark in
 // drawing order (its position before it moves), then draw.  Drawn as vertex
-// arrays; the triangles are those of one four-corner strip per spark.
+// arrays, four corners per spark; the triangles are those of one
+// four-corner strip per spark.
 struct Spark;
 void spark_batch_begin();
 void spark_batch_add(const Spark& spark);
 void spark_batch_draw();
+
+// A sphere about the origin and a cylinder along +z from z = 0, as gluSphere
+// and gluCylinder (equal radii) draw them with the shared quadric: the same
+// vertices, normals and texture coordinates, compiled into a display list
+// the first time each shape is drawn on the current context.
+void draw_quadric_sphere(double radius, int slices, int stacks);
+void draw_quadric_cylinder(double radius, double height, int slices, int stacks);
+
+// Deletes the compiled shapes (their context still current).
+void quadric_shapes_release();
+// Forgets them without touching GL, for a new context.
+void quadric_shapes_forget();
