@@ -4,6 +4,9 @@
 // time to the first frame; and the live song clock's error under SDL's
 // dummy audio driver.  --compare runs this build and another one
 // alternately and prints their ratios.
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +40,9 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "  --to T            stop at song time T ms (default 330000)\n"
                      "  --json FILE       also write the figures as JSON\n"
                      "  --no-clock        skip the live clock measurement\n"
+                     "  --fill            also count the fragments each scene draws, on the\n"
+                     "                    frame after each measured one (drawn at full size\n"
+                     "                    with an occlusion query, not timed)\n"
                      "  --compare OTHER   run this benchmark and the program OTHER (another\n"
                      "                    build's vintermoot-bench) alternately, --rounds times,\n"
                      "                    with the other options, and print OTHER / this\n"
@@ -55,6 +61,7 @@ struct BenchOptions {
     int64_t to_ms = 330000;
     int rounds = 3;
     bool clock = true;
+    bool fill = false;
     std::string json, compare, data;
     std::vector<std::string> passed_on; // options handed to --compare runs
 };
@@ -68,8 +75,11 @@ bool parse_int(const char* text, long low, long high, long* value) {
 bool parse_options(int argc, char** argv, BenchOptions* o) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--no-clock") {
-            o->clock = false;
+        if (arg == "--no-clock" || arg == "--fill") {
+            if (arg == "--fill")
+                o->fill = true;
+            else
+                o->clock = false;
             o->passed_on.push_back(arg);
             continue;
         }
@@ -111,7 +121,24 @@ double ms_since(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-// Runs every frame up to `to_ms`, measuring every stride-th at full size.
+// Runs the next frame at full size inside a GL_SAMPLES_PASSED query and
+// returns how many fragments passed the depth test, in frames of pixels.
+// Most layers draw with the depth test off, and llvmpipe tests depth before
+// it shades, so this is close to the fragments shaded.
+double counted_frame_fill(const BenchOptions& o) {
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_SAMPLES_PASSED, query);
+    harness_step(true);
+    glEndQuery(GL_SAMPLES_PASSED);
+    GLuint samples = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples);
+    glDeleteQueries(1, &query);
+    return static_cast<double>(samples) / (static_cast<double>(o.width) * o.height);
+}
+
+// Runs every frame up to `to_ms`, measuring every stride-th at full size
+// (and with --fill counting the fragments of the frame after it).
 bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
     if (harness_begin(o.width, o.height, o.fps) != HARNESS_OK) {
         fprintf(stderr, "vintermoot-bench: cannot start the show (no context or no data/)\n");
@@ -121,6 +148,12 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
     SceneSamples samples[BENCH_SCENES];
     int64_t end = harness_first_frame_at(o.to_ms, o.fps);
     for (int64_t n = 0; n < end; ++n) {
+        if (o.fill && o.stride > 1 && n % o.stride == 1) {
+            double fill = counted_frame_fill(o);
+            if (current_scene >= 1 && current_scene <= BENCH_SCENES)
+                samples[current_scene - 1].fill.push_back(fill);
+            continue;
+        }
         bool drawn = n % o.stride == 0;
         HarnessFrameTiming timing{};
         harness_step_timed(drawn, &timing);
@@ -138,6 +171,8 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
     figures->startup_font_ms = startup.font_ms;
     figures->startup_module_ms = startup.module_ms;
     figures->startup_total_ms = startup.total_ms;
+    figures->fill_measured = o.fill && o.stride > 1;
+    figures->frame_pixels = static_cast<double>(o.width) * o.height;
     return true;
 }
 
@@ -217,20 +252,31 @@ std::string self_path() {
     return buffer;
 }
 
-double median_of(const std::vector<BenchFigures>& runs, int scene, bool p95) {
+// Which figure of a scene a comparison reads.
+enum SceneFigure { FIGURE_P50, FIGURE_P95, FIGURE_CPU };
+
+double figure_of(const SceneFigures& f, SceneFigure which) {
+    return which == FIGURE_P50 ? f.p50_ms : which == FIGURE_P95 ? f.p95_ms : f.cpu_ms;
+}
+
+double median_of(const std::vector<BenchFigures>& runs, int scene, SceneFigure which) {
     std::vector<double> values;
     for (const BenchFigures& b : runs)
-        values.push_back(p95 ? b.scenes[scene].p95_ms : b.scenes[scene].p50_ms);
+        values.push_back(figure_of(b.scenes[scene], which));
     return bench_quantile(values, 0.5);
 }
 
-// This build (A) and OTHER (B), alternately; prints B / A per scene.
+// This build (A) and OTHER (B), alternately, each round in the other order;
+// prints B / A per scene.
 int compare(const BenchOptions& o) {
     std::string programs[2] = {self_path(), o.compare};
     std::vector<BenchFigures> runs[2];
     std::string json = "/tmp/vintermoot-bench-" + std::to_string(getpid()) + ".json";
     for (int round = 0; round < o.rounds; ++round) {
-        for (int which = 0; which < 2; ++which) {
+        // A B, then B A, ...: a drift of the machine's speed over the run
+        // falls on both programs alike.
+        for (int k = 0; k < 2; ++k) {
+            int which = round % 2 == 0 ? k : 1 - k;
             fprintf(stderr, "round %d/%d: %s\n", round + 1, o.rounds, programs[which].c_str());
             BenchFigures figures;
             if (!run_program(programs[which], o.passed_on, json) ||
@@ -245,12 +291,15 @@ int compare(const BenchOptions& o) {
     unlink(json.c_str());
     printf("A = %s\nB = %s\nmedians of %d rounds\n", programs[0].c_str(), programs[1].c_str(),
            o.rounds);
-    printf("scene    A p50    B p50  B/A p50    A p95    B p95  B/A p95\n");
+    printf(
+        "scene    A p50    B p50  B/A p50    A p95    B p95  B/A p95    A cpu    B cpu  B/A cpu\n");
     for (int i = 0; i < BENCH_SCENES; ++i) {
-        double a50 = median_of(runs[0], i, false), b50 = median_of(runs[1], i, false);
-        double a95 = median_of(runs[0], i, true), b95 = median_of(runs[1], i, true);
-        printf("%5d  %7.2f  %7.2f  %7.3f  %7.2f  %7.2f  %7.3f\n", i + 1, a50, b50,
-               a50 > 0 ? b50 / a50 : 0.0, a95, b95, a95 > 0 ? b95 / a95 : 0.0);
+        printf("%5d", i + 1);
+        for (SceneFigure which : {FIGURE_P50, FIGURE_P95, FIGURE_CPU}) {
+            double a = median_of(runs[0], i, which), b = median_of(runs[1], i, which);
+            printf("  %7.2f  %7.2f  %7.3f", a, b, a > 0 ? b / a : 0.0);
+        }
+        printf("\n");
     }
     std::vector<double> start[2];
     for (int which = 0; which < 2; ++which)

@@ -43,18 +43,33 @@ SceneFigures bench_scene_figures(const SceneSamples& s) {
     f.max_ms = bench_quantile(s.total, 1.0);
     f.cpu_ms = bench_quantile(s.render, 0.5);
     f.gl_ms = bench_quantile(s.finish, 0.5);
+    f.fill = bench_quantile(s.fill, 0.5);
     return f;
 }
 
+double bench_fill_rate(const SceneFigures& f, double frame_pixels) {
+    if (f.gl_ms <= 0.0) return 0.0;
+    return f.fill * frame_pixels / (f.gl_ms * 1000.0);
+}
+
 void bench_print_table(FILE* out, const BenchFigures& b) {
-    fprintf(out, "scene  frames   p50 ms   p95 ms   max ms   cpu ms    gl ms\n");
+    fprintf(out, "scene  frames   p50 ms   p95 ms   max ms   cpu ms    gl ms%s\n",
+            b.fill_measured ? "     fill  Mfrag/s" : "");
     bool frames_met = true;
     for (int i = 0; i < BENCH_SCENES; ++i) {
         const SceneFigures& f = b.scenes[i];
-        fprintf(out, "%5d  %6d  %7.2f  %7.2f  %7.2f  %7.2f  %7.2f\n", i + 1, f.frames, f.p50_ms,
+        fprintf(out, "%5d  %6d  %7.2f  %7.2f  %7.2f  %7.2f  %7.2f", i + 1, f.frames, f.p50_ms,
                 f.p95_ms, f.max_ms, f.cpu_ms, f.gl_ms);
+        if (b.fill_measured)
+            fprintf(out, "  %7.2f  %7.0f", f.fill, bench_fill_rate(f, b.frame_pixels));
+        fputc('\n', out);
         frames_met = frames_met && f.frames > 0 && f.p95_ms <= FRAME_TARGET_MS;
     }
+    if (b.fill_measured)
+        fprintf(out,
+                "fill: fragments drawn per frame in frames of %.0f pixels; Mfrag/s: "
+                "fill over the median wait for GL\n",
+                b.frame_pixels);
     fprintf(out, "start-up to the first frame: %.1f ms (textures %.1f, font %.1f, module %.1f)\n",
             b.startup_total_ms, b.startup_textures_ms, b.startup_font_ms, b.startup_module_ms);
     if (b.clock_measured)
@@ -80,8 +95,10 @@ bool bench_write_json(const char* path, const BenchFigures& b) {
         const SceneFigures& s = b.scenes[i];
         fprintf(f,
                 "%s\"%d\": {\"frames\": %d, \"p50_ms\": %.3f, \"p95_ms\": %.3f, \"max_ms\": %.3f, "
-                "\"cpu_ms\": %.3f, \"gl_ms\": %.3f}",
+                "\"cpu_ms\": %.3f, \"gl_ms\": %.3f",
                 i ? ", " : "", i + 1, s.frames, s.p50_ms, s.p95_ms, s.max_ms, s.cpu_ms, s.gl_ms);
+        if (b.fill_measured) fprintf(f, ", \"fill\": %.3f", s.fill);
+        fputc('}', f);
     }
     fprintf(f,
             "}, \"startup_ms\": {\"textures\": %.3f, \"font\": %.3f, \"module\": %.3f, "

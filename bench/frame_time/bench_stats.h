@@ -10,6 +10,7 @@ constexpr int BENCH_SCENES = 6;
 // Frame samples of one scene (milliseconds).
 struct SceneSamples {
     std::vector<double> total, render, finish;
+    std::vector<double> fill; // fragments drawn per frame, in whole frames of pixels
 };
 
 // Summary of one scene.
@@ -18,10 +19,13 @@ struct SceneFigures {
     double p50_ms, p95_ms, max_ms;
     double cpu_ms; // median time in render_frame: scene code and GL calls
     double gl_ms;  // median wait for GL to finish the frame
+    double fill;   // median fragments per frame over the frame's pixel count (0: not measured)
 };
 
 struct BenchFigures {
     SceneFigures scenes[BENCH_SCENES];
+    bool fill_measured;
+    double frame_pixels; // width * height of the measured frames
     double startup_textures_ms, startup_font_ms, startup_module_ms, startup_total_ms;
     bool clock_measured;
     double clock_error_ms;   // 95th percentile deviation of the live clock from a steady line
@@ -33,6 +37,10 @@ struct BenchFigures {
 double bench_quantile(std::vector<double> values, double q);
 
 SceneFigures bench_scene_figures(const SceneSamples& samples);
+
+// Fragments per microsecond (millions per second) of GL's wait: a scene's
+// fill over its median gl_ms.  0 when nothing was waited for.
+double bench_fill_rate(const SceneFigures& figures, double frame_pixels);
 
 void bench_print_table(FILE* out, const BenchFigures& figures);
 
