@@ -27,6 +27,9 @@ struct BenchFigures {
     bool fill_measured;
     double frame_pixels; // width * height of the measured frames
     double startup_textures_ms, startup_font_ms, startup_module_ms, startup_total_ms;
+    // The first frame's share of startup_total_ms: mostly the driver compiling
+    // the shaders of the first frame's states (software GL caches them on disk).
+    double startup_first_frame_ms;
     bool clock_measured;
     double clock_error_ms;   // 95th percentile deviation of the live clock from a steady line
     double clock_latency_ms; // that line's offset behind the wall clock
