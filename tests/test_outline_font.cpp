@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <fontconfig/fontconfig.h>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -426,6 +429,106 @@ TEST_F(Font, MissingFaceGivesEmptyListsWithZeroAdvances) {
     EXPECT_EQ(modelview_x(), 0.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     glDeleteLists(base, 4);
+}
+
+// What a print leaves behind: the picture, the modelview matrix and the
+// current normal.
+struct PrintResult {
+    std::vector<uint8_t> rgb;
+    std::array<float, 16> modelview;
+    std::array<float, 3> normal;
+};
+
+// Every list of the text called, as a print without leaving glyphs out
+// would: the same centring, then one glCallLists.
+void print_every_glyph(const char* text) {
+    size_t length = strlen(text);
+    glTranslatef(-advance_of(text) / 2.0f, 0.0f, 0.0f);
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(font_list_base);
+    glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, text);
+    glPopAttrib();
+}
+
+// The show's kind of view (45 degrees, lit), the text at (x, y, z), then
+// a lit quad that sends no normal of its own, so that the normal the text
+// left behind shows in its colour.
+PrintResult print_in_perspective(void (*print)(const char*), const char* text, float x, float y,
+                                 float z) {
+    PrintResult r{};
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glViewport(0, 0, VIEW_SIZE, VIEW_SIZE);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 1.0, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat light_at[4] = {1.0f, 2.0f, 3.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light_at);
+    glNormal3f(0.3f, 0.3f, 0.9f);
+    glTranslatef(x, y, z);
+    print(text);
+    glGetFloatv(GL_MODELVIEW_MATRIX, r.modelview.data());
+    glGetFloatv(GL_CURRENT_NORMAL, r.normal.data());
+    glLoadIdentity();
+    glBegin(GL_QUADS);
+    glVertex3f(-1.0f, -2.5f, -6.0f);
+    glVertex3f(1.0f, -2.5f, -6.0f);
+    glVertex3f(1.0f, -1.5f, -6.0f);
+    glVertex3f(-1.0f, -1.5f, -6.0f);
+    glEnd();
+    glPopAttrib();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    r.rgb = offscreen_read_rgb(VIEW_SIZE, VIEW_SIZE);
+    return r;
+}
+
+void print_text(const char* text) {
+    print_outline_text("%s", text);
+}
+
+TEST_F(Font, GlyphsOutsideTheViewAreLeftOutWithNothingElseChanged) {
+    // A long line seen from close by, placed so that it runs off the left
+    // edge, off the right edge, off both, and wholly outside; the texts end
+    // in glyphs that draw nothing, after glyphs that lie outside.
+    const char* const texts[] = {
+        "Greetings to everyone at the party, far and near, young and old.  ",
+        "WAVY (fill) {x} .,;:!? Mirabo plix vondrel Lise-K. Nordlys Fjellrev :) ",
+    };
+    // x in half advances of the text: -1 puts its right end, +1 its left
+    // end at the middle of the view.
+    struct Place {
+        float half_advances, y, z;
+        bool some_drawn;
+    };
+    const Place places[] = {
+        {-1.0f, 0.5f, -8.0f, true}, {1.0f, -0.5f, -8.0f, true}, {0.0f, 0.0f, -6.0f, true},
+        {0.0f, 9.0f, -6.0f, false}, {0.0f, 0.0f, 5.0f, false},
+    };
+    for (const char* text : texts)
+        for (const Place& p : places) {
+            float x = p.half_advances * advance_of(text) / 2.0f;
+            SCOPED_TRACE(std::string(text) + " at x " + std::to_string(x) + " y " +
+                         std::to_string(p.y) + " z " + std::to_string(p.z));
+            PrintResult all = print_in_perspective(print_every_glyph, text, x, p.y, p.z);
+            PrintResult culled = print_in_perspective(print_text, text, x, p.y, p.z);
+            EXPECT_GT(text_glyphs_left_out, 10);
+            EXPECT_LT(text_glyphs_left_out, static_cast<int>(strlen(text)));
+            EXPECT_EQ(culled.rgb, all.rgb);
+            EXPECT_EQ(culled.modelview, all.modelview);
+            EXPECT_EQ(culled.normal, all.normal);
+            // The quad lies in the bottom quarter; the text above it.
+            size_t text_area = static_cast<size_t>(VIEW_SIZE * 3 / 4) * VIEW_SIZE * 3;
+            bool text_seen = std::any_of(all.rgb.begin(), all.rgb.begin() + text_area,
+                                         [](uint8_t v) { return v != 0; });
+            EXPECT_EQ(text_seen, p.some_drawn);
+        }
 }
 
 TEST_F(Font, NoFontsInstalledBuildsAnEmptyFont) {

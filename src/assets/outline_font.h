@@ -15,6 +15,17 @@ extern uint32_t font_list_base;
 // Advance of each code (cell_inc_x); code 255 stays zero.
 extern GlyphMetricsFloat glyph_metrics[256];
 
+// What the list of a code does besides drawing: whether it draws triangles
+// at all, and whether it ends by moving the origin by cell_inc_x.
+struct GlyphList {
+    bool draws;
+    bool moves;
+};
+extern GlyphList glyph_lists[256];
+
+// Glyphs the last print_outline_text left out as wholly outside the view.
+extern int text_glyphs_left_out;
+
 // Builds the lists of codes 0..254 from the bold sans face; result of the
 // outline service (the caller ignores it).
 bool build_outline_font();
@@ -22,4 +33,7 @@ void release_outline_font();
 
 // Prints a formatted text (at most 255 characters) centred on the current
 // origin; leaves the modelview matrix moved by half the text's advance.
+// Glyphs wholly outside the view are not drawn (only their advance is
+// applied), which leaves the picture, the matrix and the current normal as
+// drawing them would.
 void print_outline_text(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -306,6 +306,8 @@ long build_glyph(FT_Face face, GLUtesselator* tess, GlyphWork* work, uint32_t co
         tessellate(tess, work);
         triangles = emit_glyph(*work, extrusion);
         glTranslatef(metrics->cell_inc_x, 0.0f, 0.0f);
+        metrics->triangles = triangles;
+        metrics->moves = true;
     }
     glEndList();
     return triangles;

@@ -13,6 +13,11 @@ struct OutlineGlyphMetrics {
     float black_box_x, black_box_y;
     float origin_x, origin_y;
     float cell_inc_x, cell_inc_y;
+    // What the glyph's list does: the triangles it draws (0: none), and
+    // whether it ends with glTranslatef(cell_inc_x, 0, 0) (false for a
+    // glyph the face cannot give, whose list is empty).
+    long triangles;
+    bool moves;
 };
 
 // A face file found by outline_find_face.
