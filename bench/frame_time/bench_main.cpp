@@ -39,6 +39,8 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "                    the others run in the harness's tiny viewport\n"
                      "  --to T            stop at song time T ms (default 330000)\n"
                      "  --json FILE       also write the figures as JSON\n"
+                     "  --trace FILE      also write every measured frame as a CSV line:\n"
+                     "                    frame, song ms, scene, render_frame ms, GL wait ms\n"
                      "  --no-clock        skip the live clock measurement\n"
                      "  --fill            also count the fragments each scene draws, on the\n"
                      "                    frame after each measured one (drawn at full size\n"
@@ -62,7 +64,8 @@ struct BenchOptions {
     int rounds = 3;
     bool clock = true;
     bool fill = false;
-    std::string json, compare, data;
+    std::string json, trace, compare, data;
+    FILE* trace_file = nullptr;         // open while frames are measured, with --trace
     std::vector<std::string> passed_on; // options handed to --compare runs
 };
 
@@ -101,6 +104,9 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
             continue;
         } else if (arg == "--json") {
             o->json = value;
+            continue;
+        } else if (arg == "--trace") {
+            o->trace = value;
             continue;
         } else if (arg == "--compare") {
             o->compare = value;
@@ -162,6 +168,10 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
             startup.total_ms += figures->startup_first_frame_ms;
         }
         if (!drawn || current_scene < 1 || current_scene > BENCH_SCENES) continue;
+        if (o.trace_file)
+            fprintf(o.trace_file, "%lld,%lld,%d,%.3f,%.3f\n", static_cast<long long>(n),
+                    static_cast<long long>(harness_frame_time(n, o.fps)), current_scene,
+                    timing.render_ms, timing.finish_ms);
         SceneSamples& s = samples[current_scene - 1];
         s.total.push_back(timing.render_ms + timing.finish_ms);
         s.render.push_back(timing.render_ms);
@@ -326,6 +336,16 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     if (!o.compare.empty()) return compare(o);
+    // Opened before the data directory is entered, so that a relative name
+    // means the directory the benchmark was started in.
+    if (!o.trace.empty()) {
+        o.trace_file = fopen(o.trace.c_str(), "w");
+        if (!o.trace_file) {
+            fprintf(stderr, "vintermoot-bench: cannot write %s\n", o.trace.c_str());
+            return EXIT_FAILED;
+        }
+        fprintf(o.trace_file, "frame,song_ms,scene,render_ms,gl_ms\n");
+    }
     if (!o.json.empty() && o.json[0] != '/') {
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd)) o.json = std::string(cwd) + "/" + o.json;
@@ -336,7 +356,12 @@ int main(int argc, char** argv) {
         return EXIT_FAILED;
     }
     BenchFigures figures{};
-    if (!measure_frames(o, &figures)) return EXIT_FAILED;
+    bool measured = measure_frames(o, &figures);
+    if (o.trace_file && fclose(o.trace_file) != 0) {
+        fprintf(stderr, "vintermoot-bench: cannot write %s\n", o.trace.c_str());
+        return EXIT_FAILED;
+    }
+    if (!measured) return EXIT_FAILED;
     if (o.clock) measure_clock(&figures);
     printf("%dx%d, %d fps, every %d frames measured, song time 0 to %lld ms\n", o.width, o.height,
            o.fps, o.stride, static_cast<long long>(o.to_ms));
