@@ -41,6 +41,19 @@ Gl11Faults faults_of(Fault fault) {
     return f;
 }
 
+// Measured over the times below at 640 x 480 (llvmpipe, Mesa 22.3): the
+// subset's frames differ from Mesa's in at most 0.8 % of the pixels (scene
+// 3's sphere-mapped background, by rounding) with a mean channel difference
+// of at most 0.74; every other scene in under 0.1 % and 0.16.  The tolerance
+// is 2.5 times the worst of both.  The faults differ by far more where they
+// apply (a wrong texture in 34-92 % of the pixels, a wrong blend in 15-77 %,
+// an unlit face in 20-72 %, a missing first layer in 21-65 %).
+constexpr double TOLERATED_DIFFERING = 0.02;
+constexpr double TOLERATED_MEAN = 2.0;
+// Each fault must be caught in at least this many of the twelve frames (it
+// does not apply everywhere: a scene without light has no face to leave unlit).
+constexpr int FAULT_CAUGHT_AT_LEAST = 3;
+
 // How far two pictures are apart: the share of pixels whose largest channel
 // difference exceeds PIXEL_DIFFERS, and the mean absolute channel difference.
 constexpr int PIXEL_DIFFERS = 24;
