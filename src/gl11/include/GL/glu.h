@@ -1,6 +1,7 @@
 // The show's <GL/glu.h> when it draws through the GL 1.1 subset: the
-// perspective and the quadrics are the subset's own; natively the outline
-// tessellator is still GLU's (it only computes, it draws nothing).
+// perspective and the quadrics are the subset's own.  The tessellator is
+// declared for the font recorder, which runs the outline layer natively
+// with GLU's (it only computes, it draws nothing).
 #pragma once
 
 #include <GL/gl.h>
@@ -17,7 +18,6 @@
 #define gluSphere gl11_sphere
 #define gluCylinder gl11_cylinder
 
-#ifndef __EMSCRIPTEN__
 #define GLU_TESS_VERTEX_DATA 100107
 #define GLU_TESS_ERROR_DATA 100109
 #define GLU_TESS_EDGE_FLAG_DATA 100110
@@ -39,4 +39,3 @@ void gluTessVertex(GLUtesselator* tess, GLdouble* location, GLvoid* data);
 void gluTessEndContour(GLUtesselator* tess);
 void gluTessEndPolygon(GLUtesselator* tess);
 }
-#endif
