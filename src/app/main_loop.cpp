@@ -1,13 +1,20 @@
 #include "app/main_loop.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "app/display.h"
 #include "demo/frame.h"
+#include "demo/frame_pacer.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
 
 SoundVersionQuery show_sound_version = snd_get_version;
 ShutdownHook show_shutdown_hook = nullptr;
 LoopCounts loop_counts = {};
+WallClock show_wall_clock = show_wall_clock_steady;
+IdleWait show_idle_wait = show_idle_sleep;
 
 namespace {
 
@@ -47,10 +54,26 @@ void shut_down() {
     snd_close();
 }
 
+// Longest idle wait: one step, so that a clock that jumps is seen soon.
+constexpr int64_t IDLE_WAIT_MAX_MS = 17;
+
 } // namespace
+
+int64_t show_wall_clock_steady() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void show_idle_sleep(int64_t ms) {
+    ms = std::min(std::max<int64_t>(ms, 1), IDLE_WAIT_MAX_MS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 LoopState main_loop_begin() {
     loop_counts = LoopCounts{};
+    frame_driver_reset();
+    frame_pacer = FramePacer{};
     return LoopState{false, EXIT_CLEAN};
 }
 
@@ -66,18 +89,22 @@ void main_loop_pass(LoopState& loop) {
             display_window_proc(message);
         return;
     }
+    bool drew = false;
     if (window_active) {
-        ++loop_counts.frames;
-        if (!render_frame()) {
-            loop.done = true;
-            loop.exit_code = EXIT_CLEAN;
-            return;
-        }
+        drew = frame_play_pass(show_wall_clock());
+        if (drew) ++loop_counts.frames;
     }
     if (key_down[WIN_VK_ESCAPE]) {
         // Ended by Escape: the last message's parameter means nothing here.
         loop.done = true;
         loop.exit_code = EXIT_CLEAN;
+        return;
+    }
+    if (window_active && !drew) {
+        // The picture on screen is still the newest step: presenting it
+        // again would only repeat it, so wait for the next step instead.
+        ++loop_counts.idle;
+        show_idle_wait(frame_ms_to_next_step());
         return;
     }
     ++loop_counts.swaps;
