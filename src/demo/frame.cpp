@@ -139,7 +139,8 @@ void cheap_viewport_end(CheapViewport& v) {
 }
 
 // Runs the next step: its clock hook, its notes, then its frame.
-void run_next_step() {
+void run_next_step(bool drawn) {
+    frame_driver.step_drawn = drawn;
     int64_t step = frame_driver.next_step++;
     int64_t ms = frame_step_time(step);
     if (frame_driver.before_step) frame_driver.before_step(step, ms, frame_driver.hook_user);
@@ -175,7 +176,7 @@ int64_t frame_run_steps(int64_t last, int64_t max_steps, bool draw_last) {
             cheap_viewport_end(cheap);
         else
             cheap_viewport_begin(cheap);
-        run_next_step();
+        run_next_step(drawn);
         if (drawn) frame_driver.last_drawn_step = frame_driver.next_step - 1;
     }
     cheap_viewport_end(cheap);

@@ -39,6 +39,7 @@ struct FrameDriver {
     int64_t step_ms = 0;                 // song time of the step running (or last run)
     int64_t last_drawn_step = -1;        // the last step drawn at full size
     int64_t clock_ms = 0;                // the song clock as the player's last pass read it
+    bool step_drawn = true;              // the running step is drawn at full size (not cheap)
     FrameStepHook before_step = nullptr; // null: the clock is live
     void* hook_user = nullptr;
 };
