@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "app/display.h"
@@ -52,6 +54,34 @@ void shut_down() {
     song_module = nullptr;
     shutdown_step("close_sound");
     snd_close();
+}
+
+// Where the loop writes each presented step, when VM_STEP_TRACE names a
+// file: tests compare a screenshot with the harness frame of that step.
+constexpr const char* STEP_TRACE_VARIABLE = "VM_STEP_TRACE";
+FILE* step_trace = nullptr;
+
+void step_trace_open() {
+    const char* path = std::getenv(STEP_TRACE_VARIABLE);
+    if (path && *path) step_trace = std::fopen(path, "w");
+}
+
+// One line per presented step: the step, its song time, the song clock the
+// pass read and the wall clock after the swap (ms since the trace opened).
+void step_trace_write() {
+    if (!step_trace) return;
+    static int64_t opened_ns = show_wall_clock();
+    std::fprintf(step_trace, "%lld %lld %lld %.3f\n",
+                 static_cast<long long>(frame_driver.last_drawn_step),
+                 static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
+                 static_cast<long long>(frame_driver.clock_ms),
+                 static_cast<double>(show_wall_clock() - opened_ns) / 1e6);
+    std::fflush(step_trace);
+}
+
+void step_trace_close() {
+    if (step_trace) std::fclose(step_trace);
+    step_trace = nullptr;
 }
 
 // Longest idle wait: one step, so that a clock that jumps is seen soon.
@@ -109,6 +139,7 @@ void main_loop_pass(LoopState& loop) {
     }
     ++loop_counts.swaps;
     win_swap_buffers(window_handle);
+    if (drew) step_trace_write();
 }
 
 int run_show() {
@@ -117,8 +148,10 @@ int run_show() {
         return EXIT_CLEAN;
     if (!start_sound()) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
+    step_trace_open();
     while (!loop.done)
         main_loop_pass(loop);
+    step_trace_close();
     shut_down();
     return loop.exit_code;
 }
