@@ -37,8 +37,10 @@ struct ShellRecord {
     std::vector<ShownBox> boxes;
     std::vector<std::string> trace;
     MsgBoxAnswer fallback_answer = MSGBOX_ANSWER_YES;
-    // Called at the start of each frame with the frame's number (0 first);
-    // returns the song time the frame shows.
+    // Called on each clock reading of the loop (one per pass that may draw)
+    // with the reading's number (0 first); returns the song time.  Without a
+    // script the clock moves one step of the show per reading, so every such
+    // pass draws.
     std::function<int64_t(int)> frame_script;
     int frames = 0;
 };
@@ -71,7 +73,7 @@ inline void shell_record_shutdown(const char* step) {
 inline int64_t shell_frame_clock() {
     int frame = shell_record.frames++;
     if (shell_record.frame_script) return shell_record.frame_script(frame);
-    return frame_clock_song();
+    return frame_step_time(frame);
 }
 
 inline SDL_Window* shell_sdl_window() {

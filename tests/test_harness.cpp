@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "demo/demo_state.h"
+#include "demo/frame.h"
 #include "demo/harness.h"
 #include "platform/offscreen.h"
 #include "show_test_data.h"
@@ -79,13 +80,22 @@ TEST(HarnessClock, FirstFrameAtOrAfterATime) {
     EXPECT_EQ(harness_first_frame_at(1000, 60), 60);
 }
 
-TEST_F(HarnessTest, EachFrameReadsItsOwnSongTime) {
+// At 50 frames a second a frame shows the last step of the show due by its
+// time: every step runs once, so frames are 1 or 2 steps apart.
+TEST_F(HarnessTest, EachFrameShowsTheLastStepDueByItsTime) {
     ASSERT_EQ(harness_begin(W, H, 50), HARNESS_OK);
+    int64_t steps = 0;
     for (int64_t n = 0; n < 40; ++n) {
         EXPECT_EQ(harness_next_frame(), n);
         harness_step(false);
-        EXPECT_EQ(song_time_ms, static_cast<double>(n * 1000 / 50));
+        double frame_ms = static_cast<double>(n * 1000 / 50);
+        EXPECT_LE(song_time_ms, frame_ms);
+        EXPECT_GT(song_time_ms, frame_ms - 1000.0 / FRAME_STEP_RATE);
+        steps = frame_driver.next_step;
     }
+    EXPECT_EQ(steps, frame_last_step_at(39 * 1000 / 50) + 1);
+    for (int fps : {0, FRAME_STEP_RATE + 1})
+        EXPECT_EQ(harness_begin(W, H, fps), HARNESS_BAD_RATE);
 }
 
 TEST_F(HarnessTest, TwoRunsDrawTheSameFrames) {

@@ -56,12 +56,6 @@ TEST(Timeline, FirstTenMillisecondsOfSceneSixResetTheEnding) {
     }
 }
 
-// A clock the tests set.
-int64_t fixed_clock_ms = 0;
-int64_t fixed_clock() {
-    return fixed_clock_ms;
-}
-
 constexpr int VIEW = 400;
 constexpr float HALF = 20.0f;
 
@@ -71,7 +65,6 @@ class FrameGl : public ::testing::Test {
         ASSERT_TRUE(offscreen_begin(VIEW, VIEW));
         demo_state_reset();
         glGenTextures(TEXTURE_COUNT, texture_slots);
-        frame_clock = fixed_clock;
         // Wide orthographic view so that both bar layouts are seen whole;
         // no scene runs (scene 0 and a clock before the show).
         glViewport(0, 0, VIEW, VIEW);
@@ -80,10 +73,11 @@ class FrameGl : public ::testing::Test {
         glOrtho(-HALF, HALF, -HALF, HALF, 0.0, 100.0);
         glMatrixMode(GL_MODELVIEW);
         current_scene = 0;
-        fixed_clock_ms = -1;
+        frame_driver_reset();
+        frame_driver.step_ms = -1;
     }
     void TearDown() override {
-        frame_clock = frame_clock_song;
+        frame_driver_reset();
         offscreen_end();
         for (uint32_t& name : texture_slots)
             name = 0;
@@ -192,7 +186,7 @@ TEST_F(FrameGl, BarsShowOnScreenAsLetterboxBands) {
     }
 }
 
-TEST_F(FrameGl, FrameReadsTheClockAndResetsTheCurrentMatrix) {
+TEST_F(FrameGl, FrameShowsItsStepsTimeAndResetsTheCurrentMatrix) {
     bar_mode = 3;
     current_scene = 1;
     // Start-up leaves the texture matrix current: the first frame's identity

@@ -21,6 +21,7 @@
 
 #include "bench_stats.h"
 #include "demo/demo_state.h"
+#include "demo/frame.h"
 #include "demo/harness.h"
 #include "platform/data_dir.h"
 #include "platform/sound.h"
@@ -34,7 +35,7 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "the start-up time and the live song clock's error.\n"
                      "\n"
                      "  --size WxH        frame size (default 1024x768)\n"
-                     "  --fps N           frame rate of the song clock (default 60)\n"
+                     "  --fps N           frames per second of song time, 1..60 (default 60)\n"
                      "  --stride N        measure every Nth frame at full size (default 10);\n"
                      "                    the others run in the harness's tiny viewport\n"
                      "  --to T            stop at song time T ms (default 330000)\n"
@@ -93,7 +94,7 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
             if (sscanf(value, "%dx%d", &o->width, &o->height) != 2 || o->width < 16 ||
                 o->height < 16 || o->width > 4096 || o->height > 4096)
                 return false;
-        } else if (arg == "--fps" && parse_int(value, 1, 240, &n)) {
+        } else if (arg == "--fps" && parse_int(value, 1, FRAME_STEP_RATE, &n)) {
             o->fps = static_cast<int>(n);
         } else if (arg == "--stride" && parse_int(value, 1, 100000, &n)) {
             o->stride = static_cast<int>(n);

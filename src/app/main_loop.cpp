@@ -1,13 +1,22 @@
 #include "app/main_loop.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 #include "app/display.h"
 #include "demo/frame.h"
+#include "demo/frame_pacer.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
 
 SoundVersionQuery show_sound_version = snd_get_version;
 ShutdownHook show_shutdown_hook = nullptr;
 LoopCounts loop_counts = {};
+WallClock show_wall_clock = show_wall_clock_steady;
+IdleWait show_idle_wait = show_idle_sleep;
 
 namespace {
 
@@ -47,10 +56,54 @@ void shut_down() {
     snd_close();
 }
 
+// Where the loop writes each presented step, when VM_STEP_TRACE names a
+// file: tests compare a screenshot with the harness frame of that step.
+constexpr const char* STEP_TRACE_VARIABLE = "VM_STEP_TRACE";
+FILE* step_trace = nullptr;
+
+void step_trace_open() {
+    const char* path = std::getenv(STEP_TRACE_VARIABLE);
+    if (path && *path) step_trace = std::fopen(path, "w");
+}
+
+// One line per presented step: the step, its song time, the song clock the
+// pass read and the wall clock after the swap (ms since the trace opened).
+void step_trace_write() {
+    if (!step_trace) return;
+    static int64_t opened_ns = show_wall_clock();
+    std::fprintf(step_trace, "%lld %lld %lld %.3f\n",
+                 static_cast<long long>(frame_driver.last_drawn_step),
+                 static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
+                 static_cast<long long>(frame_driver.clock_ms),
+                 static_cast<double>(show_wall_clock() - opened_ns) / 1e6);
+    std::fflush(step_trace);
+}
+
+void step_trace_close() {
+    if (step_trace) std::fclose(step_trace);
+    step_trace = nullptr;
+}
+
+// Longest idle wait: one step, so that a clock that jumps is seen soon.
+constexpr int64_t IDLE_WAIT_MAX_MS = 17;
+
 } // namespace
+
+int64_t show_wall_clock_steady() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void show_idle_sleep(int64_t ms) {
+    ms = std::min(std::max<int64_t>(ms, 1), IDLE_WAIT_MAX_MS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 LoopState main_loop_begin() {
     loop_counts = LoopCounts{};
+    frame_driver_reset();
+    frame_pacer = FramePacer{};
     return LoopState{false, EXIT_CLEAN};
 }
 
@@ -66,13 +119,10 @@ void main_loop_pass(LoopState& loop) {
             display_window_proc(message);
         return;
     }
+    bool drew = false;
     if (window_active) {
-        ++loop_counts.frames;
-        if (!render_frame()) {
-            loop.done = true;
-            loop.exit_code = EXIT_CLEAN;
-            return;
-        }
+        drew = frame_play_pass(show_wall_clock());
+        if (drew) ++loop_counts.frames;
     }
     if (key_down[WIN_VK_ESCAPE]) {
         // Ended by Escape: the last message's parameter means nothing here.
@@ -80,8 +130,16 @@ void main_loop_pass(LoopState& loop) {
         loop.exit_code = EXIT_CLEAN;
         return;
     }
+    if (window_active && !drew) {
+        // The picture on screen is still the newest step: presenting it
+        // again would only repeat it, so wait for the next step instead.
+        ++loop_counts.idle;
+        show_idle_wait(frame_ms_to_next_step());
+        return;
+    }
     ++loop_counts.swaps;
     win_swap_buffers(window_handle);
+    if (drew) step_trace_write();
 }
 
 int run_show() {
@@ -90,8 +148,10 @@ int run_show() {
         return EXIT_CLEAN;
     if (!start_sound()) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
+    step_trace_open();
     while (!loop.done)
         main_loop_pass(loop);
+    step_trace_close();
     shut_down();
     return loop.exit_code;
 }

@@ -31,13 +31,26 @@ extern SoundVersionQuery show_sound_version;
 typedef void (*ShutdownHook)(const char* step);
 extern ShutdownHook show_shutdown_hook;
 
+// The wall clock the loop hands to the frame driver's pacer (nanoseconds of
+// a monotonic clock).  Only tests point it elsewhere (and put it back).
+typedef int64_t (*WallClock)();
+extern WallClock show_wall_clock;
+int64_t show_wall_clock_steady();
+
+// How the loop waits when no new step of the show is due yet: `ms` is the
+// song time until the next step.  Only tests point it elsewhere.
+typedef void (*IdleWait)(int64_t ms);
+extern IdleWait show_idle_wait;
+void show_idle_sleep(int64_t ms);
+
 // What the loop has done so far; reset by main_loop_begin, advanced by
 // main_loop_pass, read by tests and benchmarks.
 struct LoopCounts {
     int64_t passes;
     int64_t messages; // passes that took a message
-    int64_t frames;   // render_frame calls
+    int64_t frames;   // passes that drew a new step of the show
     int64_t swaps;    // presented frames
+    int64_t idle;     // passes that found no new step due and waited
 };
 extern LoopCounts loop_counts;
 
@@ -50,8 +63,10 @@ struct LoopState {
 // A fresh loop state (and fresh counts).
 LoopState main_loop_begin();
 
-// One pass: takes at most one message, else draws (while the window is
-// active), checks Escape and presents.
+// One pass: takes at most one message, else advances the show to the step
+// its clock has reached and draws it (while the window is active), checks
+// Escape and presents.  With no new step due it presents nothing and waits
+// for the next one instead; while minimised it draws nothing and presents.
 void main_loop_pass(LoopState& loop);
 
 // Runs the whole show; returns the process exit code.  On the sound failure

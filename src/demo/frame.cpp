@@ -5,6 +5,7 @@
 #include "assets/texture_set.h"
 #include "audio/beat.h"
 #include "demo/demo_state.h"
+#include "demo/frame_pacer.h"
 #include "demo/scenes.h"
 #include "platform/sound.h"
 
@@ -12,8 +13,11 @@
 // here only.
 SndSong* song_module = nullptr;
 
-// Clock source of render_frame; only the harness and tests change it.
+// Clock source of the player's passes; only tests change it.
 FrameClock frame_clock = frame_clock_song;
+
+// The driver's steps; advanced by frame_run_steps, reset by the harness.
+FrameDriver frame_driver;
 
 namespace {
 
@@ -58,6 +62,9 @@ constexpr float FAR_BAR_Y = 8.0f;  // bar_mode 2: outside the view
 // Where the tail leaves the modelview matrix (x is drift).
 constexpr float TAIL_Y = -3.5f;
 constexpr float TAIL_Z = -9.5f;
+// Steps nobody sees are drawn into this many pixels at the picture's corner.
+constexpr int CHEAP_W = 4;
+constexpr int CHEAP_H = 3;
 
 bool in_window(const TimelineRow& row, double t) {
     if (t < row.from) return false;
@@ -106,10 +113,92 @@ void draw_overlay() {
     glDisable(GL_LIGHTING);
 }
 
+// The viewport of the steps that are drawn, kept while cheap steps run in a
+// corner of it.
+struct CheapViewport {
+    int saved[4];
+    bool active;
+};
+
+// Switches to the few pixels cheap steps draw into, the clear limited to them.
+void cheap_viewport_begin(CheapViewport& v) {
+    if (v.active) return;
+    glGetIntegerv(GL_VIEWPORT, v.saved);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(v.saved[0], v.saved[1], CHEAP_W, CHEAP_H);
+    glViewport(v.saved[0], v.saved[1], CHEAP_W, CHEAP_H);
+    v.active = true;
+}
+
+// Puts back the viewport of drawn steps.
+void cheap_viewport_end(CheapViewport& v) {
+    if (!v.active) return;
+    glDisable(GL_SCISSOR_TEST);
+    glViewport(v.saved[0], v.saved[1], v.saved[2], v.saved[3]);
+    v.active = false;
+}
+
+// Runs the next step: its clock hook, its notes, then its frame.
+void run_next_step(bool drawn) {
+    frame_driver.step_drawn = drawn;
+    int64_t step = frame_driver.next_step++;
+    int64_t ms = frame_step_time(step);
+    if (frame_driver.before_step) frame_driver.before_step(step, ms, frame_driver.hook_user);
+    if (song_module) snd_deliver_notes(song_module, ms);
+    frame_driver.step_ms = ms;
+    render_frame();
+}
+
 } // namespace
 
+int64_t frame_step_time(int64_t step) {
+    return step * 1000 / FRAME_STEP_RATE;
+}
+
+int64_t frame_last_step_at(int64_t ms) {
+    if (ms < 0) return -1;
+    // floor(n * 1000 / rate) <= ms  <=>  n * 1000 < (ms + 1) * rate
+    return ((ms + 1) * FRAME_STEP_RATE + 999) / 1000 - 1;
+}
+
+void frame_driver_reset() {
+    frame_driver = FrameDriver{};
+}
+
+int64_t frame_run_steps(int64_t last, int64_t max_steps, bool draw_last) {
+    int64_t count = last - frame_driver.next_step + 1;
+    if (count <= 0) return 0;
+    if (max_steps > 0 && count > max_steps) count = max_steps;
+    CheapViewport cheap = {};
+    for (int64_t i = 0; i < count; ++i) {
+        bool drawn = draw_last && i == count - 1;
+        if (drawn)
+            cheap_viewport_end(cheap);
+        else
+            cheap_viewport_begin(cheap);
+        run_next_step(drawn);
+        if (drawn) frame_driver.last_drawn_step = frame_driver.next_step - 1;
+    }
+    cheap_viewport_end(cheap);
+    return count;
+}
+
+bool frame_play_pass(int64_t now_ns) {
+    frame_driver.clock_ms = frame_clock();
+    int64_t show = frame_pacer_choose(frame_pacer, frame_last_step_at(frame_driver.clock_ms));
+    if (show < frame_driver.next_step) return false;
+    frame_run_steps(show, FRAME_MAX_STEPS_PER_PASS, true);
+    frame_pacer_presented(frame_pacer, frame_driver.last_drawn_step, now_ns);
+    return true;
+}
+
+int64_t frame_ms_to_next_step() {
+    int64_t wait = frame_step_time(frame_driver.next_step) - frame_driver.clock_ms;
+    return wait > 0 ? wait : 0;
+}
+
 int64_t frame_clock_song() {
-    return song_module ? snd_get_time(song_module) : 0;
+    return song_module ? snd_peek_time(song_module) : 0;
 }
 
 void apply_timeline(double t) {
@@ -125,7 +214,7 @@ void apply_timeline(double t) {
 }
 
 bool render_frame() {
-    song_time_ms = static_cast<double>(frame_clock());
+    song_time_ms = static_cast<double>(frame_driver.step_ms);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     apply_timeline(song_time_ms);

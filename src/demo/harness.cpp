@@ -14,6 +14,7 @@
 #include "demo/demo_state.h"
 #include "demo/frame.h"
 #include "demo/scenes.h"
+#include "demo/show_check.h"
 #include "fx/effects.h"
 #include "platform/offscreen.h"
 #include "platform/sound.h"
@@ -23,9 +24,6 @@ namespace {
 // The show's picture is 4:3; other frame sizes get it centred.
 constexpr int ASPECT_W = 4;
 constexpr int ASPECT_H = 3;
-// Size of the viewport of frames that nobody looks at.
-constexpr int TINY_W = 4;
-constexpr int TINY_H = 3;
 // Stereo frames moved from the song per call when draining audio.
 constexpr size_t AUDIO_CHUNK = 4096;
 
@@ -42,7 +40,8 @@ struct HarnessState {
     void* audio_user = nullptr;
     HarnessNoteSink note_sink = nullptr;
     void* note_user = nullptr;
-    int64_t note_frame = 0; // frame whose clock reading delivers notes now
+    int64_t note_frame = 0; // frame whose steps deliver notes now
+    double audio_ms = 0.0;  // time spent moving the clock in the current frame
 };
 
 // The harness's one run; set by harness_begin and harness_end, the sinks by
@@ -66,19 +65,6 @@ void place_picture() {
     harness.view_y = (harness.height - harness.view_h) / 2;
 }
 
-// Every piece of demo state back to what a fresh process has.
-void reset_show_state() {
-    demo_state_reset();
-    beat_reset();
-    demo_rand_reset();
-    opening_scene_reset();
-    bit_tunnel_reset();
-    sphere_greetings_reset();
-    flying_words_reset();
-    landscape_reset();
-    particle_finale_reset();
-}
-
 bool start_song() {
     if (!snd_offline_init(HARNESS_MIX_RATE, HARNESS_MIX_CHANNELS)) return false;
     harness.song = snd_load_song(HARNESS_MODULE_PATH);
@@ -100,19 +86,6 @@ void release_render_state() {
     std::fill(texture_slots, texture_slots + TEXTURE_COUNT, 0u);
 }
 
-// Drawn frames use the whole picture; the others a few pixels of it, with
-// the clear limited to them.  The projection stays as resize_view set it.
-void set_frame_viewport(bool drawn) {
-    if (drawn) {
-        glDisable(GL_SCISSOR_TEST);
-        glViewport(harness.view_x, harness.view_y, harness.view_w, harness.view_h);
-    } else {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(harness.view_x, harness.view_y, TINY_W, TINY_H);
-        glViewport(harness.view_x, harness.view_y, TINY_W, TINY_H);
-    }
-}
-
 void drain_audio() {
     int16_t buffer[2 * AUDIO_CHUNK];
     size_t got;
@@ -131,17 +104,33 @@ void observed_beat(SndSong* song, int param) {
     beat_callback(song, param);
 }
 
+// Before each step: the offline clock moves to the step's time (rendering
+// the audio up to it, so its notes are known), and from the second step on
+// the notes can be watched on their way to the beat callback, which
+// render_frame registers at the end of each step.
+void before_step(int64_t step, int64_t step_ms, void*) {
+    auto start = std::chrono::steady_clock::now();
+    snd_offline_advance_to(harness.song, step_ms);
+    if (harness.note_sink && step > 0)
+        snd_set_inst_callback(harness.song, observed_beat, BEAT_INSTRUMENT);
+    drain_audio();
+    harness.audio_ms += ms_since(start);
+}
+
 } // namespace
 
 HarnessFailure harness_begin(int width, int height, int fps) {
     if (harness.running) harness_end();
+    if (fps < 1 || fps > FRAME_STEP_RATE) return HARNESS_BAD_RATE;
     auto start = std::chrono::steady_clock::now();
     harness = HarnessState{};
     harness.width = width;
     harness.height = height;
     harness.fps = fps;
     place_picture();
-    reset_show_state();
+    show_state_reset();
+    frame_driver_reset();
+    frame_driver.before_step = before_step;
     if (!offscreen_begin(width, height)) return HARNESS_NO_CONTEXT;
     resize_view(harness.view_w, harness.view_h);
     glViewport(harness.view_x, harness.view_y, harness.view_w, harness.view_h);
@@ -167,6 +156,7 @@ HarnessFailure harness_begin(int width, int height, int fps) {
 
 void harness_end() {
     if (!harness.running) return;
+    frame_driver_reset();
     song_module = nullptr;
     snd_free_song(harness.song);
     snd_close();
@@ -204,23 +194,15 @@ void harness_step_timed(bool drawn, HarnessFrameTiming* timing) {
     if (!harness.running) return;
     auto start = std::chrono::steady_clock::now();
     int64_t frame = harness.next_frame++;
-    set_frame_viewport(drawn);
-    snd_offline_advance_to(harness.song, harness_frame_time(frame, harness.fps));
-    // render_frame registers the beat callback at its end; from the second
-    // frame on, notes can be watched on their way to it.
-    if (harness.note_sink && frame > 0) {
-        harness.note_frame = frame;
-        snd_set_inst_callback(harness.song, observed_beat, BEAT_INSTRUMENT);
-    }
-    drain_audio();
-    auto render_start = std::chrono::steady_clock::now();
-    render_frame();
+    harness.note_frame = frame;
+    harness.audio_ms = 0.0;
+    frame_run_steps(frame_last_step_at(harness_frame_time(frame, harness.fps)), 0, drawn);
     if (!timing) return;
     auto finish_start = std::chrono::steady_clock::now();
     glFinish();
-    timing->audio_ms = std::chrono::duration<double, std::milli>(render_start - start).count();
+    timing->audio_ms = harness.audio_ms;
     timing->render_ms =
-        std::chrono::duration<double, std::milli>(finish_start - render_start).count();
+        std::chrono::duration<double, std::milli>(finish_start - start).count() - harness.audio_ms;
     timing->finish_ms = ms_since(finish_start);
 }
 

@@ -1,12 +1,13 @@
 // The frame harness: runs the show headless (offscreen context) at a fixed
 // frame rate, with the sound layer's offline clock, so that frame n always
-// shows the same picture.  Frame n is drawn at song time
-// floor(n * 1000 / fps) ms, and the notes of the beat instrument reach the
-// frames exactly as the live clock would hand them over.
+// shows the same picture.  Frame n shows song time floor(n * 1000 / fps) ms:
+// the frame driver runs every step of the show up to that time (frame.h),
+// the notes of the beat instrument reaching the steps exactly as in the
+// player, and draws the last of them.  Steps nobody looks at are drawn into
+// a tiny viewport with the same projection, which is much cheaper.
 //
-// The show advances per drawn frame, so every frame from 0 up to the last
-// one wanted is run with all its steps; frames nobody looks at are drawn
-// into a tiny viewport with the same projection, which is much cheaper.
+// The frame rate is at most the show's step rate, so every frame shows a
+// step of its own.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +36,13 @@ struct HarnessStartup {
 };
 
 // Why harness_begin failed.
-enum HarnessFailure { HARNESS_OK, HARNESS_NO_CONTEXT, HARNESS_NO_TEXTURES, HARNESS_NO_SOUND };
+enum HarnessFailure {
+    HARNESS_OK,
+    HARNESS_NO_CONTEXT,
+    HARNESS_NO_TEXTURES,
+    HARNESS_NO_SOUND,
+    HARNESS_BAD_RATE // the frame rate is not 1..FRAME_STEP_RATE
+};
 
 // Receives rendered audio: `count` interleaved 16-bit stereo frames whose
 // first is song sample `first_sample` (counted from song time 0).
@@ -48,7 +55,8 @@ typedef void (*HarnessNoteSink)(double note_ms, int64_t frame, void* user);
 
 // Starts the show from the working directory's data at a frame size (the
 // picture keeps the show's 4:3 projection, centred, black around it) and a
-// frame rate.  Puts every piece of demo state back to its initial value.
+// frame rate of 1..FRAME_STEP_RATE.  Puts every piece of demo state back to
+// its initial value.
 HarnessFailure harness_begin(int width, int height, int fps);
 
 // Releases everything harness_begin made.
@@ -69,9 +77,9 @@ int64_t harness_first_frame_at(int64_t time_ms, int fps);
 // The frame harness_step runs next (0 after harness_begin).
 int64_t harness_next_frame();
 
-// Runs the next frame: moves the offline clock to its time and calls
-// render_frame.  `drawn`: at the full frame size (then harness_read_rgb gives
-// its pixels); otherwise into the tiny viewport.
+// Runs the next frame: every step up to its time, the offline clock moved to
+// each step's time before it.  `drawn`: the last step at the full frame size
+// (then harness_read_rgb gives its pixels); otherwise into the tiny viewport.
 void harness_step(bool drawn);
 
 // Where the time of one frame went (milliseconds): moving the offline

@@ -360,10 +360,18 @@ bool snd_play_song(SndSong* song) {
     return true;
 }
 
-int64_t snd_get_time(SndSong* song) {
+int64_t snd_peek_time(SndSong* song) {
     if (!song) return 0;
-    int64_t ms = song->offline ? song->offline_ms : snd_live_ms(song);
-    snd_deliver_events(song, ms);
+    return song->offline ? song->offline_ms : snd_live_ms(song);
+}
+
+void snd_deliver_notes(SndSong* song, int64_t ms) {
+    if (song) snd_deliver_events(song, ms);
+}
+
+int64_t snd_get_time(SndSong* song) {
+    int64_t ms = snd_peek_time(song);
+    snd_deliver_notes(song, ms);
     return ms;
 }
 

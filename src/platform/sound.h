@@ -50,6 +50,16 @@ bool snd_play_song(SndSong* song);
 // become due to the registered callback before returning.
 int64_t snd_get_time(SndSong* song);
 
+// Song position in whole milliseconds, delivering nothing: for a caller that
+// hands the notes over itself, step by step, with snd_deliver_notes.
+int64_t snd_peek_time(SndSong* song);
+
+// Delivers to the registered callback, oldest first, every note event that
+// sounds at or before song time `ms` and has not been delivered yet.  Only
+// notes already rendered are known: live, the audio callback renders ahead
+// of the clock; offline, up to where the clock was moved.
+void snd_deliver_notes(SndSong* song, int64_t ms);
+
 // Registers the callback for notes of `instrument` (1-based, as in the
 // module).  Registering the same callback again is harmless.
 bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrument);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "demo/frame.h"
+
 namespace {
 
 const char USAGE[] = "Usage: vintermoot-capture [--data DIR] OUTPUT [options]\n"
@@ -25,7 +27,7 @@ const char USAGE[] = "Usage: vintermoot-capture [--data DIR] OUTPUT [options]\n"
                      "                                  330000 ms)\n"
                      "\n"
                      "Options:\n"
-                     "  --fps N          frames per second (default 60)\n"
+                     "  --fps N          frames per second, 1..60 (default 60)\n"
                      "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
                      "                   4:3 projection, centred\n"
                      "  --sync-log FILE  write each note of the beat instrument: the song time\n"
@@ -36,7 +38,9 @@ const char USAGE[] = "Usage: vintermoot-capture [--data DIR] OUTPUT [options]\n"
                      "Song times are whole milliseconds from 0 to 330000.  Exit status: 0 done,\n"
                      "1 failed, 2 bad options, 130 interrupted.\n";
 
-constexpr int MAX_FPS = 240;
+// The show moves in steps of 1/60 s of song time: a faster video would only
+// repeat its frames.
+constexpr int MAX_FPS = FRAME_STEP_RATE;
 constexpr int MIN_SIDE = 16;
 constexpr int MAX_SIDE = 4096;
 
