@@ -108,6 +108,7 @@ typedef double GLclampd;
 #define GL_MODELVIEW 0x1700
 #define GL_PROJECTION 0x1701
 #define GL_TEXTURE 0x1702
+#define GL_VIEWPORT 0x0BA2
 #define GL_MODELVIEW_MATRIX 0x0BA6
 #define GL_PROJECTION_MATRIX 0x0BA7
 #define GL_TEXTURE_MATRIX 0x0BA8
@@ -195,6 +196,7 @@ void gl11_rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z);
 void gl11_scalef(GLfloat x, GLfloat y, GLfloat z);
 void gl11_mult_matrixd(const GLdouble* m);
 void gl11_get_floatv(GLenum name, GLfloat* values);
+void gl11_get_integerv(GLenum name, GLint* values);
 
 void gl11_enable(GLenum cap);
 void gl11_disable(GLenum cap);

@@ -50,6 +50,7 @@ bool es2_load(void* (*get_proc)(const char* name)) {
         {slot_of(&es.gen_buffers), "glGenBuffers"},
         {slot_of(&es.gen_textures), "glGenTextures"},
         {slot_of(&es.get_error), "glGetError"},
+        {slot_of(&es.get_integerv), "glGetIntegerv"},
         {slot_of(&es.get_programiv), "glGetProgramiv"},
         {slot_of(&es.get_program_info_log), "glGetProgramInfoLog"},
         {slot_of(&es.get_shaderiv), "glGetShaderiv"},

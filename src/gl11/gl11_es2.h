@@ -52,6 +52,7 @@ struct Es2Api {
     void (*gen_buffers)(GLsizei n, GLuint* buffers);
     void (*gen_textures)(GLsizei n, GLuint* textures);
     GLenum (*get_error)();
+    void (*get_integerv)(GLenum name, GLint* values);
     void (*get_programiv)(GLuint program, GLenum name, GLint* value);
     void (*get_program_info_log)(GLuint program, GLsizei size, GLsizei* length, GLchar* log);
     void (*get_shaderiv)(GLuint shader, GLenum name, GLint* value);

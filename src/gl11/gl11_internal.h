@@ -137,6 +137,7 @@ struct Gl11State {
     ClientArrays array_stack[ATTRIB_STACK_DEPTH];
     int array_depth;
     GLint pack_alignment;
+    GLint viewport[4];
 };
 
 // The subset's one state; reset by gl11_context_begin.

@@ -107,6 +107,8 @@ bool gl11_context_begin(void* (*get_proc)(const char* name)) {
     gl11_stats = Gl11Stats{};
     if (!es2_load(get_proc) || !gl11_draw_begin()) return false;
     gl.open = true;
+    // The viewport starts as the drawable's size, as ES set it.
+    es.get_integerv(GL_VIEWPORT, gl.viewport);
     es.disable(GL_DEPTH_TEST);
     es.disable(GL_BLEND);
     es.blend_func(GL_ONE, GL_ZERO);
@@ -247,7 +249,17 @@ void gl11_tex_image2d(GLenum target, GLint level, GLint internal_format, GLsizei
 }
 
 void gl11_viewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+    gl.viewport[0] = x;
+    gl.viewport[1] = y;
+    gl.viewport[2] = width;
+    gl.viewport[3] = height;
     es.viewport(x, y, width, height);
+}
+
+void gl11_get_integerv(GLenum name, GLint* values) {
+    if (name != GL_VIEWPORT) return gl11_unsupported("glGetIntegerv of this value");
+    for (int i = 0; i < 4; ++i)
+        values[i] = gl.viewport[i];
 }
 
 void gl11_scissor(GLint x, GLint y, GLsizei width, GLsizei height) {

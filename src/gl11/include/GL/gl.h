@@ -42,6 +42,7 @@
 #define glScalef gl11_scalef
 #define glMultMatrixd gl11_mult_matrixd
 #define glGetFloatv gl11_get_floatv
+#define glGetIntegerv gl11_get_integerv
 #define glEnable gl11_enable
 #define glDisable gl11_disable
 #define glBlendFunc gl11_blend_func
