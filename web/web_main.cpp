@@ -10,6 +10,7 @@
 #include <emscripten.h>
 
 #include <chrono>
+#include <cstring>
 
 #include "app/main_loop.h"
 #include "app/render_state.h"
@@ -33,11 +34,23 @@ const char* const INIT_FAILED_TEXT = "Initialization Failed.";
 const char* const INIT_FAILED_CAPTION = "ERROR";
 const char* const NO_WEBGL_TEXT = "This browser cannot draw with WebGL.";
 
+// The benchmark (main's argument "--bench"): one song time per scene; the
+// show runs cheaply up to each, then draws BENCH_FRAMES steps, one per
+// animation frame, on the offline clock (no sound device).
+const int64_t BENCH_TIMES[] = {20000, 90000, 110000, 140000, 200000, 280000};
+constexpr int BENCH_SCENES = sizeof BENCH_TIMES / sizeof BENCH_TIMES[0];
+constexpr int BENCH_FRAMES = 120;
+// Stereo frames taken from the offline song per call (and discarded).
+constexpr size_t BENCH_AUDIO_CHUNK = 4096;
+
 // The page's one show.
 struct WebShow {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     bool running = false;
+    bool bench = false;
+    int bench_scene = 0;
+    int bench_frame = 0;
 };
 WebShow web;
 
@@ -58,6 +71,15 @@ void observed_beat(SndSong* song, int param) {
 // (render_frame registers the show's own callback after each step).
 void watch_notes(int64_t, int64_t, void*) {
     snd_set_inst_callback(song_module, observed_beat, BEAT_INSTRUMENT);
+}
+
+// Offline clock of the benchmark: the song renders up to each step, and its
+// audio is thrown away.
+void bench_advance(int64_t, int64_t ms, void*) {
+    snd_offline_advance_to(song_module, ms);
+    int16_t buffer[2 * BENCH_AUDIO_CHUNK];
+    while (snd_offline_take_audio(song_module, buffer, BENCH_AUDIO_CHUNK) > 0) {
+    }
 }
 
 bool open_canvas() {
@@ -101,21 +123,55 @@ bool escape_pressed() {
     return escape;
 }
 
+void report_frame(double work_ms) {
+    EM_ASM({ Module.vmFrame($0, $1, $2, $3); }, static_cast<double>(frame_driver.last_drawn_step),
+           static_cast<double>(frame_driver.clock_ms), current_scene, work_ms);
+}
+
+// One animation frame of the benchmark: the first of each scene catches up
+// cheaply, the others draw one step each.
+void bench_frame() {
+    if (web.bench_scene == BENCH_SCENES) {
+        emscripten_cancel_main_loop();
+        EM_ASM({ Module.vmBenchDone(); });
+        return;
+    }
+    if (web.bench_frame == 0)
+        frame_run_steps(frame_last_step_at(BENCH_TIMES[web.bench_scene]) - 1, 0, false);
+    auto start = std::chrono::steady_clock::now();
+    frame_run_steps(frame_driver.next_step, 1, true);
+    frame_driver.clock_ms = frame_driver.step_ms;
+    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+    if (++web.bench_frame == BENCH_FRAMES) {
+        web.bench_frame = 0;
+        ++web.bench_scene;
+    }
+}
+
 // One animation frame of the browser.
 void animation_frame() {
     if (escape_pressed()) return stop_show();
     auto start = std::chrono::steady_clock::now();
     if (!frame_play_pass(now_ns())) return;
-    double work_ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EM_ASM({ Module.vmFrame($0, $1, $2, $3); }, static_cast<double>(frame_driver.last_drawn_step),
-           static_cast<double>(frame_driver.clock_ms), current_scene, work_ms);
+    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+}
+
+bool start_bench_song() {
+    if (!snd_offline_init(SHOW_MIX_RATE, SHOW_CHANNELS)) return false;
+    song_module = snd_load_song(SHOW_MODULE_PATH);
+    snd_play_song(song_module);
+    frame_driver_reset();
+    frame_driver.before_step = bench_advance;
+    return true;
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     vm_sdl_support();
+    web.bench = argc > 1 && strcmp(argv[1], "--bench") == 0;
     if (snd_get_version() < SHOW_MIN_SOUND_VERSION) return EXIT_SOUND_REFUSED;
     if (!open_canvas()) {
         EM_ASM({ Module.vmShowMessage("", UTF8ToString($0)); }, NO_WEBGL_TEXT);
@@ -124,6 +180,11 @@ int main() {
     resize_view(SHOW_WIDTH, SHOW_HEIGHT);
     if (!init_render_state()) {
         msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+        return EXIT_CLEAN;
+    }
+    if (web.bench) {
+        if (!start_bench_song()) return EXIT_SOUND_REFUSED;
+        emscripten_set_main_loop(bench_frame, 0, 0);
         return EXIT_CLEAN;
     }
     if (!start_sound()) return EXIT_SOUND_REFUSED;
