@@ -2,6 +2,7 @@
 // (transform, the one positional light with ambient and diffuse terms,
 // sphere-map texture generation, texture matrix, eye distance for fog) and
 // fragment stage (modulated texture, exponential fog).
+#include <cstdint>
 #include <cstdio>
 
 #include "gl11/gl11_es2.h"
@@ -208,14 +209,14 @@ void set_uniforms() {
     }
 }
 
-// Points attribute `location` at member `offset` of the vertices, or holds
-// it at the current value.
+// Points attribute `location` at member `offset` of the vertices in the
+// bound buffer, or holds it at the current value.
 void set_attribute(GLuint location, bool from_vertex, GLint size, size_t offset,
-                   const float* current, const Vertex* base) {
+                   const float* current) {
     if (from_vertex) {
         es.enable_vertex_attrib_array(location);
         es.vertex_attrib_pointer(location, size, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                                 reinterpret_cast<const char*>(base) + offset);
+                                 reinterpret_cast<const void*>(static_cast<uintptr_t>(offset)));
     } else {
         es.disable_vertex_attrib_array(location);
         float value[4] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -251,8 +252,7 @@ void gl11_draw(GLenum es_mode, const Vertex* vertices, int count, GLuint buffer,
     ++gl11_stats.draws;
     if (gl11_faults.skip_draw == draw.frame_draws) return;
     set_uniforms();
-    gl11_apply_blend();           // the blend fault may have changed since glBlendFunc
-    const Vertex* base = nullptr; // offsets into the bound buffer
+    gl11_apply_blend(); // the blend fault may have changed since glBlendFunc
     if (buffer) {
         es.bind_buffer(ES_ARRAY_BUFFER, buffer);
     } else {
@@ -260,10 +260,9 @@ void gl11_draw(GLenum es_mode, const Vertex* vertices, int count, GLuint buffer,
         es.buffer_data(ES_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(Vertex)) * count, vertices,
                        ES_STREAM_DRAW);
     }
-    set_attribute(LOC_POS, true, 3, offsetof(Vertex, pos), nullptr, base);
-    set_attribute(LOC_NORMAL, from_vertex[ATTR_NORMAL], 3, offsetof(Vertex, normal), gl.normal,
-                  base);
-    set_attribute(LOC_COLOR, from_vertex[ATTR_COLOR], 4, offsetof(Vertex, color), gl.color, base);
-    set_attribute(LOC_TEX, from_vertex[ATTR_TEX], 2, offsetof(Vertex, tex), gl.tex, base);
+    set_attribute(LOC_POS, true, 3, offsetof(Vertex, pos), nullptr);
+    set_attribute(LOC_NORMAL, from_vertex[ATTR_NORMAL], 3, offsetof(Vertex, normal), gl.normal);
+    set_attribute(LOC_COLOR, from_vertex[ATTR_COLOR], 4, offsetof(Vertex, color), gl.color);
+    set_attribute(LOC_TEX, from_vertex[ATTR_TEX], 2, offsetof(Vertex, tex), gl.tex);
     es.draw_arrays(es_mode, 0, count);
 }
