@@ -12,7 +12,8 @@ OUT="${VM_WEB_BUILD:-$ROOT/build-web}"
 NATIVE="${VM_WEB_NATIVE_BUILD:-$ROOT/build}"
 PREFIX="$CACHE/prefix"
 JOBS="${VM_JOBS:-2}"
-PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config)
+# chromium is for the browser test (tests/web) and the benchmark (bench/web).
+PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config chromium)
 SOURCES_FILE=/etc/apt/sources.list.d/vintermoot-deb-src.sources
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
