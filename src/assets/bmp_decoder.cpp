@@ -6,6 +6,9 @@
 // Files are untrusted: every read is checked against the file's real length,
 // sizes are computed in 64 bits, and nothing is allocated from a header field
 // before the file has been shown to hold the data that field describes.
+// Run-length data can describe many pixels in a few bytes, so the picture's
+// size is also bounded by a pixel count (DIB_MAX_PIXELS) before any
+// allocation.
 #include "assets/bmp_decoder.h"
 #include "assets/bmp_decoder_memory.h"
 
@@ -162,8 +165,10 @@ void header_dimensions(const uint8_t* h, int32_t* width, int32_t* height) {
 }
 
 // Checks made before anything is allocated: the header lies in the file and
-// has a known size, the picture is bottom-up and within `max_edge`, and the
-// colour table lies in the file.  Returns the message to show, or null.
+// has a known size, the picture is bottom-up, within `max_edge` and within
+// DIB_MAX_PIXELS (run-length data need not hold a byte per pixel, so the
+// file's length alone does not bound the picture), and the colour table
+// lies in the file.  Returns the message to show, or null.
 const char* check_header(DibDecode* d, int32_t max_edge) {
     if (!file_holds(d->file, d->header, 4)) return MSG_CONVERSION;
     const uint8_t* h = d->file.bytes + d->header;
@@ -176,6 +181,7 @@ const char* check_header(DibDecode* d, int32_t max_edge) {
     header_dimensions(h, &width, &height);
     // A negative height is a top-down picture, a zero one has no rows.
     if (width <= 0 || height <= 0 || width > max_edge || height > max_edge) return MSG_CONVERSION;
+    if (static_cast<int64_t>(width) * height > DIB_MAX_PIXELS) return MSG_CONVERSION;
     uint64_t entry_size = header_size == CORE_HEADER_SIZE ? CORE_ENTRY_SIZE : INFO_ENTRY_SIZE;
     uint64_t table_size = entry_size * dib_colour_count(h);
     if (!file_holds(d->file, d->header + header_size, table_size)) return MSG_CONVERSION;
