@@ -106,6 +106,31 @@ TEST_F(SphereGreetings, LeavesBlendFunctionOneOneAndDepthTestOn) {
     EXPECT_EQ(modes[0], GL_FILL);
 }
 
+// The spheres' picture a dark blue, the only blue of the frame: the cluster
+// and the huge outer sphere around the view add it to every pixel they
+// cover (some thirty layers where the cluster is, still short of 255).
+constexpr Rgb SPHERE_BLUE = {0, 0, 16};
+
+int sphere_pixels() {
+    return fixture_count_pixels([](const Rgb& c) { return c[2] > 0; });
+}
+
+// Every test has a context of its own, and the spheres must show in each:
+// the second round draws on a new context, as the next test does.
+TEST_F(SphereGreetings, SpheresShowOnEveryTestsContext) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            fixture_end();
+            ASSERT_TRUE(fixture_begin(LABEL_COLOURS));
+            sphere_greetings_reset();
+        }
+        fixture_paint_slot(SLOT_ENV1, SPHERE_BLUE);
+        frame(108000);
+        EXPECT_EQ(sphere_pixels(), FIXTURE_W * FIXTURE_H);
+    }
+}
+
 // Every layer adds to the frame (black stand-ins add nothing), so only the
 // scene's own clear can take away what was drawn before it.
 TEST_F(SphereGreetings, ClearsTheFrameAgainBeforeAddingItsLayers) {
