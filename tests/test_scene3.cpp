@@ -93,7 +93,7 @@ TEST_F(SphereGreetings, LabelShowsSlot43UntilTheFirstNote) {
     EXPECT_NEAR(seen[1], 0, 2);
 }
 
-// Steps 6-8 leave one, one blending for the label and every later scene;
+// The logo and the label leave one, one blending for every later scene;
 // depth testing is back on and blending off.
 TEST_F(SphereGreetings, LeavesBlendFunctionOneOneAndDepthTestOn) {
     frame(106000);
