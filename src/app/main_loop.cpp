@@ -66,16 +66,19 @@ void step_trace_open() {
     if (path && *path) step_trace = std::fopen(path, "w");
 }
 
+// Wall time of the first traced present.
+int64_t step_trace_start_ns = -1;
+
 // One line per presented step: the step, its song time, the song clock the
-// pass read and the wall clock after the swap (ms since the trace opened).
+// pass read and the wall clock after the swap (ms since the first present).
 void step_trace_write() {
     if (!step_trace) return;
-    static int64_t opened_ns = show_wall_clock();
+    if (step_trace_start_ns < 0) step_trace_start_ns = show_wall_clock();
     std::fprintf(step_trace, "%lld %lld %lld %.3f\n",
                  static_cast<long long>(frame_driver.last_drawn_step),
                  static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
                  static_cast<long long>(frame_driver.clock_ms),
-                 static_cast<double>(show_wall_clock() - opened_ns) / 1e6);
+                 static_cast<double>(show_wall_clock() - step_trace_start_ns) / 1e6);
     std::fflush(step_trace);
 }
 
@@ -145,7 +148,7 @@ void main_loop_pass(LoopState& loop) {
 int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
     if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, fullscreen))
-        return EXIT_CLEAN;
+        return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
     if (!start_sound()) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     step_trace_open();
