@@ -136,7 +136,7 @@ struct Gl11State {
     ClientArrays arrays;
     ClientArrays array_stack[ATTRIB_STACK_DEPTH];
     int array_depth;
-    GLint pack_alignment;
+    GLint pack_alignment, unpack_alignment;
     GLint viewport[4];
 };
 

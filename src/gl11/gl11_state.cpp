@@ -88,7 +88,7 @@ void reset_state() {
     gl.texgen_mode_s = gl.texgen_mode_t = GL_SPHERE_MAP;
     gl.textures.resize(1);
     gl.lists.resize(1);
-    gl.pack_alignment = 4;
+    gl.pack_alignment = gl.unpack_alignment = 4;
 }
 
 } // namespace
@@ -257,9 +257,24 @@ void gl11_viewport(GLint x, GLint y, GLsizei width, GLsizei height) {
 }
 
 void gl11_get_integerv(GLenum name, GLint* values) {
-    if (name != GL_VIEWPORT) return gl11_unsupported("glGetIntegerv of this value");
-    for (int i = 0; i < 4; ++i)
-        values[i] = gl.viewport[i];
+    const GLint MATRIX_MODES[3] = {GL_MODELVIEW, GL_PROJECTION, GL_TEXTURE};
+    switch (name) {
+    case GL_VIEWPORT:
+        for (int i = 0; i < 4; ++i)
+            values[i] = gl.viewport[i];
+        break;
+    case GL_MATRIX_MODE:
+        values[0] = MATRIX_MODES[gl.matrix_mode];
+        break;
+    case GL_PACK_ALIGNMENT:
+        values[0] = gl.pack_alignment;
+        break;
+    case GL_UNPACK_ALIGNMENT:
+        values[0] = gl.unpack_alignment;
+        break;
+    default:
+        gl11_unsupported("glGetIntegerv of this value");
+    }
 }
 
 void gl11_scissor(GLint x, GLint y, GLsizei width, GLsizei height) {
@@ -288,10 +303,14 @@ void gl11_finish() {
 }
 
 void gl11_pixel_storei(GLenum name, GLint value) {
-    if (name == GL_PACK_ALIGNMENT)
+    if (name == GL_PACK_ALIGNMENT) {
         gl.pack_alignment = value;
-    else
+    } else if (name == GL_UNPACK_ALIGNMENT) {
+        gl.unpack_alignment = value;
         es.pixel_storei(name, value);
+    } else {
+        gl11_unsupported("this pixel store parameter");
+    }
 }
 
 void gl11_read_buffer(GLenum mode) {
