@@ -44,8 +44,13 @@ add_source_entries() {
     for f in /etc/apt/sources.list.d/*.sources; do
       [ -f "$f" ] || continue
       awk 'BEGIN { RS = ""; ORS = "\n\n" }
-           /debian-archive-keyring/ && /(^|\n)Types:[^\n]*deb/ {
-             sub(/(^|\n)Types:[^\n]*/, "Types: deb-src"); print }' "$f"
+           /debian-archive-keyring|URIs:[^\n]*debian/ && /Types:[^\n]*deb/ {
+             n = split($0, lines, "\n"); out = ""
+             for (i = 1; i <= n; i++) {
+               if (lines[i] ~ /^Types:/) lines[i] = "Types: deb-src"
+               out = out lines[i] (i < n ? "\n" : "")
+             }
+             print out }' "$f"
     done
     if [ -f /etc/apt/sources.list ]; then
       grep -E '^deb [^#]*debian' /etc/apt/sources.list | sed -E 's/^deb /deb-src /' || true
@@ -58,7 +63,7 @@ add_source_entries() {
   if grep -q '^deb-src ' <<<"$entries"; then
     local list_file="${SOURCES_FILE%.sources}.list"
     grep '^deb-src ' <<<"$entries" | $SUDO tee "$list_file" > /dev/null
-    grep -v '^deb-src ' <<<"$entries" | $SUDO tee "$SOURCES_FILE" > /dev/null
+    { grep -v '^deb-src ' <<<"$entries" || true; } | $SUDO tee "$SOURCES_FILE" > /dev/null
   else
     $SUDO tee "$SOURCES_FILE" <<<"$entries" > /dev/null
   fi
