@@ -174,8 +174,13 @@ def print_figures(report, build):
                                           percentile(intervals, 0.95), percentile(work, 0.5)))
     audio = report.get("audio")
     if audio:
-        print("audio output latency (Web Audio): base %.1f ms + output %.1f ms at %d Hz" %
-              (audio["base_latency_s"] * 1000, audio["output_latency_s"] * 1000, audio["sample_rate"]))
+        ahead = percentile(audio.get("ahead_s", []), 0.5) * 1000
+        base, output = audio["base_latency_s"] * 1000, audio["output_latency_s"] * 1000
+        print("audio: the clock leads what is heard by about %.1f ms: buffers of %s frames play "
+              "%.1f ms (median) after the callback hands them over, then Web Audio's base latency "
+              "%.1f ms and output latency %.1f ms (%d Hz)" %
+              (ahead + base + output, audio.get("buffer_frames", "?"), ahead, base, output,
+               audio["sample_rate"]))
 
 
 def main():
