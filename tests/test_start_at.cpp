@@ -20,19 +20,10 @@
 #include "app/main_loop.h"
 #include "app/render_state.h"
 #include "app/start_at.h"
-#include "audio/beat.h"
-#include "demo/demo_state.h"
 #include "demo/frame.h"
 #include "demo/harness.h"
-#include "demo/scene1_opening.h"
-#include "demo/scene2_bit_tunnel.h"
-#include "demo/scene3_sphere_greetings.h"
-#include "demo/scene4_flying_words.h"
-#include "demo/scene5_landscape.h"
-#include "demo/scene6_particle_finale.h"
-#include "demo/scenes.h"
+#include "demo/show_check.h"
 #include "platform/msgbox.h"
-#include "platform/offscreen.h"
 #include "platform/sound.h"
 #include "platform/window.h"
 
@@ -49,62 +40,13 @@ constexpr int MIX_RATE = 44100;
 // the finale.
 constexpr int64_t START_TIMES[] = {1000, 77000, 102500, 121800, 159760, 260000, 290000};
 
-// FNV-1a over the bytes of every value the show keeps between steps that
-// tests can see.
-struct StateHash {
-    uint64_t h = 1469598103934665603ull;
-    void add(const void* data, size_t size) {
-        const uint8_t* p = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < size; ++i)
-            h = (h ^ p[i]) * 1099511628211ull;
-    }
-    template <typename T> void put(const T& value) { add(&value, sizeof value); }
-};
-
-void hash_sparks(StateHash& s, const Spark* set) {
-    for (int i = 0; i < SPARK_COUNT; ++i) {
-        const Spark& k = set[i];
-        s.put(k.alive);
-        for (float v : {k.energy, k.decay, k.red, k.green, k.blue, k.pos_x, k.pos_y, k.pos_z,
-                        k.vel_x, k.vel_y, k.vel_z, k.acc_x, k.acc_y, k.acc_z})
-            s.put(v);
-    }
-}
-
+// FNV-1a over the show's whole kept state (a window's worth of steps of
+// the full state would not fit in memory).
 uint64_t show_state_hash() {
-    StateHash s;
-    s.put(song_time_ms);
-    for (int32_t v : {current_scene, bar_mode, picture_index, credit_index, greet_index,
-                      greet_beats, scroller_index, end_beats, end_stage, chain_layout, intro_phase,
-                      word_index, end_frames, end_picture})
-        s.put(v);
-    for (float v :
-         {drift,      spin_angle,   glyph_x,     glyph_y,         glyph_z,          effect_z,
-          beat_glow,  beat_spin,    beat_scale,  beat_lift,       end_pulse,        intro_fade,
-          logo_alpha, wobble_phase, scroller_x,  star_half_width, star_half_height, sphere_zoom,
-          banner_x,   message_x,    water_z,     ufo_x,           flow_x,           flow_y,
-          flow_z,     ring_angle_b, ring_angle_c})
-        s.put(v);
-    s.add(bit_heights, sizeof bit_heights);
-    s.add(stripe_heights, sizeof stripe_heights);
-    s.put(demo_rand_state());
-    hash_sparks(s, sparks_a);
-    hash_sparks(s, sparks_b);
-    hash_sparks(s, sparks_c);
-    return s.h;
-}
-
-// Every piece of demo state as a fresh process has it.
-void reset_show_state() {
-    demo_state_reset();
-    beat_reset();
-    demo_rand_reset();
-    opening_scene_reset();
-    bit_tunnel_reset();
-    sphere_greetings_reset();
-    flying_words_reset();
-    landscape_reset();
-    particle_finale_reset();
+    uint64_t h = 1469598103934665603ull;
+    for (uint8_t byte : show_state_bytes())
+        h = (h ^ byte) * 1099511628211ull;
+    return h;
 }
 
 std::vector<uint8_t> read_back_rgb() {
@@ -183,7 +125,7 @@ struct StartAt : ::testing::Test {
     }
 
     void start_player() {
-        reset_show_state();
+        show_state_reset();
         ASSERT_TRUE(create_display(SHOW_TITLE, VIEW_W, VIEW_H, SHOW_COLOUR_BITS, false));
         ASSERT_TRUE(snd_init(MIX_RATE, SHOW_CHANNELS, 0));
         song_module = snd_load_song(SHOW_MODULE_PATH);

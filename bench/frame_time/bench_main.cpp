@@ -168,7 +168,11 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
             figures->startup_first_frame_ms = timing.render_ms + timing.finish_ms;
             startup.total_ms += figures->startup_first_frame_ms;
         }
-        if (!drawn || current_scene < 1 || current_scene > BENCH_SCENES) continue;
+        if (current_scene < 1 || current_scene > BENCH_SCENES) continue;
+        if (!drawn) {
+            samples[current_scene - 1].cheap.push_back(timing.render_ms + timing.finish_ms);
+            continue;
+        }
         if (o.trace_file)
             fprintf(o.trace_file, "%lld,%lld,%d,%.3f,%.3f\n", static_cast<long long>(n),
                     static_cast<long long>(harness_frame_time(n, o.fps)), current_scene,

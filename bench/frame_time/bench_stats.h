@@ -10,16 +10,18 @@ constexpr int BENCH_SCENES = 6;
 // Frame samples of one scene (milliseconds).
 struct SceneSamples {
     std::vector<double> total, render, finish;
-    std::vector<double> fill; // fragments drawn per frame, in whole frames of pixels
+    std::vector<double> cheap; // whole time of steps run on a few pixels (catch-up steps)
+    std::vector<double> fill;  // fragments drawn per frame, in whole frames of pixels
 };
 
 // Summary of one scene.
 struct SceneFigures {
     int frames;
     double p50_ms, p95_ms, max_ms;
-    double cpu_ms; // median time in render_frame: scene code and GL calls
-    double gl_ms;  // median wait for GL to finish the frame
-    double fill;   // median fragments per frame over the frame's pixel count (0: not measured)
+    double cpu_ms;   // median time in render_frame: scene code and GL calls
+    double gl_ms;    // median wait for GL to finish the frame
+    double cheap_ms; // median whole time of a step run on a few pixels
+    double fill;     // median fragments per frame over the frame's pixel count (0: not measured)
 };
 
 struct BenchFigures {
