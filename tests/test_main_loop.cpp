@@ -34,7 +34,7 @@ struct MainLoop : ShellTest {
             main_loop_pass(loop);
             if (loop_counts.messages == messages) break;
         }
-        // The show starts over from step 0 with the scripted clock.
+        // The show starts over from its first step with the scripted clock.
         loop = main_loop_begin();
         shell_record.frames = 0;
     }

@@ -10,6 +10,7 @@ bool key_down[WIN_KEY_COUNT] = {};
 WinWindow* window_handle = nullptr;
 bool device_context = false;
 WinContext* render_context = nullptr;
+bool fallback_declined = false;
 
 namespace {
 
@@ -56,6 +57,7 @@ bool request_fullscreen(int width, int height, int colour_bits) {
     MsgBoxAnswer answer = msgbox_show(FALLBACK_QUESTION, FALLBACK_CAPTION, MSGBOX_YES_NO,
                                       MSGBOX_ICON_EXCLAMATION, false);
     if (answer != MSGBOX_ANSWER_YES) {
+        fallback_declined = true;
         setup_box(TEXT_WILL_CLOSE, MSGBOX_ICON_STOP);
         return false;
     }
@@ -93,6 +95,7 @@ bool create_display(const char* title, int width, int height, int colour_bits,
                     bool want_fullscreen) {
     DisplayKind kind = display_request.kind;
     fullscreen = kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
+    fallback_declined = false;
     if (kind == DISPLAY_WINDOW && display_request.width > 0) {
         width = display_request.width;
         height = display_request.height;

@@ -150,7 +150,7 @@ void main_loop_pass(LoopState& loop) {
 int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
     if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, fullscreen))
-        return EXIT_CLEAN;
+        return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
     if (!start_sound()) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     if (show_start_ms > 0) start_at_run(show_start_ms);
