@@ -13,7 +13,6 @@
 namespace {
 
 constexpr int EXIT_BAD_OPTIONS = 2;
-constexpr int EXIT_NO_DATA = 1;
 
 // Hands the options to the display, the window layer and the start.
 void apply_options(const PlayerOptions& options) {
@@ -53,7 +52,7 @@ int main(int argc, char** argv) {
     // named with --data must hold it.
     if (!data_dir_enter(options.data_dir, &error) && !options.data_dir.empty()) {
         std::fprintf(stderr, "vintermoot: %s\n", error.c_str());
-        return EXIT_NO_DATA;
+        return EXIT_SET_UP_FAILED;
     }
     apply_options(options);
     int code = run_show();
