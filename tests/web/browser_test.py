@@ -7,7 +7,8 @@ at known steps equals the native harness frame of the same step within the
 tolerance of the subset test, and that the notes of the beat instrument
 over the first 30 s of song (count and song times) equal the native ones.
 Prints the figures: frame time, time to the first frame, download size and
-the audio output latency.  Exit 77 (skipped) without Chromium or the build.
+the audio output latency.  Then it presses Escape in the page and checks
+that the show stops.  Exit 77 (skipped) without Chromium or the build.
 
 usage: browser_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
        browser_test.py --bench BUILD_WEB   (frame time per scene, figures only)
@@ -41,6 +42,7 @@ PIXEL_DIFFERS = 24
 TOLERATED_DIFFERING = 0.006
 TOLERATED_MEAN = 0.6
 TIMEOUT_S = 300
+ESCAPE_TIMEOUT_S = 20
 CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
                   "--enable-unsafe-swiftshader", "--autoplay-policy=no-user-gesture-required",
                   "--window-size=%d,%d" % (WIDTH, HEIGHT), "--no-first-run",
@@ -112,6 +114,7 @@ class Results:
         self.frames = {}
         self.report = None
         self.done = threading.Event()
+        self.stopped = threading.Event()
 
 
 def make_handler(root, results):
@@ -127,6 +130,8 @@ def make_handler(root, results):
             if self.path.startswith("/frame"):
                 query = dict(p.split("=") for p in self.path.split("?", 1)[1].split("&"))
                 results.frames[int(query["step"])] = body
+            elif self.path == "/stopped":
+                results.stopped.set()
             elif self.path == "/report":
                 results.report = json.loads(body)
                 results.done.set()
@@ -207,12 +212,13 @@ def main():
     if bench:
         url += "bench"
     else:
-        url += "capture=%s&report=%d" % (",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
+        url += "escape&capture=%s&report=%d" % (",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
     work = tempfile.mkdtemp(prefix="vm_browser_")
     browser = subprocess.Popen([chromium] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         finished = results.done.wait(TIMEOUT_S)
+        stopped = finished and not bench and results.stopped.wait(ESCAPE_TIMEOUT_S)
     finally:
         browser.terminate()
         try:
@@ -242,6 +248,8 @@ def main():
             failures.append("canvas of step %d differs from the harness frame" % step)
     if len(results.frames) < len(CAPTURE_STEPS):
         failures.append("only %d of %d canvases arrived" % (len(results.frames), len(CAPTURE_STEPS)))
+    if not stopped:
+        failures.append("the show did not stop on Escape")
     page_notes = [n[0] for n in report["notes"] if n[0] < NOTES_UNTIL_MS]
     print("notes before %d ms: browser %d, native %d" % (NOTES_UNTIL_MS, len(page_notes), len(native_notes)))
     if len(page_notes) != len(native_notes) or any(
