@@ -86,28 +86,20 @@ fetch_source() {
   echo "$dir"
 }
 
-build_sdl2() {
-  [ -f "$PREFIX/lib/libSDL2.a" ] && return 0
-  local src
-  src="$(fetch_source libsdl2)"
-  say "building SDL2 for WebAssembly from $(basename "$src")"
-  emcmake cmake -S "$src" -B "$CACHE/build-sdl2" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$PREFIX" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF > /dev/null
-  cmake --build "$CACHE/build-sdl2" -j"$JOBS" > /dev/null
-  cmake --install "$CACHE/build-sdl2" > /dev/null
-}
-
-build_libopenmpt() {
-  [ -f "$PREFIX/lib/libopenmpt.a" ] && return 0
-  local src
-  src="$(fetch_source libopenmpt)"
-  say "building libopenmpt for WebAssembly from $(basename "$src")"
-  (cd "$src" && emconfigure ./configure --host=wasm32-unknown-none --prefix="$PREFIX" \
-    --enable-static --disable-shared --disable-openmpt123 --disable-examples --disable-tests \
-    --disable-doxygen-doc --without-zlib --without-mpg123 --without-ogg --without-vorbis \
-    --without-vorbisfile --without-pulseaudio --without-portaudio --without-portaudiocpp \
-    --without-sndfile --without-flac > /dev/null &&
-    emmake make -j"$JOBS" > /dev/null && emmake make install > /dev/null)
+# SDL2 and libopenmpt for WebAssembly from Debian's sources, through a
+# build file of ours (web/deps) that skips their slow configure steps.
+build_deps() {
+  [ -f "$PREFIX/lib/libSDL2.a" ] && [ -f "$PREFIX/lib/libopenmpt.a" ] && return 0
+  local start=$SECONDS sdl2 openmpt
+  sdl2="$(fetch_source libsdl2)"
+  openmpt="$(fetch_source libopenmpt)"
+  say "fetched $(basename "$sdl2") and $(basename "$openmpt") in $((SECONDS - start)) s"
+  start=$SECONDS
+  emcmake cmake -S "$ROOT/web/deps" -B "$CACHE/build-deps" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DVM_SDL2_SOURCE="$sdl2" -DVM_OPENMPT_SOURCE="$openmpt" > /dev/null
+  cmake --build "$CACHE/build-deps" -j"$JOBS" > /dev/null
+  cmake --install "$CACHE/build-deps" > /dev/null
+  say "built SDL2 and libopenmpt for WebAssembly in $((SECONDS - start)) s"
 }
 
 # The show's data (pictures, module, baked font) from a native build.
@@ -125,8 +117,7 @@ build_page() {
 
 main() {
   install_packages
-  build_sdl2
-  build_libopenmpt
+  build_deps
   build_data
   build_page
   say "done: $(du -ch "$OUT"/vintermoot.{js,wasm,data} | tail -n 1 | cut -f1) to download"
