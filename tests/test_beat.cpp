@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "audio/beat.h"
-#include "demo/demo_state.h"
+#include "show/beat.h"
+#include "show/demo_state.h"
 
 namespace {
 

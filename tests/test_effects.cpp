@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "assets/texture_set.h"
-#include "demo/demo_state.h"
-#include "fx/effects.h"
+#include "show/demo_state.h"
+#include "gfx/effects.h"
 #include "platform/offscreen.h"
 #include "support/gl_feedback.h"
 

@@ -13,10 +13,10 @@
 #include <map>
 #include <random>
 
-#include "demo/demo_state.h"
-#include "demo/frame_pacer.h"
-#include "demo/harness.h"
-#include "demo/show_check.h"
+#include "show/demo_state.h"
+#include "show/frame_pacer.h"
+#include "harness/harness.h"
+#include "show/show_check.h"
 #include "platform/offscreen.h"
 #include "shell_fixture.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_state.h"
-#include "demo/frame.h"
-#include "demo/harness.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
+#include "harness/harness.h"
 #include "platform/offscreen.h"
 #include "show_test_data.h"
 #include "support/test_support.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/render_state.h"
+#include "gfx/render_state.h"
 #include "platform/offscreen.h"
 #include "support/test_support.h"
 

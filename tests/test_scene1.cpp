@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "assets/outline_font.h"
-#include "demo/scene1_opening.h"
-#include "demo/scenes.h"
+#include "show/scene1_opening.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <GL/gl.h>
 #include <cstdlib>
 
-#include "demo/scene2_bit_tunnel.h"
-#include "demo/scenes.h"
+#include "show/scene2_bit_tunnel.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <GL/gl.h>
 
-#include "demo/scene3_sphere_greetings.h"
-#include "demo/scenes.h"
+#include "show/scene3_sphere_greetings.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {

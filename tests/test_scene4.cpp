@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "assets/outline_font.h"
-#include "demo/scene4_flying_words.h"
-#include "demo/scenes.h"
+#include "show/scene4_flying_words.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {

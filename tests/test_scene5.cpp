@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "assets/outline_font.h"
-#include "demo/scene5_landscape.h"
-#include "demo/scenes.h"
+#include "show/scene5_landscape.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {

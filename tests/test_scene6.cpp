@@ -6,8 +6,8 @@
 #include <GL/gl.h>
 #include <cmath>
 
-#include "demo/scene6_particle_finale.h"
-#include "demo/scenes.h"
+#include "show/scene6_particle_finale.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {

@@ -4,14 +4,14 @@
 #include <cmath>
 #include <limits>
 
-#include "app/render_state.h"
-#include "demo/demo_state.h"
-#include "demo/scene2_bit_tunnel.h"
-#include "demo/scene3_sphere_greetings.h"
-#include "demo/scene5_landscape.h"
-#include "demo/scene6_particle_finale.h"
-#include "demo/scenes.h"
-#include "demo/show_check.h"
+#include "gfx/render_state.h"
+#include "show/demo_state.h"
+#include "show/scene2_bit_tunnel.h"
+#include "show/scene3_sphere_greetings.h"
+#include "show/scene5_landscape.h"
+#include "show/scene6_particle_finale.h"
+#include "show/scenes.h"
+#include "show/show_check.h"
 
 namespace {
 

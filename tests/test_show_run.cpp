@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_state.h"
-#include "demo/harness.h"
-#include "demo/show_check.h"
+#include "show/demo_state.h"
+#include "harness/harness.h"
+#include "show/show_check.h"
 #include "platform/png_file.h"
 
 namespace {

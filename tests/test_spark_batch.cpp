@@ -4,7 +4,7 @@
 
 #include <GL/gl.h>
 
-#include "fx/effects.h"
+#include "gfx/effects.h"
 #include "scene_fixture.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "assets/texture_set.h"
-#include "demo/demo_state.h"
-#include "demo/frame.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
 #include "platform/offscreen.h"
 #include "support/gl_feedback.h"
 

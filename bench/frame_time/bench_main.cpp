@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "bench_stats.h"
-#include "demo/demo_state.h"
-#include "demo/frame.h"
-#include "demo/harness.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
+#include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/sound.h"
 

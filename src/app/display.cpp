@@ -1,6 +1,6 @@
 #include "app/display.h"
 
-#include "app/render_state.h"
+#include "gfx/render_state.h"
 #include "platform/msgbox.h"
 
 bool fullscreen = true;

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "app/display.h"
-#include "demo/frame.h"
-#include "demo/frame_pacer.h"
+#include "show/frame.h"
+#include "show/frame_pacer.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
 

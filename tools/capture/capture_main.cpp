@@ -14,7 +14,7 @@
 #include "capture_options.h"
 #include "capture_video.h"
 #include "contact_sheet.h"
-#include "demo/harness.h"
+#include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/png_file.h"
 #include "progress.h"
