@@ -349,7 +349,7 @@ TEST_F(FrameSteps, PlayerLoopShowsTheHarnessStateAndPictureAtEveryRate) {
         int64_t step = harness_next_frame();
         auto player = kept.find(step);
         harness_step(player != kept.end());
-        if (step >= finale) stages.push_back(end_stage);
+        if (step >= finale) stages.push_back(demo.end_stage);
         if (player == kept.end()) continue;
         SCOPED_TRACE(step);
         std::vector<uint8_t> rgb = harness_read_rgb();

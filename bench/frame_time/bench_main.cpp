@@ -157,8 +157,8 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
     for (int64_t n = 0; n < end; ++n) {
         if (o.fill && o.stride > 1 && n % o.stride == 1) {
             double fill = counted_frame_fill(o);
-            if (current_scene >= 1 && current_scene <= BENCH_SCENES)
-                samples[current_scene - 1].fill.push_back(fill);
+            if (demo.current_scene >= 1 && demo.current_scene <= BENCH_SCENES)
+                samples[demo.current_scene - 1].fill.push_back(fill);
             continue;
         }
         bool drawn = n % o.stride == 0;
@@ -168,16 +168,16 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
             figures->startup_first_frame_ms = timing.render_ms + timing.finish_ms;
             startup.total_ms += figures->startup_first_frame_ms;
         }
-        if (current_scene < 1 || current_scene > BENCH_SCENES) continue;
+        if (demo.current_scene < 1 || demo.current_scene > BENCH_SCENES) continue;
         if (!drawn) {
-            samples[current_scene - 1].cheap.push_back(timing.render_ms + timing.finish_ms);
+            samples[demo.current_scene - 1].cheap.push_back(timing.render_ms + timing.finish_ms);
             continue;
         }
         if (o.trace_file)
             fprintf(o.trace_file, "%lld,%lld,%d,%.3f,%.3f\n", static_cast<long long>(n),
-                    static_cast<long long>(harness_frame_time(n, o.fps)), current_scene,
+                    static_cast<long long>(harness_frame_time(n, o.fps)), demo.current_scene,
                     timing.render_ms, timing.finish_ms);
-        SceneSamples& s = samples[current_scene - 1];
+        SceneSamples& s = samples[demo.current_scene - 1];
         s.total.push_back(timing.render_ms + timing.finish_ms);
         s.render.push_back(timing.render_ms);
         s.finish.push_back(timing.finish_ms);

@@ -146,7 +146,7 @@ void soak_frame(int64_t frame, const SoakOptions& o, SoakTotals* t) {
         harness_step(false);
     }
     if (drawn)
-        t->drawn_ms[current_scene].push_back(
+        t->drawn_ms[demo.current_scene].push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
     while (glGetError() != GL_NO_ERROR)

@@ -1,6 +1,7 @@
 #include "app/display.h"
 
 #include "gfx/render_state.h"
+#include "show/show_start.h"
 #include "platform/msgbox.h"
 
 bool fullscreen = true;
@@ -104,7 +105,7 @@ bool create_display(const char* title, int width, int height, int colour_bits,
     win_show(window_handle, fullscreen);
     handle_show_messages();
     resize_view(width, height);
-    if (!init_render_state()) return fail_with(TEXT_INIT);
+    if (!show_start_up()) return fail_with(TEXT_INIT);
     return true;
 }
 

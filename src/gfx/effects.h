@@ -5,9 +5,9 @@
 // per-face normals; leaves the current matrix as it found it.
 void draw_textured_cube();
 
-// Nine-letter word logo as 14 closed line strips at depth effect_z; leaves
-// the current matrix at the last strip's transform.
-void draw_word_logo();
+// Nine-letter word logo as 14 closed line strips at depth `z`; leaves the
+// current matrix at the last strip's transform.
+void draw_word_logo(float z);
 
 // 1 x 1 quad with texture slot `slot`; turns blending on and leaves it on.
 void draw_bit_tile(int slot);
@@ -28,7 +28,20 @@ void draw_textured_rect(float left, float bottom, float right, float top);
 // drawing order (its position before it moves), then draw.  Drawn as vertex
 // arrays, four corners per spark; the triangles are those of one
 // four-corner strip per spark.
-struct Spark;
+constexpr int SPARK_COUNT = 5000;
+
+// One spark of the finale: alive flag, energy and its decay per step,
+// colour, position, velocity and acceleration.
+struct Spark {
+    bool alive;
+    float energy;
+    float decay;
+    float red, green, blue;
+    float pos_x, pos_y, pos_z;
+    float vel_x, vel_y, vel_z;
+    float acc_x, acc_y, acc_z;
+};
+
 void spark_batch_begin();
 void spark_batch_add(const Spark& spark);
 void spark_batch_draw();

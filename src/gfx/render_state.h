@@ -1,8 +1,6 @@
-// Projection, the fixed render state set once at start-up, the demo's random
-// source and the spark sets of the finale.
+// Projection, the fixed render state set once at start-up and the shared
+// quadric.
 #pragma once
-
-#include <cstdint>
 
 struct GLUquadric;
 
@@ -10,49 +8,17 @@ struct GLUquadric;
 // as 1.  Leaves GL_MODELVIEW current with the identity.
 void resize_view(int width, int height);
 
-// Loads the texture set, then sets the fixed GL state, seeds the spark sets,
-// creates the quadric and builds the outline font.  False only when the
-// texture set failed (then nothing else is set).  Leaves GL_TEXTURE current.
-bool init_render_state();
+// The fixed GL state of the whole show: texturing, smooth shading, clear
+// values, depth test, hints, the light, the blend function and the fog; and
+// a new shared quadric.  Leaves GL_TEXTURE current, so that the first
+// frame's matrix calls act on the texture matrix until a scene selects the
+// modelview matrix.
+void render_state_set_fixed();
 
-// The one pseudo-random source: LCG state * 214013 + 2531011, output bits
-// 16..30.  Seeded with 1, never reseeded (demo_rand_reset is for tests and
-// the harness only).
-int demo_rand();
-void demo_rand_reset();
-// The generator's raw 32-bit state (tests check where start-up leaves it).
-uint32_t demo_rand_state();
+// Deletes the quadric and its compiled shapes (their context still current).
+void render_state_release();
 
-constexpr int SPARK_COUNT = 5000;
-
-struct Spark {
-    bool alive;
-    float energy;
-    float decay;
-    float red, green, blue;
-    float pos_x, pos_y, pos_z;
-    float vel_x, vel_y, vel_z;
-    float acc_x, acc_y, acc_z;
-};
-
-// Spark sets of the finale, seeded by init_render_state from the first 60000
-// draws of demo_rand; animated only by scene 6.
-extern Spark sparks_a[SPARK_COUNT];
-extern Spark sparks_b[SPARK_COUNT];
-extern Spark sparks_c[SPARK_COUNT];
-
-// Zeroes and reseeds the three sets (draws 60000 values).
-void seed_spark_sets();
-
-// The shared GLU quadric (smooth normals, texture coordinates on), made once
-// by init_render_state; used by scenes 2, 3 and 6.
+// The shared GLU quadric (smooth normals, texture coordinates on), made by
+// render_state_set_fixed; used by scenes 2, 3 and 6 through the quadric
+// shapes.
 extern GLUquadric* quadric;
-
-// How long the last init_render_state took, in milliseconds: loading the
-// texture set, building the outline font, and everything else.
-struct StartupTimes {
-    double textures_ms;
-    double font_ms;
-    double rest_ms;
-};
-extern StartupTimes startup_times;

@@ -6,7 +6,7 @@
 // once, as in the strip.
 #include <GL/gl.h>
 
-#include "gfx/render_state.h"
+#include "gfx/effects.h"
 #include "gfx/effects.h"
 
 namespace {

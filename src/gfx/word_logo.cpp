@@ -2,8 +2,6 @@
 
 #include <GL/gl.h>
 
-#include "show/demo_state.h"
-
 namespace {
 
 // The group's name, "DeerCoast", as block letters in logo units (baseline
@@ -136,9 +134,9 @@ const LogoStrip LOGO_STRIPS[14] = {
       {2.3f, -0.45f}}},
 };
 
-void draw_strip(const LogoStrip& strip) {
+void draw_strip(const LogoStrip& strip, float z) {
     glLoadIdentity();
-    glTranslatef(strip.x_translation, LOGO_Y_TRANSLATION, effect_z);
+    glTranslatef(strip.x_translation, LOGO_Y_TRANSLATION, z);
     glBegin(GL_LINE_STRIP);
     for (int i = 0; i < strip.count; ++i)
         glVertex3f(strip.points[i].x, strip.points[i].y, 0.0f);
@@ -149,7 +147,7 @@ void draw_strip(const LogoStrip& strip) {
 } // namespace
 
 // Replaces the current matrix: it ends at the last strip's transform.
-void draw_word_logo() {
+void draw_word_logo(float z) {
     for (const LogoStrip& strip : LOGO_STRIPS)
-        draw_strip(strip);
+        draw_strip(strip, z);
 }

@@ -1,7 +1,6 @@
 #include "harness/harness.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +14,7 @@
 #include "show/frame.h"
 #include "show/scenes.h"
 #include "show/show_check.h"
+#include "show/show_start.h"
 #include "gfx/effects.h"
 #include "platform/offscreen.h"
 #include "platform/sound.h"
@@ -79,9 +79,7 @@ bool start_song() {
 
 void release_render_state() {
     release_outline_font();
-    quadric_shapes_release();
-    if (quadric) gluDeleteQuadric(quadric);
-    quadric = nullptr;
+    render_state_release();
     if (texture_slots[0] != 0) glDeleteTextures(TEXTURE_COUNT, texture_slots);
     std::fill(texture_slots, texture_slots + TEXTURE_COUNT, 0u);
 }
@@ -134,7 +132,7 @@ HarnessFailure harness_begin(int width, int height, int fps) {
     if (!offscreen_begin(width, height)) return HARNESS_NO_CONTEXT;
     resize_view(harness.view_w, harness.view_h);
     glViewport(harness.view_x, harness.view_y, harness.view_w, harness.view_h);
-    if (!init_render_state()) {
+    if (!show_start_up()) {
         offscreen_end();
         return HARNESS_NO_TEXTURES;
     }
@@ -145,8 +143,8 @@ HarnessFailure harness_begin(int width, int height, int fps) {
         return HARNESS_NO_SOUND;
     }
     harness.startup.module_ms = ms_since(song_start);
-    harness.startup.textures_ms = startup_times.textures_ms;
-    harness.startup.font_ms = startup_times.font_ms;
+    harness.startup.textures_ms = show_startup_times.textures_ms;
+    harness.startup.font_ms = show_startup_times.font_ms;
     harness.startup.total_ms = ms_since(start);
     harness.startup.rest_ms = harness.startup.total_ms - harness.startup.textures_ms -
                               harness.startup.font_ms - harness.startup.module_ms;

@@ -92,9 +92,9 @@ void draw_bar(float y) {
 // (logo2 bound, blending, lighting and depth test off).
 void draw_overlay() {
     float bar_y;
-    if (bar_mode == 1) {
+    if (demo.bar_mode == 1) {
         bar_y = NEAR_BAR_Y;
-    } else if (bar_mode == 2) {
+    } else if (demo.bar_mode == 2) {
         bar_y = FAR_BAR_Y;
     } else {
         return;
@@ -107,7 +107,7 @@ void draw_overlay() {
     draw_bar(-bar_y);
     glLoadIdentity();
     glEnable(GL_BLEND);
-    glTranslatef(drift, TAIL_Y, TAIL_Z);
+    glTranslatef(demo.drift, TAIL_Y, TAIL_Z);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO2]);
     glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);
@@ -205,20 +205,20 @@ void apply_timeline(double t) {
     for (const TimelineRow& row : TIMELINE) {
         if (!in_window(row, t)) continue;
         if (row.action == SHOW_SCENE) {
-            current_scene = row.scene;
+            demo.current_scene = row.scene;
         } else {
-            end_beats = 1;
-            end_stage = 1;
+            demo.end_beats = 1;
+            demo.end_stage = 1;
         }
     }
 }
 
 bool render_frame() {
-    song_time_ms = static_cast<double>(frame_driver.step_ms);
+    demo.song_time_ms = static_cast<double>(frame_driver.step_ms);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    apply_timeline(song_time_ms);
-    run_scene(current_scene);
+    apply_timeline(demo.song_time_ms);
+    run_scene(demo.current_scene);
     draw_overlay();
     glFlush();
     if (song_module) snd_set_inst_callback(song_module, beat_callback, BEAT_INSTRUMENT);

@@ -52,21 +52,7 @@ constexpr float DOT_XS[3] = {0.0f, 0.5f, -0.5f};
 
 const char GREETING_LINE[] = "Deer Coast presents Vintermoot 2002 - live at Isbrann 2002!!";
 
-int32_t chain_layout = 1;
-int32_t intro_phase = 1;
-float intro_fade = 0.0f;
-float logo_alpha = 1.0f;
-float wobble_phase = 0.0f;
-float scroller_x = 25.0f;
-
-void opening_scene_reset() {
-    chain_layout = 1;
-    intro_phase = 1;
-    intro_fade = 0.0f;
-    logo_alpha = 1.0f;
-    wobble_phase = 0.0f;
-    scroller_x = 25.0f;
-}
+OpeningState opening;
 
 static void sphere_map_mode() {
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
@@ -83,15 +69,15 @@ static void set_polygon_mode(GLenum mode) {
 // frame, the modelview matrix afterwards.
 static void draw_text_and_chain(double t) {
     set_polygon_mode(GL_LINE);
-    glTranslatef(glyph_x / 2.0f, glyph_y / 2.0f + 1.0f, glyph_z / 2.0f);
+    glTranslatef(demo.glyph_x / 2.0f, demo.glyph_y / 2.0f + 1.0f, demo.glyph_z / 2.0f);
     print_outline_text("{x}");
     glEnable(GL_LIGHTING);
     glDisable(GL_BLEND);
 
     // The chain continues from where the printed text left the origin.
-    float start_y = chain_layout == 1 ? CHAIN_START_Y_LAYOUT_1 : CHAIN_START_Y_LAYOUT_2;
+    float start_y = opening.chain_layout == 1 ? CHAIN_START_Y_LAYOUT_1 : CHAIN_START_Y_LAYOUT_2;
     glTranslatef(CHAIN_START_X, start_y, CHAIN_START_Z);
-    float a = 2.0f * drift + 360.0f;
+    float a = 2.0f * demo.drift + 360.0f;
     glRotatef(a, 0, 0, 1);
     glRotatef(a, 0, 1, 0);
     glRotatef(a, 1, 0, 0);
@@ -100,9 +86,9 @@ static void draw_text_and_chain(double t) {
     draw_textured_cube();
 
     // The new layout already applies to this frame's links.
-    if (t >= LAYOUT_2_AT_MS) chain_layout = 2;
-    float b = 72.0f * drift + 360.0f;
-    float s = chain_layout == 1 ? beat_scale : LAYOUT_2_LINK_SCALE;
+    if (t >= LAYOUT_2_AT_MS) opening.chain_layout = 2;
+    float b = 72.0f * demo.drift + 360.0f;
+    float s = opening.chain_layout == 1 ? demo.beat_scale : LAYOUT_2_LINK_SCALE;
     for (int link = 0; link < CHAIN_LINKS; ++link) {
         glRotatef(b, 0, 0, 1);
         glRotatef(b, 0, 1, 0);
@@ -113,9 +99,9 @@ static void draw_text_and_chain(double t) {
     }
     set_polygon_mode(GL_FILL);
 
-    drift -= DRIFT_STEP;
-    beat_scale -= BEAT_SCALE_STEP;
-    if (beat_scale <= BEAT_SCALE_FLOOR) beat_scale = BEAT_SCALE_FLOOR;
+    demo.drift -= DRIFT_STEP;
+    demo.beat_scale -= BEAT_SCALE_STEP;
+    if (demo.beat_scale <= BEAT_SCALE_FLOOR) demo.beat_scale = BEAT_SCALE_FLOOR;
 
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
@@ -130,8 +116,8 @@ static void draw_background() {
     glLoadIdentity();
     glTranslatef(0.03f, 0.0f, -6.1f);
     glMatrixMode(GL_TEXTURE);
-    glRotatef(spin_angle, 1, 0, 0);
-    glColor4f(1, 1, 1, intro_fade);
+    glRotatef(demo.spin_angle, 1, 0, 0);
+    glColor4f(1, 1, 1, opening.intro_fade);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO]);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -151,14 +137,14 @@ static void draw_background() {
 // beat_glow at the depth beat_lift.  It is drawn at the x computed in the
 // previous frame (25 in its first frame).
 static void draw_greeting_line(double t) {
-    if (intro_fade <= 0.0f) effect_z += EFFECT_Z_STEP;
+    if (opening.intro_fade <= 0.0f) demo.effect_z += EFFECT_Z_STEP;
     glLoadIdentity();
     glEnable(GL_LIGHTING);
-    glTranslatef(scroller_x, -0.25f, beat_lift);
-    glColor3f(beat_glow, beat_glow, beat_glow);
+    glTranslatef(opening.scroller_x, -0.25f, demo.beat_lift);
+    glColor3f(demo.beat_glow, demo.beat_glow, demo.beat_glow);
     print_outline_text("%s", GREETING_LINE);
-    beat_glow -= BEAT_GLOW_STEP;
-    scroller_x = static_cast<float>(35.0 - t / 1500.0);
+    demo.beat_glow -= BEAT_GLOW_STEP;
+    opening.scroller_x = static_cast<float>(35.0 - t / 1500.0);
 }
 
 // Environment-mapped dots spinning with beat_spin, and the greeting.
@@ -169,16 +155,16 @@ static void draw_dots_and_greeting(double t) {
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_ENV1]);
     if (t >= GREETING_AT_MS) draw_greeting_line(t);
 
-    beat_lift -= BEAT_LIFT_STEP;
-    if (beat_lift <= BEAT_LIFT_FLOOR) beat_lift = BEAT_LIFT_FLOOR;
+    demo.beat_lift -= BEAT_LIFT_STEP;
+    if (demo.beat_lift <= BEAT_LIFT_FLOOR) demo.beat_lift = BEAT_LIFT_FLOOR;
 
     for (float x : DOT_XS) {
         glLoadIdentity();
         glTranslatef(x, -0.2f, -2.0f);
         glScalef(4, 4, 4);
-        glRotatef(beat_spin, 1, 0, 0);
-        glRotatef(beat_spin, 0, 1, 0);
-        glRotatef(beat_spin, 1, 0, 1);
+        glRotatef(demo.beat_spin, 1, 0, 0);
+        glRotatef(demo.beat_spin, 0, 1, 0);
+        glRotatef(demo.beat_spin, 1, 0, 1);
         print_outline_text(".");
     }
     glDisable(GL_TEXTURE_GEN_S);
@@ -186,36 +172,36 @@ static void draw_dots_and_greeting(double t) {
     glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);
 
-    beat_spin -= BEAT_SPIN_STEP;
-    if (beat_spin <= 0.0f) beat_spin = 0.0f;
+    demo.beat_spin -= BEAT_SPIN_STEP;
+    if (demo.beat_spin <= 0.0f) demo.beat_spin = 0.0f;
 }
 
 // Fades the background in (and rocks it once fully in) or out.
 static void step_fades() {
-    if (intro_phase == 1) {
-        wobble_phase += WOBBLE_STEP;
+    if (opening.intro_phase == 1) {
+        opening.wobble_phase += WOBBLE_STEP;
         // The cosine (of radians) is used as degrees by the texture rotation.
-        if (intro_fade >= 1.0f) spin_angle = std::cos(wobble_phase);
-        intro_fade += FADE_STEP;
-    } else if (intro_phase == 2) {
-        intro_fade -= FADE_STEP;
-        logo_alpha += FADE_STEP;
+        if (opening.intro_fade >= 1.0f) demo.spin_angle = std::cos(opening.wobble_phase);
+        opening.intro_fade += FADE_STEP;
+    } else if (opening.intro_phase == 2) {
+        opening.intro_fade -= FADE_STEP;
+        opening.logo_alpha += FADE_STEP;
     }
 }
 
 void run_opening_scene() {
-    double t = song_time_ms;
+    double t = demo.song_time_ms;
     glEnable(GL_BLEND);
     if (t <= CHAIN_HIDDEN_AFTER_MS || t >= CHAIN_BACK_AT_MS) draw_text_and_chain(t);
     draw_background();
 
     // Word logo in white at the depth effect_z, textured by the single
     // coordinate (0, 1) that the background quad left current.
-    glColor4f(1, 1, 1, logo_alpha);
-    draw_word_logo();
+    glColor4f(1, 1, 1, opening.logo_alpha);
+    draw_word_logo(demo.effect_z);
 
-    greet_beats += 1;
-    if (t >= PHASE_2_AT_MS) intro_phase = 2;
+    demo.greet_beats += 1;
+    if (t >= PHASE_2_AT_MS) opening.intro_phase = 2;
     if (t >= PHASE_2_AT_MS) draw_dots_and_greeting(t);
     step_fades();
 }

@@ -27,7 +27,6 @@ constexpr BitTile BIT_TILES[] = {
     {0, -6.9f, SLOT_BIN2}, {2, -6.0f, SLOT_BIN},  {3, -5.0f, SLOT_BIN2}, {5, -5.0f, SLOT_BIN},
     {0, -5.0f, SLOT_BIN},  {1, -4.5f, SLOT_BIN2}, {3, -4.0f, SLOT_BIN},  {4, -3.0f, SLOT_BIN},
 };
-constexpr float BIT_INITIAL_HEIGHTS[BIT_COLUMN_COUNT] = {5, 6, 7, 8, 9, 10};
 constexpr float BIT_FALL_STEP = 0.05f;
 constexpr float BIT_BOTTOM = -3.0f;
 constexpr float BIT_RESTART = 3.0f;
@@ -58,20 +57,10 @@ constexpr float SPIN_STEP = 0.1f; // taken twice per frame
 // Star: grows from STAR_GROWS_AT_MS to the end of the scene.
 constexpr float STAR_Z = -10.0f;
 constexpr float STAR_SPIN_FACTOR = 8.0f;
-constexpr float STAR_INITIAL_HALF = 2.5f;
 constexpr double STAR_GROWS_AT_MS = 100000.0;
 constexpr float STAR_GROW_W = 0.8f, STAR_GROW_H = 0.5f;
 
-float bit_heights[BIT_COLUMN_COUNT] = {5, 6, 7, 8, 9, 10};
-float star_half_width = STAR_INITIAL_HALF;
-float star_half_height = STAR_INITIAL_HALF;
-
-void bit_tunnel_reset() {
-    for (int i = 0; i < BIT_COLUMN_COUNT; ++i)
-        bit_heights[i] = BIT_INITIAL_HEIGHTS[i];
-    star_half_width = STAR_INITIAL_HALF;
-    star_half_height = STAR_INITIAL_HALF;
-}
+BitTunnelState bit_tunnel;
 
 // A second clear, then the background.  In the scene's first
 // frame the texture matrix is still the one scene 1 left rotated.
@@ -90,17 +79,17 @@ static void draw_background() {
 static void draw_bit_tiles() {
     for (const BitTile& tile : BIT_TILES) {
         glLoadIdentity();
-        glTranslatef(BIT_TILE_X, bit_heights[tile.height_entry], tile.z);
+        glTranslatef(BIT_TILE_X, bit_tunnel.bit_heights[tile.height_entry], tile.z);
         draw_bit_tile(tile.slot);
     }
 }
 
 // The bits fall, then those past the bottom restart at the top.
 static void fall_bits() {
-    for (float& h : bit_heights)
+    for (float& h : bit_tunnel.bit_heights)
         h -= BIT_FALL_STEP;
-    spin_angle += SPIN_STEP;
-    for (float& h : bit_heights)
+    demo.spin_angle += SPIN_STEP;
+    for (float& h : bit_tunnel.bit_heights)
         if (h <= BIT_BOTTOM) h = BIT_RESTART;
 }
 
@@ -114,7 +103,7 @@ static void draw_tunnel() {
 
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
-    float a = spin_angle + 1.0f;
+    float a = demo.spin_angle + 1.0f;
     glRotatef(a, 1, 0, 0);
     glRotatef(a, 0, 1, 0);
     glRotatef(a, 0, 0, 1);
@@ -130,7 +119,7 @@ static void draw_tunnel() {
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
 
-    spin_angle += SPIN_STEP;
+    demo.spin_angle += SPIN_STEP;
 
     // Back to an identity texture matrix for everything that follows.
     glDisable(GL_BLEND);
@@ -146,9 +135,10 @@ static void draw_star() {
     glEnable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
     glTranslatef(0, 0, STAR_Z);
-    glRotatef(STAR_SPIN_FACTOR * spin_angle, 0, 0, 1);
+    glRotatef(STAR_SPIN_FACTOR * demo.spin_angle, 0, 0, 1);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_STAR]);
-    draw_textured_rect(-star_half_width, -star_half_height, star_half_width, star_half_height);
+    draw_textured_rect(-bit_tunnel.star_half_width, -bit_tunnel.star_half_height,
+                       bit_tunnel.star_half_width, bit_tunnel.star_half_height);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glLoadIdentity();
@@ -158,9 +148,9 @@ static void draw_star() {
 // The picture panels; the beat advances picture_index, which is
 // brought back into 5..8 here, so each row shows three consecutive pictures.
 static void draw_picture_panels() {
-    if (picture_index >= PICTURE_INDEX_WRAP) picture_index = PICTURE_INDEX_FIRST;
+    if (demo.picture_index >= PICTURE_INDEX_WRAP) demo.picture_index = PICTURE_INDEX_FIRST;
     // Read once: a note arriving meanwhile shows from the next frame on.
-    int p = picture_index;
+    int p = demo.picture_index;
     for (const PicturePanel& panel : PICTURE_PANELS) {
         glLoadIdentity();
         glTranslatef(panel.x, panel.y, PANEL_Z);
@@ -183,9 +173,9 @@ void run_bit_tunnel() {
     glEnable(GL_BLEND);
     glLoadIdentity();
 
-    greet_beats += 1;
-    if (song_time_ms >= STAR_GROWS_AT_MS) {
-        star_half_height += STAR_GROW_H;
-        star_half_width += STAR_GROW_W;
+    demo.greet_beats += 1;
+    if (demo.song_time_ms >= STAR_GROWS_AT_MS) {
+        bit_tunnel.star_half_height += STAR_GROW_H;
+        bit_tunnel.star_half_width += STAR_GROW_W;
     }
 }

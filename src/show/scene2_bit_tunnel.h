@@ -1,15 +1,18 @@
-// Private state of the bit tunnel (scene2_bit_tunnel.cpp), visible to the
-// tests and the frame harness.  Only run_bit_tunnel changes these values (and
-// bit_tunnel_reset puts them back); they keep their values between frames.
+// State of the bit tunnel (scene2_bit_tunnel.cpp), one record visible to the
+// tests and the frame harness.  Only run_bit_tunnel changes it; it keeps its
+// values between steps.  `bit_tunnel = {}` puts them back.
 #pragma once
 
 constexpr int BIT_COLUMN_COUNT = 6;
 
-// Heights (y) of the falling bit tiles, initially 5 to 10: each falls 0.05
-// per frame and restarts at 3.0 once it is at or below -3.0.
-extern float bit_heights[BIT_COLUMN_COUNT];
+struct BitTunnelState {
+    // Heights (y) of the falling bit tiles, initially 5 to 10: each falls
+    // 0.05 per step and restarts at 3.0 once it is at or below -3.0.
+    float bit_heights[BIT_COLUMN_COUNT] = {5, 6, 7, 8, 9, 10};
+    // Half width and half height of the spinning star; from 100 s they grow
+    // by 0.8 and 0.5 per step without limit.
+    float star_half_width = 2.5f;
+    float star_half_height = 2.5f;
+};
 
-// Half width and half height of the spinning star (2.5 each); from 100 s
-// they grow by 0.8 and 0.5 per frame without limit.
-extern float star_half_width;
-extern float star_half_height;
+extern BitTunnelState bit_tunnel;

@@ -56,8 +56,6 @@ constexpr int32_t CLUSTER_GROWS_FROM_BEATS = 10;
 
 // Stripes: a column at x = 0.82, z = -2, scrolling down.
 constexpr float STRIPE_X = 0.82f, STRIPE_Z = -2.0f;
-constexpr float STRIPE_INITIAL_HEIGHTS[STRIPE_COUNT] = {1.0f,   1.205f, 1.41f,  1.615f, 1.82f,
-                                                        2.025f, 2.23f,  2.435f, 2.64f};
 constexpr float STRIPE_FALL_STEP = 0.005f;
 constexpr float STRIPE_BOTTOM = -0.825f;
 constexpr float STRIPE_RESTART = 1.0f;
@@ -73,15 +71,7 @@ constexpr float LABEL_HALF_W = 0.5f, LABEL_HALF_H = 0.1f;
 constexpr float SPIN_STEP = 1.0f;
 constexpr float SPIN_WRAP = 360.0f;
 
-float sphere_zoom = 1.0f;
-float stripe_heights[STRIPE_COUNT] = {1.0f,   1.205f, 1.41f,  1.615f, 1.82f,
-                                      2.025f, 2.23f,  2.435f, 2.64f};
-
-void sphere_greetings_reset() {
-    sphere_zoom = 1.0f;
-    for (int i = 0; i < STRIPE_COUNT; ++i)
-        stripe_heights[i] = STRIPE_INITIAL_HEIGHTS[i];
-}
+SphereGreetingsState sphere_greetings;
 
 // Four dim star panels, each turned its own way.
 static void draw_star_panels(float a) {
@@ -106,7 +96,7 @@ static void draw_sphere_cluster(float a) {
     glLoadIdentity();
     glTranslatef(0, 0, CLUSTER_Z);
     glColor3f(DIM_R, DIM_G, DIM_B);
-    float s = sphere_zoom + CLUSTER_BASE_SCALE;
+    float s = sphere_greetings.sphere_zoom + CLUSTER_BASE_SCALE;
     glScalef(s, s, s);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_ENV1]);
     glRotatef(a + 1.0f, 1, 0, 0);
@@ -124,7 +114,7 @@ static void draw_sphere_cluster(float a) {
 
 // The stripe column (each stripe sets white and scales itself).
 static void draw_stripes() {
-    for (float h : stripe_heights) {
+    for (float h : sphere_greetings.stripe_heights) {
         glLoadIdentity();
         glTranslatef(STRIPE_X, h, STRIPE_Z);
         draw_stripe();
@@ -152,23 +142,23 @@ static void draw_masked_logo() {
 // which every note of this scene advances.
 static void draw_greeting_label() {
     glLoadIdentity();
-    glBindTexture(GL_TEXTURE_2D, texture_slots[greet_index]);
+    glBindTexture(GL_TEXTURE_2D, texture_slots[demo.greet_index]);
     glTranslatef(LABEL_X, LABEL_Y, LABEL_Z);
     draw_textured_rect(-LABEL_HALF_W, -LABEL_HALF_H, LABEL_HALF_W, LABEL_HALF_H);
 }
 
 // Stripes fall and restart at the top; the spin wraps at 360.
 static void advance_stripes_and_spin() {
-    for (float& h : stripe_heights)
+    for (float& h : sphere_greetings.stripe_heights)
         h -= STRIPE_FALL_STEP;
-    spin_angle += SPIN_STEP;
-    if (spin_angle >= SPIN_WRAP) spin_angle = 0.0f;
-    for (float& h : stripe_heights)
+    demo.spin_angle += SPIN_STEP;
+    if (demo.spin_angle >= SPIN_WRAP) demo.spin_angle = 0.0f;
+    for (float& h : sphere_greetings.stripe_heights)
         if (h <= STRIPE_BOTTOM) h = STRIPE_RESTART;
 }
 
 void run_sphere_greetings() {
-    float a = spin_angle;
+    float a = demo.spin_angle;
     // A second clear of the frame, after the frame driver's own.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -185,5 +175,6 @@ void run_sphere_greetings() {
     glEnable(GL_DEPTH_TEST);
 
     advance_stripes_and_spin();
-    if (greet_beats >= CLUSTER_GROWS_FROM_BEATS) sphere_zoom += SPHERE_ZOOM_STEP;
+    if (demo.greet_beats >= CLUSTER_GROWS_FROM_BEATS)
+        sphere_greetings.sphere_zoom += SPHERE_ZOOM_STEP;
 }

@@ -46,16 +46,7 @@ constexpr float SPIN_STEP = 0.09f;
 constexpr float DRIFT_STEP = 0.01f;
 constexpr double BANNER_SPEED_DIVISOR = 5000000.0;
 
-constexpr float BANNER_INITIAL_X = 25.0f;
-constexpr int32_t WORD_INDEX_INITIAL = 1;
-
-float banner_x = BANNER_INITIAL_X;
-int32_t word_index = WORD_INDEX_INITIAL;
-
-void flying_words_reset() {
-    banner_x = BANNER_INITIAL_X;
-    word_index = WORD_INDEX_INITIAL;
-}
+FlyingWordsState flying_words;
 
 static void rotate_all_axes(float angle) {
     glRotatef(angle, 1, 0, 0);
@@ -69,7 +60,7 @@ static void draw_background() {
     glEnable(GL_BLEND);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_S4_BACK]);
     glMatrixMode(GL_TEXTURE);
-    rotate_all_axes(spin_angle);
+    rotate_all_axes(demo.spin_angle);
     glMatrixMode(GL_MODELVIEW);
     glTranslatef(0, 0, BACKGROUND_Z);
     draw_textured_rect(-BACKGROUND_HALF_W, -BACKGROUND_HALF_H, BACKGROUND_HALF_W,
@@ -93,7 +84,7 @@ static void draw_star_card(float angle) {
 static void draw_banner_layer(int slot) {
     glLoadIdentity();
     glBindTexture(GL_TEXTURE_2D, texture_slots[slot]);
-    glTranslatef(banner_x, 0, BANNER_Z);
+    glTranslatef(flying_words.banner_x, 0, BANNER_Z);
     draw_textured_rect(-BANNER_HALF_W, -BANNER_HALF_H, BANNER_HALF_W, BANNER_HALF_H);
 }
 
@@ -104,7 +95,7 @@ static void draw_banner() {
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     draw_banner_layer(SLOT_S4_HEAD);
     glBlendFunc(GL_ONE, GL_ONE);
-    draw_banner_layer(scroller_index);
+    draw_banner_layer(demo.scroller_index);
 }
 
 // The opaque strip low in the picture.  Its last texture coordinate,
@@ -125,18 +116,18 @@ static void draw_flying_word() {
     glEnable(GL_DEPTH_TEST);
     glLoadIdentity();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glTranslatef(glyph_x / 2, glyph_y / 2, glyph_z / 2);
+    glTranslatef(demo.glyph_x / 2, demo.glyph_y / 2, demo.glyph_z / 2);
     glEnable(GL_LIGHTING);
     glDisable(GL_BLEND);
     glTranslatef(0, TEXT_LIFT_Y, TEXT_LIFT_Z);
-    glRotatef(drift * TEXT_ROLL, 0, 0, 1);
-    glRotatef(drift * TEXT_YAW, 0, 1, 0);
+    glRotatef(demo.drift * TEXT_ROLL, 0, 0, 1);
+    glRotatef(demo.drift * TEXT_YAW, 0, 1, 0);
     glRotatef(180, 1, 0, 0);
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_WALL]);
-    if (word_index < 1 || word_index > FLYING_WORD_COUNT) return;
-    const FlyingWord& word = FLYING_WORDS[word_index - 1];
+    if (flying_words.word_index < 1 || flying_words.word_index > FLYING_WORD_COUNT) return;
+    const FlyingWord& word = FLYING_WORDS[flying_words.word_index - 1];
     glScalef(word.scale, word.scale, word.scale);
     print_outline_text("%s", word.text);
 }
@@ -145,29 +136,30 @@ static void draw_flying_word() {
 // on that frame) or advances it, the spin and the banner.  Every sum is stored
 // as a float before the next comparison.
 static void advance_flight() {
-    if (glyph_y >= FLIGHT_END_Y) {
-        glyph_x = FLIGHT_START_X;
-        glyph_y = FLIGHT_START_Y;
-        glyph_z = FLIGHT_START_Z;
-        word_index += 1;
+    if (demo.glyph_y >= FLIGHT_END_Y) {
+        demo.glyph_x = FLIGHT_START_X;
+        demo.glyph_y = FLIGHT_START_Y;
+        demo.glyph_z = FLIGHT_START_Z;
+        flying_words.word_index += 1;
         return;
     }
-    glyph_x += FLIGHT_STEP_X;
-    glyph_y += FLIGHT_STEP_Y;
-    glyph_z += FLIGHT_STEP_Z;
-    spin_angle += SPIN_STEP;
-    banner_x = static_cast<float>(banner_x - song_time_ms / BANNER_SPEED_DIVISOR);
+    demo.glyph_x += FLIGHT_STEP_X;
+    demo.glyph_y += FLIGHT_STEP_Y;
+    demo.glyph_z += FLIGHT_STEP_Z;
+    demo.spin_angle += SPIN_STEP;
+    flying_words.banner_x =
+        static_cast<float>(flying_words.banner_x - demo.song_time_ms / BANNER_SPEED_DIVISOR);
 }
 
 void run_flying_words() {
-    bar_mode = 2;
+    demo.bar_mode = 2;
     draw_background();
-    draw_star_card(spin_angle);
-    draw_star_card(spin_angle + SECOND_STAR_OFFSET);
+    draw_star_card(demo.spin_angle);
+    draw_star_card(demo.spin_angle + SECOND_STAR_OFFSET);
     draw_banner();
     draw_low_strip();
     draw_flying_word();
-    drift -= DRIFT_STEP;
+    demo.drift -= DRIFT_STEP;
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);

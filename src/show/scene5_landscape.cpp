@@ -24,10 +24,6 @@ const char LOWER_MESSAGE[] =
     "hot soup at four in the morning. Greetings to everyone at the party: Harok, tovik, "
     "Mirabo, plix, vondrel, Lise-K., Nordlys, Fjellrev, Polarbit and each sleepy scener :)";
 
-constexpr float MESSAGE_INITIAL_X = 60.0f;
-constexpr float WATER_INITIAL_Z = -3.0f;
-constexpr float UFO_INITIAL_X = -40.0f;
-
 constexpr float UPPER_MESSAGE_Y = 3.5f, LOWER_MESSAGE_Y = 2.7f, MESSAGE_Z = -10.0f;
 constexpr double MESSAGE_SPEED_DIVISOR = 5000000.0;
 constexpr float WATER_STEP = 0.01f;
@@ -80,15 +76,7 @@ constexpr float QUARTER_TURNS_3 = 270.0f;
 constexpr float UFO_Y = 8.0f, UFO_Z = -30.0f, UFO_SCALE = 0.5f;
 constexpr float UFO_HALF_W = 1.5f, UFO_HALF_H = 1.0f;
 
-float message_x = MESSAGE_INITIAL_X;
-float water_z = WATER_INITIAL_Z;
-float ufo_x = UFO_INITIAL_X;
-
-void landscape_reset() {
-    message_x = MESSAGE_INITIAL_X;
-    water_z = WATER_INITIAL_Z;
-    ufo_x = UFO_INITIAL_X;
-}
+LandscapeState landscape;
 
 static void draw_box(const PlacedBox& box) {
     glLoadIdentity();
@@ -148,10 +136,10 @@ static void draw_messages() {
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_BACK]);
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTranslatef(message_x, UPPER_MESSAGE_Y, MESSAGE_Z);
+    glTranslatef(landscape.message_x, UPPER_MESSAGE_Y, MESSAGE_Z);
     print_outline_text("%s", UPPER_MESSAGE);
     glLoadIdentity();
-    glTranslatef(message_x, LOWER_MESSAGE_Y, MESSAGE_Z);
+    glTranslatef(landscape.message_x, LOWER_MESSAGE_Y, MESSAGE_Z);
     print_outline_text("%s", LOWER_MESSAGE);
 }
 
@@ -171,7 +159,7 @@ static void draw_sliding_plane(float x, float y, int slot, float sx, float sy, f
                                float t) {
     glLoadIdentity();
     glEnable(GL_BLEND);
-    glTranslatef(x, y, water_z);
+    glTranslatef(x, y, landscape.water_z);
     glBindTexture(GL_TEXTURE_2D, texture_slots[slot]);
     glColor4f(1, 1, 1, 1);
     glScalef(sx, sy, sz);
@@ -194,7 +182,7 @@ static void draw_landscape() {
     draw_plane(RIGHT_FIELD);
     draw_sliding_plane(WATER_X, WATER_Y, SLOT_WATER, WATER_SCALE_X, WATER_SCALE_Y, WATER_SCALE_Z,
                        WATER_REPEAT_S, WATER_REPEAT_T);
-    water_z -= WATER_STEP;
+    landscape.water_z -= WATER_STEP;
     draw_box(BRIDGE);
     draw_sliding_plane(TREES_X, TREES_Y, SLOT_TREE2, TREES_SCALE_X, TREES_SCALE_Y, TREES_SCALE_Z,
                        TREES_REPEAT_S, TREES_REPEAT_T);
@@ -215,14 +203,14 @@ static void draw_credits() {
     glLoadIdentity();
     glTranslatef(0, 0, CREDITS_Z);
     glRotatef(QUARTER_TURNS_3, 0, 0, 1);
-    glBindTexture(GL_TEXTURE_2D, texture_slots[credit_index]);
+    glBindTexture(GL_TEXTURE_2D, texture_slots[demo.credit_index]);
     standing_quad(0.5f);
 }
 
 static void draw_saucer_layer(int slot) {
     glLoadIdentity();
     glBindTexture(GL_TEXTURE_2D, texture_slots[slot]);
-    glTranslatef(ufo_x, UFO_Y, UFO_Z);
+    glTranslatef(landscape.ufo_x, UFO_Y, UFO_Z);
     glScalef(UFO_SCALE, UFO_SCALE, UFO_SCALE);
     draw_textured_rect(-UFO_HALF_W, -UFO_HALF_H, UFO_HALF_W, UFO_HALF_H);
 }
@@ -237,16 +225,17 @@ static void draw_saucer() {
 }
 
 void run_landscape() {
-    bar_mode = 2;
-    if (credit_index > CREDIT_LAST) credit_index = CREDIT_FIRST;
+    demo.bar_mode = 2;
+    if (demo.credit_index > CREDIT_LAST) demo.credit_index = CREDIT_FIRST;
     glColor3f(1, 1, 1);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_LIGHTING);
     glEnable(GL_BLEND);
     draw_messages();
-    message_x = static_cast<float>(message_x - song_time_ms / MESSAGE_SPEED_DIVISOR);
+    landscape.message_x =
+        static_cast<float>(landscape.message_x - demo.song_time_ms / MESSAGE_SPEED_DIVISOR);
     draw_landscape();
     draw_credits();
     draw_saucer();
-    ufo_x += UFO_STEP;
+    landscape.ufo_x += UFO_STEP;
 }

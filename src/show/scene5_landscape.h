@@ -1,17 +1,18 @@
-// Private state of the landscape scene (scene5_landscape.cpp), visible to the
-// tests and the frame harness.  Only run_landscape changes these values (and
-// landscape_reset puts them back); none is reset during a show.
+// State of the landscape scene (scene5_landscape.cpp), one record visible
+// to the tests and the frame harness.  Only run_landscape changes it; none
+// of it is reset during a show.  `landscape = {}` puts it back.
 #pragma once
 
-// x of both message lines, initially 60; every frame lowers it by
-// song_time_ms / 5000000.
-extern float message_x;
+struct LandscapeState {
+    // x of both message lines; every step lowers it by song_time_ms / 5000000.
+    float message_x = 60.0f;
+    // z of the water plane and the tree plane; -0.01 per step.
+    float water_z = -3.0f;
+    // x of the flying saucer; +0.3 per step.
+    float ufo_x = -40.0f;
+};
 
-// z of the water plane and the tree plane, initially -3; -0.01 per frame.
-extern float water_z;
-
-// x of the flying saucer, initially -40; +0.3 per frame.
-extern float ufo_x;
+extern LandscapeState landscape;
 
 // The two lines scrolling across the top, each printed whole in one call:
 // the authors' note (254 characters) and the thanks and greetings to the

@@ -8,11 +8,11 @@
 #include "show/scene6_particle_finale.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cmath>
+#include <cstring>
 
-#include "gfx/render_state.h"
+#include "show/demo_rand.h"
 #include "assets/texture_set.h"
 #include "show/demo_state.h"
 #include "show/scenes.h"
@@ -52,7 +52,7 @@ struct EndPictureStart {
     int32_t slot;
 };
 constexpr EndPictureStart END_PICTURE_SCHEDULE[] = {
-    {600, 58}, {900, 59}, {1200, 60}, {1600, 61}, {1900, 62},
+    {600, SLOT_END2}, {900, SLOT_END3}, {1200, SLOT_END6}, {1600, SLOT_END4}, {1900, SLOT_END5},
 };
 constexpr int32_t END_OPAQUE_FRAMES = 2000;
 constexpr float END_PICTURE_Z = -20.0f;
@@ -65,18 +65,46 @@ constexpr float TOP_BANNER_Y = 3.2f, BOTTOM_BANNER_Y = -3.6f;
 constexpr float BANNER_HALF_W = 5.7f;
 constexpr float TOP_BANNER_HALF_H = 1.0f, BOTTOM_BANNER_HALF_H = 0.5f;
 
-constexpr int32_t END_PICTURE_INITIAL = SLOT_END1;
+FinaleState finale;
 
-float flow_x = 0.0f, flow_y = 0.0f, flow_z = 0.0f;
-float ring_angle_b = 0.0f, ring_angle_c = 0.0f;
-int32_t end_frames = 0;
-int32_t end_picture = END_PICTURE_INITIAL;
+// Seeded by finale_sparks_seed at start-up; afterwards only
+// run_particle_finale changes them.
+FinaleSparks finale_sparks;
 
-void particle_finale_reset() {
-    flow_x = flow_y = flow_z = 0.0f;
-    ring_angle_b = ring_angle_c = 0.0f;
-    end_frames = 0;
-    end_picture = END_PICTURE_INITIAL;
+namespace {
+
+// Acceleration along z of each spark set: still, falling back, flying on.
+constexpr float SPARK_ACC_Z_A = 0.0f;
+constexpr float SPARK_ACC_Z_B = -5.0f;
+constexpr float SPARK_ACC_Z_C = 5.0f;
+
+// One fresh spark at the origin: four draws, in the order decay, vel_x,
+// vel_y, vel_z.
+void seed_spark(Spark& spark, float acc_z) {
+    spark.alive = true;
+    spark.energy = 1.0f;
+    spark.decay = static_cast<float>(demo_rand() % 100) / 1000.0f + 0.003f;
+    spark.red = spark.green = spark.blue = 0.0f;
+    spark.vel_x = static_cast<float>((demo_rand() % 50 - 26) * 10);
+    spark.vel_y = static_cast<float>((demo_rand() % 50 - 25) * 10);
+    spark.vel_z = static_cast<float>((demo_rand() % 50 - 25) * 10);
+    spark.acc_x = 0.0f;
+    spark.acc_y = 0.0f;
+    spark.acc_z = acc_z;
+}
+
+void seed_spark_set(Spark* set, float acc_z) {
+    for (int i = 0; i < SPARK_COUNT; ++i)
+        seed_spark(set[i], acc_z);
+}
+
+} // namespace
+
+void finale_sparks_seed() {
+    memset(&finale_sparks, 0, sizeof finale_sparks);
+    seed_spark_set(finale_sparks.sparks_a, SPARK_ACC_Z_A);
+    seed_spark_set(finale_sparks.sparks_b, SPARK_ACC_Z_B);
+    seed_spark_set(finale_sparks.sparks_c, SPARK_ACC_Z_C);
 }
 
 // Divisors of the three position steps and the respawn point of one set,
@@ -98,17 +126,18 @@ static double cos_d(float angle) {
 }
 
 static SparkMotion motion_a() {
-    return {{cos_d(flow_x) * SLOW_DOWN, cos_d(flow_y) * SLOW_DOWN, sin_d(flow_z) * SLOW_DOWN},
-            {sin_d(flow_x), sin_d(flow_y), cos_d(flow_z)},
+    return {{cos_d(finale.flow_x) * SLOW_DOWN, cos_d(finale.flow_y) * SLOW_DOWN,
+             sin_d(finale.flow_z) * SLOW_DOWN},
+            {sin_d(finale.flow_x), sin_d(finale.flow_y), cos_d(finale.flow_z)},
             false,
             SPARK_COLOUR_BLUE};
 }
 
 static SparkMotion motion_ring(float angle, const float* colour) {
-    double d = cos_d(flow_x) * SLOW_DOWN;
+    double d = cos_d(finale.flow_x) * SLOW_DOWN;
     return {{d, d, d},
             {RING_RADIUS * cos_d(angle), RING_RADIUS * sin_d(angle), 0.0},
-            end_stage < 2,
+            demo.end_stage < 2,
             colour};
 }
 
@@ -162,15 +191,15 @@ static void run_spark_set(Spark* sparks, const SparkMotion& m) {
 // The wire tunnel at the grey level of end_pulse, fogged and added,
 // turning with spin_angle.
 static void draw_tunnel() {
-    glColor3f(end_pulse, end_pulse, end_pulse);
+    glColor3f(demo.end_pulse, demo.end_pulse, demo.end_pulse);
     glLoadIdentity();
     glEnable(GL_FOG);
     glEnable(GL_BLEND);
     glTranslatef(0, 0, TUNNEL_Z);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_WIRE]);
-    glRotatef(spin_angle, 0, 0, 1);
+    glRotatef(demo.spin_angle, 0, 0, 1);
     draw_quadric_cylinder(TUNNEL_RADIUS, TUNNEL_LENGTH, TUNNEL_SLICES, TUNNEL_STACKS);
-    spin_angle += SPIN_STEP;
+    demo.spin_angle += SPIN_STEP;
     glDisable(GL_BLEND);
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
@@ -181,17 +210,17 @@ static void draw_tunnel() {
 // The ring angles, the tunnel's decay to its floor, the stage from
 // the notes heard, and the stage's flow steps.
 static void advance_flow() {
-    ring_angle_b += RING_STEP;
-    ring_angle_c -= RING_STEP;
-    end_pulse -= PULSE_STEP;
-    if (end_pulse <= PULSE_FLOOR) end_pulse = PULSE_FLOOR;
-    if (end_beats >= STAGE_2_BEATS) end_stage = 2;
-    if (end_beats >= STAGE_4_BEATS) end_stage = 4;
+    finale.ring_angle_b += RING_STEP;
+    finale.ring_angle_c -= RING_STEP;
+    demo.end_pulse -= PULSE_STEP;
+    if (demo.end_pulse <= PULSE_FLOOR) demo.end_pulse = PULSE_FLOOR;
+    if (demo.end_beats >= STAGE_2_BEATS) demo.end_stage = 2;
+    if (demo.end_beats >= STAGE_4_BEATS) demo.end_stage = 4;
     for (const FlowSteps& steps : STAGE_TABLE)
-        if (steps.stage == end_stage) {
-            flow_x += steps.x;
-            flow_y += steps.y;
-            flow_z += steps.z;
+        if (steps.stage == demo.end_stage) {
+            finale.flow_x += steps.x;
+            finale.flow_y += steps.y;
+            finale.flow_z += steps.z;
         }
 }
 
@@ -199,14 +228,14 @@ static void advance_flow() {
 // pulses with sin(ring_angle_b / 5) until 2000 frames have passed (at exactly
 // 2000 the pulse still wins) and is opaque after.
 static void set_end_picture_colour() {
-    if (end_stage < 2) {
+    if (demo.end_stage < 2) {
         glColor4f(1, 1, 1, 0);
         return;
     }
-    if (end_frames >= END_OPAQUE_FRAMES) glColor4f(1, 1, 1, 1);
-    if (end_frames <= END_OPAQUE_FRAMES)
-        glColor4f(1, 1, 1, static_cast<float>(std::sin(ring_angle_b / END_PULSE_DIVISOR)));
-    end_frames += 1;
+    if (finale.end_frames >= END_OPAQUE_FRAMES) glColor4f(1, 1, 1, 1);
+    if (finale.end_frames <= END_OPAQUE_FRAMES)
+        glColor4f(1, 1, 1, static_cast<float>(std::sin(finale.ring_angle_b / END_PULSE_DIVISOR)));
+    finale.end_frames += 1;
 }
 
 // The end picture, swaying in depth, added with source alpha.
@@ -215,11 +244,11 @@ static void draw_end_picture() {
     glLoadIdentity();
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnable(GL_BLEND);
-    glTranslatef(0, 0, static_cast<float>(sin_d(ring_angle_b) + END_PICTURE_Z));
+    glTranslatef(0, 0, static_cast<float>(sin_d(finale.ring_angle_b) + END_PICTURE_Z));
     set_end_picture_colour();
     for (const EndPictureStart& start : END_PICTURE_SCHEDULE)
-        if (end_frames >= start.frames) end_picture = start.slot;
-    glBindTexture(GL_TEXTURE_2D, texture_slots[end_picture]);
+        if (finale.end_frames >= start.frames) finale.end_picture = start.slot;
+    glBindTexture(GL_TEXTURE_2D, texture_slots[finale.end_picture]);
     draw_textured_rect(-END_PICTURE_HALF_W, -END_PICTURE_HALF_H, END_PICTURE_HALF_W,
                        END_PICTURE_HALF_H);
 }
@@ -243,13 +272,13 @@ void run_particle_finale() {
     glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
     glDisable(GL_DEPTH_TEST);
-    bar_mode = 2;
+    demo.bar_mode = 2;
     glEnable(GL_BLEND);
     glLoadIdentity();
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_DOT]);
-    run_spark_set(sparks_a, motion_a());
-    run_spark_set(sparks_b, motion_ring(ring_angle_b, SPARK_COLOUR_BLUE));
-    run_spark_set(sparks_c, motion_ring(ring_angle_c, SPARK_COLOUR_GREEN));
+    run_spark_set(finale_sparks.sparks_a, motion_a());
+    run_spark_set(finale_sparks.sparks_b, motion_ring(finale.ring_angle_b, SPARK_COLOUR_BLUE));
+    run_spark_set(finale_sparks.sparks_c, motion_ring(finale.ring_angle_c, SPARK_COLOUR_GREEN));
     draw_tunnel();
     advance_flow();
     draw_end_picture();

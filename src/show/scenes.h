@@ -1,6 +1,6 @@
 // Entry points of the six scenes, one file each, called by render_frame
 // after the frame is cleared with the modelview matrix at identity.  Each
-// scene's private state has a reset for tests and the frame harness.
+// scene keeps its state in one record of its header (reset: `record = {}`).
 #pragma once
 
 void run_opening_scene();    // scene 1, 0 .. 76999 ms
@@ -9,10 +9,3 @@ void run_sphere_greetings(); // scene 3, 102500 .. 121799 ms
 void run_flying_words();     // scene 4, 121800 .. 159759 ms
 void run_landscape();        // scene 5, 159760 .. 259999 ms
 void run_particle_finale();  // scene 6, from 260000 ms
-
-void opening_scene_reset();
-void bit_tunnel_reset();
-void sphere_greetings_reset();
-void flying_words_reset();
-void landscape_reset();
-void particle_finale_reset();

@@ -65,8 +65,8 @@ inline bool fixture_begin(const std::vector<std::pair<int, Rgb>>& lit = {}) {
     quadric = gluNewQuadric();
     gluQuadricNormals(quadric, GLU_SMOOTH);
     gluQuadricTexture(quadric, GL_TRUE);
-    demo_state_reset();
-    beat_reset();
+    demo = {};
+    beat_counters = {};
     return true;
 }
 
@@ -93,7 +93,7 @@ inline void fixture_enter_frame(double t) {
     glMatrixMode(GL_MODELVIEW);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    song_time_ms = t;
+    demo.song_time_ms = t;
 }
 
 inline std::array<float, 16> fixture_matrix(GLenum which) {
