@@ -7,7 +7,6 @@
 #include <GL/gl.h>
 
 #include "gfx/effects.h"
-#include "gfx/effects.h"
 
 namespace {
 

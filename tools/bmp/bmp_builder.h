@@ -1,5 +1,6 @@
-// Writes Windows bitmap files for the decoder's tests and the fuzz target's
-// seed corpus, straight from the published file layout.
+// Writes Windows bitmap files, straight from the published file layout: the
+// one writer of the picture generator, the decoder's tests and the fuzz
+// target's seed corpus.
 #pragma once
 
 #include <cstddef>
