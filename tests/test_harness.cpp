@@ -207,9 +207,9 @@ TEST_F(HarnessTest, AudioArrivesInOrderAndCoversTheFrames) {
     for (int n = 0; n < 30; ++n)
         harness_step(false);
     // Frame 29 is at 483 ms: the audio reaches the sample that sounds then.
-    EXPECT_GE(log.next_sample, 483 * HARNESS_MIX_RATE / 1000);
-    harness_render_audio_to(30 * HARNESS_MIX_RATE / FPS);
-    EXPECT_GE(log.next_sample, 30 * HARNESS_MIX_RATE / FPS);
+    EXPECT_GE(log.next_sample, 483 * SHOW_MIX_RATE / 1000);
+    harness_render_audio_to(30 * SHOW_MIX_RATE / FPS);
+    EXPECT_GE(log.next_sample, 30 * SHOW_MIX_RATE / FPS);
     EXPECT_TRUE(log.contiguous);
     EXPECT_TRUE(log.sound);
 }

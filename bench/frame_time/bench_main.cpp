@@ -203,8 +203,8 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
 void measure_clock(BenchFigures* figures) {
     figures->clock_measured = false;
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
-    if (!snd_init(HARNESS_MIX_RATE, HARNESS_MIX_CHANNELS, 0)) return;
-    SndSong* song = snd_load_song(HARNESS_MODULE_PATH);
+    if (!snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, 0)) return;
+    SndSong* song = snd_load_song(SHOW_MODULE_PATH);
     snd_play_song(song);
     auto start = std::chrono::steady_clock::now();
     std::vector<double> walls, clocks;

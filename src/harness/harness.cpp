@@ -66,8 +66,8 @@ void place_picture() {
 }
 
 bool start_song() {
-    if (!snd_offline_init(HARNESS_MIX_RATE, HARNESS_MIX_CHANNELS)) return false;
-    harness.song = snd_load_song(HARNESS_MODULE_PATH);
+    if (!snd_offline_init(SHOW_MIX_RATE, SHOW_CHANNELS)) return false;
+    harness.song = snd_load_song(SHOW_MODULE_PATH);
     if (!harness.song) {
         snd_close();
         return false;
@@ -227,7 +227,7 @@ void harness_set_audio_sink(HarnessAudioSink sink, void* user) {
 void harness_render_audio_to(int64_t end_sample) {
     if (!harness.running) return;
     // The clock at ms renders through the sample that sounds at ms.
-    int64_t ms = ((end_sample - 1) * 1000 + HARNESS_MIX_RATE - 1) / HARNESS_MIX_RATE;
+    int64_t ms = ((end_sample - 1) * 1000 + SHOW_MIX_RATE - 1) / SHOW_MIX_RATE;
     snd_offline_advance_to(harness.song, std::max<int64_t>(ms, 0));
     drain_audio();
 }

@@ -14,16 +14,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "show/show_start.h"
+
 struct SndSong;
 
 constexpr int HARNESS_DEFAULT_FPS = 60;
-constexpr int HARNESS_DEFAULT_WIDTH = 1024;
-constexpr int HARNESS_DEFAULT_HEIGHT = 768;
-// The show's module, relative to the working directory.
-constexpr const char* HARNESS_MODULE_PATH = "data/Kvadrat2.xm";
-// Sound output of the show: mixing rate and voices.
-constexpr int HARNESS_MIX_RATE = 44100;
-constexpr int HARNESS_MIX_CHANNELS = 32;
+// The show's own size; its module and mixing (SHOW_MODULE_PATH,
+// SHOW_MIX_RATE, SHOW_CHANNELS) are those of the player.
+constexpr int HARNESS_DEFAULT_WIDTH = SHOW_WIDTH;
+constexpr int HARNESS_DEFAULT_HEIGHT = SHOW_HEIGHT;
 
 // Where start-up time went, in milliseconds.  rest_ms is everything else:
 // the context, the fixed GL state, the spark sets and the quadric.

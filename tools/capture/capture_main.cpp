@@ -173,7 +173,7 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
     if (o.mode == CAPTURE_VIDEO) {
         run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
         run->end = harness_first_frame_at(o.to_ms, o.fps);
-        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, HARNESS_MIX_RATE,
+        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, SHOW_MIX_RATE,
                          run->first_drawn, run->end, error))
             return false;
         harness_set_audio_sink(video_audio_sink, &run->video);
