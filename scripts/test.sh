@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test through CTest and a
-# ten-minute soak of the show; then builds
+# ten-minute soak of the show; builds the Debian package, installs it,
+# checks the installed programs and removes it (scripts/package_test.sh);
+# then builds
 # again with the sanitizers and runs the suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the threaded parts under ThreadSanitizer
 # (scripts/sanitize.sh).  VM_SANITIZERS=0 leaves out the second half.
@@ -36,6 +38,7 @@ phase setup "$root/scripts/setup.sh"
 phase build "$root/scripts/build.sh"
 phase tests run_tests
 phase soak run_soak
+phase package "$root/scripts/package_test.sh"
 if [ "${VM_SANITIZERS:-1}" = 1 ]; then
   phase address-sanitizer "$root/scripts/sanitize.sh" address
   phase thread-sanitizer "$root/scripts/sanitize.sh" thread

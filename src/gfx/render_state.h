@@ -8,6 +8,17 @@ struct GLUquadric;
 // as 1.  Leaves GL_MODELVIEW current with the identity.
 void resize_view(int width, int height);
 
+// The largest rectangle of the show's 4:3 picture centred in a frame of
+// width x height pixels.
+struct PictureRect {
+    int x, y, width, height;
+};
+PictureRect picture_rect(int width, int height);
+
+// resize_view for that rectangle, with the viewport placed on it: the rest
+// of the frame is left to the clear, black.
+void resize_view_centred(int width, int height);
+
 // The fixed GL state of the whole show: texturing, smooth shading, clear
 // values, depth test, hints, the light, the blend function and the fog; and
 // a new shared quadric.  Leaves GL_TEXTURE current, so that the first
