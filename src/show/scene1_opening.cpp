@@ -119,16 +119,8 @@ static void draw_background() {
     glRotatef(demo.spin_angle, 1, 0, 0);
     glColor4f(1, 1, 1, opening.intro_fade);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO]);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(-BACKGROUND_HALF_W, -BACKGROUND_HALF_H, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(BACKGROUND_HALF_W, -BACKGROUND_HALF_H, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(BACKGROUND_HALF_W, BACKGROUND_HALF_H, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(-BACKGROUND_HALF_W, BACKGROUND_HALF_H, 0);
-    glEnd();
+    draw_textured_rect(-BACKGROUND_HALF_W, -BACKGROUND_HALF_H, BACKGROUND_HALF_W,
+                       BACKGROUND_HALF_H);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
