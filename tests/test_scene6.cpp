@@ -5,7 +5,10 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
+#include "demo/frame.h"
 #include "demo/scene6_particle_finale.h"
 #include "demo/scenes.h"
 #include "scene_fixture.h"
@@ -26,7 +29,10 @@ struct ParticleFinale : ::testing::Test {
         demo_rand_reset();
         seed_spark_sets();
     }
-    void TearDown() override { fixture_end(); }
+    void TearDown() override {
+        frame_driver_reset();
+        fixture_end();
+    }
     void frame(double t = 270000) {
         fixture_enter_frame(t);
         run_particle_finale();
@@ -215,6 +221,61 @@ TEST_F(ParticleFinale, LeavesLightingOnDepthTestOffAndSourceAlphaBlending) {
     expect_identity(fixture_matrix(GL_TEXTURE_MATRIX));
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_INTRODOWN]);
     EXPECT_EQ(bar_mode, 2);
+}
+
+// Everything the finale keeps between steps: its numbers, the three spark
+// sets, the position in the shared random sequence, and GL's state.
+std::vector<float> finale_state() {
+    std::vector<float> state = {flow_x,
+                                flow_y,
+                                flow_z,
+                                ring_angle_b,
+                                ring_angle_c,
+                                end_pulse,
+                                spin_angle,
+                                float(end_frames),
+                                float(end_stage),
+                                float(end_picture),
+                                float(demo_rand_state() >> 16),
+                                float(demo_rand_state() & 0xFFFF)};
+    for (const Spark* set : {sparks_a, sparks_b, sparks_c})
+        for (int i = 0; i < SPARK_COUNT; ++i) {
+            const Spark& p = set[i];
+            state.insert(state.end(),
+                         {float(p.alive), p.energy, p.decay, p.pos_x, p.pos_y, p.pos_z, p.vel_x,
+                          p.vel_y, p.vel_z, p.acc_x, p.acc_y, p.acc_z, p.red, p.green, p.blue});
+        }
+    std::vector<float> gl = fixture_gl_state();
+    state.insert(state.end(), gl.begin(), gl.end());
+    return state;
+}
+
+// A step nobody sees leaves the sparks out of the picture, but everything
+// later steps read is as a drawn step leaves it: through all three stages,
+// respawns and the end pictures.
+TEST_F(ParticleFinale, StepNobodySeesLeavesTheSameStateAsADrawnOne) {
+    std::vector<float> after[2];
+    for (int cheap = 0; cheap < 2; ++cheap) {
+        demo_state_reset();
+        particle_finale_reset();
+        demo_rand_reset();
+        seed_spark_sets();
+        end_stage = 1;
+        // GL's current values as the step before might leave them.
+        glNormal3f(0.5f, 0.25f, 0.125f);
+        glTexCoord4f(0.5f, 0.25f, 0.125f, 2.0f);
+        for (int step = 0; step < 150; ++step) {
+            end_beats = step / 3; // stage 2 from step 60, stage 4 from step 120
+            frame_driver.step_drawn = cheap == 0;
+            frame(270000 + step * 17);
+        }
+        after[cheap] = finale_state();
+    }
+    EXPECT_EQ(end_stage, 4);
+    EXPECT_GT(end_frames, 0);
+    ASSERT_EQ(after[0].size(), after[1].size());
+    for (size_t i = 0; i < after[0].size(); ++i)
+        ASSERT_EQ(std::memcmp(&after[0][i], &after[1][i], sizeof(float)), 0) << "value " << i;
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "app/render_state.h"
 #include "assets/texture_set.h"
 #include "demo/demo_state.h"
+#include "demo/frame.h"
 #include "demo/scenes.h"
 #include "fx/effects.h"
 
@@ -140,13 +141,16 @@ static void respawn_spark(Spark& s, const SparkMotion& m) {
 
 // Step 2 for one set: draw, move, accelerate, age and respawn each spark.
 // The squares are gathered as the sparks stand before they move and drawn
-// together at the end of the set.
+// together at the end of the set.  A step nobody sees leaves them out: the
+// draw changes nothing a later step reads (the client arrays are put back,
+// and the tunnel sets the current colour next).
 static void run_spark_set(Spark* sparks, const SparkMotion& m) {
-    spark_batch_begin();
+    bool drawn = frame_driver.step_drawn;
+    if (drawn) spark_batch_begin();
     for (int i = 0; i < SPARK_COUNT; ++i) {
         Spark& s = sparks[i];
         if (!s.alive) continue;
-        spark_batch_add(s);
+        if (drawn) spark_batch_add(s);
         step_coordinate(s.pos_x, s.vel_x, m.divisor[0]);
         step_coordinate(s.pos_y, s.vel_y, m.divisor[1]);
         step_coordinate(s.pos_z, s.vel_z, m.divisor[2]);
@@ -156,7 +160,7 @@ static void run_spark_set(Spark* sparks, const SparkMotion& m) {
         s.energy -= s.decay;
         if (s.energy < 0) respawn_spark(s, m);
     }
-    spark_batch_draw();
+    if (drawn) spark_batch_draw();
 }
 
 // Steps 3-4: the wire tunnel at the grey level of end_pulse, fogged and added,
