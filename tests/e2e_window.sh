@@ -11,7 +11,10 @@
 #      box), no show window, exit 0.
 # The first run's screenshot is also compared with frames that the capture
 # tool renders headless for the song times around it: it must look like one
-# of them, and much less like a frame from later in the show.
+# of them, and much less like a frame from later in the show.  And the
+# player, stopped for a moment, must show the harness frame of the step it
+# presented last (its step trace names it), within the reference frames'
+# tolerance.
 # Usage: e2e_window.sh VINTERMOOT VM_SHOW_TEST_DATA VM_X_CLOSE BUILT_DATA_DIR
 #        [VINTERMOOT_CAPTURE]
 # Exits 77 (skipped) when Xvfb or the X tools are not installed.
@@ -92,7 +95,7 @@ stop_xvfb() {
 start_player() {
   local log="$1"
   (cd "$run_dir" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
-    LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player") >"$log" 2>&1 &
+    VM_STEP_TRACE="$work/steps.txt" LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player") >"$log" 2>&1 &
   player_pid=$!
 }
 
@@ -243,6 +246,52 @@ check_scene() {
     fail "the screenshot does not show the scene of its song time"
 }
 
+# Mean difference (0..255) and share of pixels differing by more than 16 in
+# a channel, of two pictures shrunk to 64 x 48 by averaging blocks, as the
+# reference-frame test measures them.
+reference_difference() {
+  convert "$1" -scale '64x48!' "$work/ref_a.png"
+  convert "$2" -scale '64x48!' "$work/ref_b.png"
+  local mean large
+  mean=$(compare -metric MAE "$work/ref_a.png" "$work/ref_b.png" null: 2>&1 |
+    sed -n 's/.*(\(.*\)).*/\1/p')
+  large=$(compare -metric AE -fuzz 6.3% "$work/ref_a.png" "$work/ref_b.png" null: 2>&1 |
+    awk '{print int($1)}')
+  awk -v m="${mean:-1}" -v l="${large:-3072}" 'BEGIN { printf "%.3f %.5f\n", m * 255, l / 3072 }'
+}
+
+# Stops the player, takes a screenshot and reads the step it presented
+# last, then lets it go on.  The screenshot must match the harness frame of
+# that step (or of the next one, when the stop fell inside its swap).
+check_presented_step() {
+  local tag="$1" shot="$work/$1-step.png" frames="$work/step-frames" step ms next
+  [ -n "$capture" ] || { echo "e2e: no capture tool; presented step not compared"; return; }
+  kill -STOP "$player_pid"
+  sleep 0.5
+  import -window root "$shot"
+  read -r step ms _ < <(tail -n1 "$work/steps.txt")
+  kill -CONT "$player_pid"
+  [ -n "$step" ] || { fail "$tag: the step trace is empty"; return; }
+  next=$(((step + 1) * 1000 / 60))
+  mkdir -p "$frames"
+  if ! "$capture" --data "$run_dir" --frames "$frames" --at "$ms,$next" >"$work/capture.log" 2>&1; then
+    fail "the capture tool failed"
+    cat "$work/capture.log"
+    return
+  fi
+  local t diff matched=""
+  for t in "$ms" "$next"; do
+    diff=$(reference_difference "$shot" "$frames/$t.png")
+    echo "e2e: $tag: step $step on screen; the harness frame at $t ms differs by" \
+      "$diff (mean, share of pixels)"
+    if awk -v m="${diff% *}" -v l="${diff#* }" 'BEGIN { exit !(m <= 1.5 && l <= 0.0015) }'; then
+      matched="$t"
+      break
+    fi
+  done
+  [ -n "$matched" ] || fail "$tag: the screen is not the harness frame of step $step"
+}
+
 # 1. Full screen, Escape.
 start_xvfb 1024x768x24
 start_player "$work/run1.log"
@@ -250,6 +299,7 @@ if win=$(find_window "Vintermoot 2002" 30); then
   sleep 4
   check_playing_screen "fullscreen"
   check_scene "$work/fullscreen-1.png" 5
+  check_presented_step "fullscreen"
   geometry=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
   [ "$geometry" = "1024x768" ] || fail "full-screen window is $geometry"
   check_audio

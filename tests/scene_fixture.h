@@ -15,6 +15,7 @@
 #include "assets/texture_set.h"
 #include "audio/beat.h"
 #include "demo/demo_state.h"
+#include "fx/effects.h"
 #include "platform/offscreen.h"
 
 using Rgb = std::array<uint8_t, 3>;
@@ -22,6 +23,19 @@ using Rgb = std::array<uint8_t, 3>;
 // Frame size of the state tests: small, 4:3 like the show.
 constexpr int FIXTURE_W = 128;
 constexpr int FIXTURE_H = 96;
+
+// Makes the texture of `slot` a 2 x 2 picture of one colour.
+inline void fixture_paint_slot(int slot, const Rgb& colour) {
+    uint8_t texels[2 * 2 * 3];
+    for (int i = 0; i < 4; ++i)
+        for (int c = 0; c < 3; ++c)
+            texels[i * 3 + c] = colour[c];
+    glBindTexture(GL_TEXTURE_2D, texture_slots[slot]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+}
 
 // Fills every slot with a 2 x 2 texture of one colour: black, except the
 // slots given in `lit`.
@@ -31,22 +45,17 @@ inline void fixture_textures(const std::vector<std::pair<int, Rgb>>& lit) {
         Rgb colour = {0, 0, 0};
         for (const auto& entry : lit)
             if (entry.first == slot) colour = entry.second;
-        uint8_t texels[2 * 2 * 3];
-        for (int i = 0; i < 4; ++i)
-            for (int c = 0; c < 3; ++c)
-                texels[i * 3 + c] = colour[c];
-        glBindTexture(GL_TEXTURE_2D, texture_slots[slot]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexImage2D(GL_TEXTURE_2D, 0, 3, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+        fixture_paint_slot(slot, colour);
     }
 }
 
 // The context, the show's projection and the fixed state the scenes start
-// from (texturing on, additive blend function), plus fresh demo state.
+// from (texturing on, additive blend function), plus fresh demo state.  The
+// sphere and cylinder lists compiled on an earlier test's context died with
+// it: they are forgotten, to be compiled again on this one.
 inline bool fixture_begin(const std::vector<std::pair<int, Rgb>>& lit = {}) {
     if (!offscreen_begin(FIXTURE_W, FIXTURE_H)) return false;
+    quadric_shapes_forget();
     resize_view(FIXTURE_W, FIXTURE_H);
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
@@ -153,6 +162,15 @@ inline Rgb fixture_pixel(int x, int y) {
     std::vector<uint8_t> rgb = offscreen_read_rgb(FIXTURE_W, FIXTURE_H);
     size_t at = (static_cast<size_t>(y) * FIXTURE_W + static_cast<size_t>(x)) * 3;
     return {rgb[at], rgb[at + 1], rgb[at + 2]};
+}
+
+// Pixels of the frame for which `keep(colour)` holds.
+template <typename Keep> int fixture_count_pixels(Keep keep) {
+    std::vector<uint8_t> rgb = offscreen_read_rgb(FIXTURE_W, FIXTURE_H);
+    int count = 0;
+    for (size_t at = 0; at + 2 < rgb.size(); at += 3)
+        count += keep(Rgb{rgb[at], rgb[at + 1], rgb[at + 2]}) ? 1 : 0;
+    return count;
 }
 
 // Window position (x from the left, y from the top) of an eye-space point

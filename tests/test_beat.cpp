@@ -27,7 +27,7 @@ void note() {
     beat_callback(nullptr, 0);
 }
 
-// Checks the values every note changes (steps 1 and 2) after one note.
+// Checks the values every note changes, whatever the scene, after one note.
 void expect_common_steps(const BeatValues& before, const BeatValues& after) {
     EXPECT_FLOAT_EQ(after.glow, before.glow + 1.0f);
     EXPECT_FLOAT_EQ(after.spin, before.spin + 10.0f);

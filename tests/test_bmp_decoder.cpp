@@ -413,6 +413,31 @@ TEST_F(BmpDecoderTest, HostileSizesAndFormatsAreRejected) {
                    expected_from_table(std::vector<uint8_t>(16384, 1), test_table(2)));
 }
 
+// Run-length data of a single end-of-bitmap code describe a picture of any
+// size, all black; the pixel count bounds what such a file may cost.
+TEST_F(BmpDecoderTest, PicturesOfMoreThanSixteenMebipixelsAreRejected) {
+    auto tiny_rle = [](int32_t width, int32_t height) {
+        BmpLayout layout = layout_of(width, height, 8);
+        layout.compression = 1;
+        layout.colours_used = 1;
+        return bmp_build(layout, {9, 9, 9}, {0, 1});
+    };
+    const int32_t too_many[][2] = {{16384, 16384}, {16384, 1025}, {4097, 4096}, {1025, 16384}};
+    for (const auto& size : too_many) {
+        SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
+        std::vector<uint8_t> file = tiny_rle(size[0], size[1]);
+        EXPECT_LT(file.size(), 64u);
+        expect_rejected(file, CONVERSION_ERROR);
+    }
+    // Exactly 4096 x 4096 pixels, in either shape, still decode.
+    const int32_t most[][2] = {{4096, 4096}, {16384, 1024}};
+    for (const auto& size : most) {
+        SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
+        expect_picture(tiny_rle(size[0], size[1]), size[0], size[1],
+                       Rgb(static_cast<size_t>(size[0]) * size[1] * 3, 0));
+    }
+}
+
 TEST_F(BmpDecoderTest, HostileTablesAndOffsetsAreRejected) {
     std::vector<uint8_t> pixels = bmp_pack_indexes(8, 4, 2, {0, 0, 0, 0, 0, 0, 0, 0});
     BmpLayout layout = layout_of(4, 2, 8);

@@ -431,11 +431,12 @@ TEST_F(Font, MissingFaceGivesEmptyListsWithZeroAdvances) {
     glDeleteLists(base, 4);
 }
 
-// What a print leaves behind: the picture, the modelview matrix and the
-// current normal.
+// What a print leaves behind: the picture, the modelview and texture
+// matrices and the current normal.
 struct PrintResult {
     std::vector<uint8_t> rgb;
     std::array<float, 16> modelview;
+    std::array<float, 16> texture;
     std::array<float, 3> normal;
 };
 
@@ -450,11 +451,11 @@ void print_every_glyph(const char* text) {
     glPopAttrib();
 }
 
-// The show's kind of view (45 degrees, lit), the text at (x, y, z), then
-// a lit quad that sends no normal of its own, so that the normal the text
-// left behind shows in its colour.
+// The show's kind of view (45 degrees, lit), the text at (x, y, z) printed
+// with `text_matrix` current, then a lit quad that sends no normal of its
+// own, so that the normal the text left behind shows in its colour.
 PrintResult print_in_perspective(void (*print)(const char*), const char* text, float x, float y,
-                                 float z) {
+                                 float z, GLenum text_matrix = GL_MODELVIEW) {
     PrintResult r{};
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glViewport(0, 0, VIEW_SIZE, VIEW_SIZE);
@@ -472,9 +473,14 @@ PrintResult print_in_perspective(void (*print)(const char*), const char* text, f
     glLightfv(GL_LIGHT0, GL_POSITION, light_at);
     glNormal3f(0.3f, 0.3f, 0.9f);
     glTranslatef(x, y, z);
+    glMatrixMode(text_matrix);
     print(text);
     glGetFloatv(GL_MODELVIEW_MATRIX, r.modelview.data());
+    glGetFloatv(GL_TEXTURE_MATRIX, r.texture.data());
     glGetFloatv(GL_CURRENT_NORMAL, r.normal.data());
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glBegin(GL_QUADS);
     glVertex3f(-1.0f, -2.5f, -6.0f);
@@ -529,6 +535,67 @@ TEST_F(Font, GlyphsOutsideTheViewAreLeftOutWithNothingElseChanged) {
                                          [](uint8_t v) { return v != 0; });
             EXPECT_EQ(text_seen, p.some_drawn);
         }
+}
+
+TEST_F(Font, WithTheTextureMatrixCurrentEveryGlyphIsDrawn) {
+    // The show's first frame prints "{x}" with the texture matrix current:
+    // the centring and the glyphs' moves turn that matrix, so every glyph
+    // lands on the modelview's origin, however far along the text it is.
+    struct Print {
+        const char* text;
+        float x;
+    };
+    const Print prints[] = {
+        {"{x}", 2.3f}, // at the right edge: "x" would lie outside if moved along
+        {"Greetings to everyone at the party, far and near, young and old.", 0.0f},
+    };
+    for (const Print& p : prints) {
+        SCOPED_TRACE(p.text);
+        PrintResult all =
+            print_in_perspective(print_every_glyph, p.text, p.x, 0.0f, -6.0f, GL_TEXTURE);
+        PrintResult printed =
+            print_in_perspective(print_text, p.text, p.x, 0.0f, -6.0f, GL_TEXTURE);
+        EXPECT_EQ(text_glyphs_left_out, 0);
+        EXPECT_EQ(printed.rgb, all.rgb);
+        EXPECT_EQ(printed.modelview, all.modelview);
+        EXPECT_EQ(printed.texture, all.texture);
+        EXPECT_EQ(printed.normal, all.normal);
+        EXPECT_TRUE(std::any_of(all.rgb.begin(), all.rgb.end(), [](uint8_t v) { return v != 0; }));
+    }
+}
+
+TEST_F(Font, FontWithoutListsPrintsNothing) {
+    // glGenLists gives 0 between glBegin and glEnd: the font's request for
+    // its lists fails.
+    release_outline_font();
+    glBegin(GL_POINTS);
+    EXPECT_FALSE(build_outline_font());
+    glEnd();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION));
+    EXPECT_EQ(font_list_base, 0u);
+    // Lists of others under the names of the character codes, as the
+    // compiled sphere and cylinder may be: each draws a triangle.
+    std::vector<GLuint> others;
+    for (GLuint name = 1; name < 255; ++name) {
+        if (glIsList(name)) continue;
+        glNewList(name, GL_COMPILE);
+        glBegin(GL_TRIANGLES);
+        glVertex2f(-1, -1);
+        glVertex2f(1, -1);
+        glVertex2f(0, 1);
+        glEnd();
+        glEndList();
+        others.push_back(name);
+    }
+    EXPECT_GE(others.size(), 250u);
+    std::vector<FbPolygon> drawn = feedback([] { print_outline_text("Arial {x}"); });
+    EXPECT_TRUE(drawn.empty());
+    EXPECT_TRUE(modelview_is_translation());
+    EXPECT_EQ(modelview_x(), 0.0f);
+    for (GLuint name : others)
+        glDeleteLists(name, 1);
+    EXPECT_TRUE(build_outline_font());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(Font, NoFontsInstalledBuildsAnEmptyFont) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <cstdlib>
 
 #include "demo/scene2_bit_tunnel.h"
 #include "demo/scenes.h"
@@ -95,6 +96,32 @@ TEST_F(BitTunnel, SpinAngleRisesPointTwoPerFrameAndGreetBeatsCountsFrames) {
     frame(77020);
     EXPECT_FLOAT_EQ(spin_angle, 0.9f);
     EXPECT_EQ(greet_beats, 2);
+}
+
+// The outer tube's picture in a grey no other layer has: on the black
+// background its wall shows in that grey.
+constexpr Rgb TUNNEL_GREY = {100, 100, 100};
+
+int tunnel_pixels() {
+    return fixture_count_pixels([](const Rgb& c) {
+        return std::abs(c[0] - TUNNEL_GREY[0]) <= 2 && c[0] == c[1] && c[1] == c[2];
+    });
+}
+
+// Every test has a context of its own, and the tubes must show in each: the
+// second round draws on a new context, as the next test does.
+TEST_F(BitTunnel, TunnelShowsOnEveryTestsContext) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            fixture_end();
+            ASSERT_TRUE(fixture_begin(PANEL_COLOURS));
+            bit_tunnel_reset();
+        }
+        fixture_paint_slot(SLOT_BIN, TUNNEL_GREY);
+        frame(90000);
+        EXPECT_GT(tunnel_pixels(), FIXTURE_W * FIXTURE_H / 2);
+    }
 }
 
 // The next frame starts from what this one leaves: blending and depth test

@@ -93,7 +93,7 @@ TEST_F(SphereGreetings, LabelShowsSlot43UntilTheFirstNote) {
     EXPECT_NEAR(seen[1], 0, 2);
 }
 
-// Steps 6-8 leave one, one blending for the label and every later scene;
+// The logo and the label leave one, one blending for every later scene;
 // depth testing is back on and blending off.
 TEST_F(SphereGreetings, LeavesBlendFunctionOneOneAndDepthTestOn) {
     frame(106000);
@@ -104,6 +104,31 @@ TEST_F(SphereGreetings, LeavesBlendFunctionOneOneAndDepthTestOn) {
     EXPECT_EQ(fixture_int(GL_MATRIX_MODE), GL_MODELVIEW);
     auto modes = fixture_polygon_mode();
     EXPECT_EQ(modes[0], GL_FILL);
+}
+
+// The spheres' picture a dark blue, the only blue of the frame: the cluster
+// and the huge outer sphere around the view add it to every pixel they
+// cover (some thirty layers where the cluster is, still short of 255).
+constexpr Rgb SPHERE_BLUE = {0, 0, 16};
+
+int sphere_pixels() {
+    return fixture_count_pixels([](const Rgb& c) { return c[2] > 0; });
+}
+
+// Every test has a context of its own, and the spheres must show in each:
+// the second round draws on a new context, as the next test does.
+TEST_F(SphereGreetings, SpheresShowOnEveryTestsContext) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            fixture_end();
+            ASSERT_TRUE(fixture_begin(LABEL_COLOURS));
+            sphere_greetings_reset();
+        }
+        fixture_paint_slot(SLOT_ENV1, SPHERE_BLUE);
+        frame(108000);
+        EXPECT_EQ(sphere_pixels(), FIXTURE_W * FIXTURE_H);
+    }
 }
 
 // Every layer adds to the frame (black stand-ins add nothing), so only the

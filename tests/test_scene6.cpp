@@ -210,6 +210,31 @@ TEST_F(ParticleFinale, TunnelFlashDecaysToItsFloor) {
     EXPECT_FLOAT_EQ(spin_angle, 0.2f);
 }
 
+// The wire picture white and the flash at full: the fogged tunnel shows in
+// greys, the only grey in the frame (sparks and banners are black, the end
+// picture hidden in stage 1).
+int tunnel_pixels() {
+    return fixture_count_pixels(
+        [](const Rgb& c) { return c[0] > 0 && c[0] == c[1] && c[1] == c[2]; });
+}
+
+// Every test has a context of its own, and the tunnel must show in each:
+// the second round draws on a new context, as the next test does.
+TEST_F(ParticleFinale, TunnelShowsOnEveryTestsContext) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            fixture_end();
+            ASSERT_TRUE(fixture_begin(END_COLOURS));
+            particle_finale_reset();
+        }
+        fixture_paint_slot(SLOT_WIRE, {255, 255, 255});
+        end_pulse = 1.0f;
+        frame();
+        EXPECT_GT(tunnel_pixels(), FIXTURE_W * FIXTURE_H / 3);
+    }
+}
+
 TEST_F(ParticleFinale, LeavesLightingOnDepthTestOffAndSourceAlphaBlending) {
     frame();
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));

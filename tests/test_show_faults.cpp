@@ -52,7 +52,7 @@ TEST_F(ShowFaults, EachMissingPictureFailsInitialisationAfterTeardown) {
         std::string path = show_test_picture_path(dir, slot);
         std::string aside = path + ".aside";
         std::filesystem::rename(path, aside);
-        EXPECT_EQ(run_show(), 0);
+        EXPECT_EQ(run_show(), 1);
         std::filesystem::rename(aside, path);
         // The question (answered Yes), then the failure; a missing file has
         // no message of its own.
@@ -75,14 +75,14 @@ void expect_decoder_box_then_failure(ShowFaults& test) {
 
 TEST_F(ShowFaults, EmptyPictureShowsTheDecoderMessageFirst) {
     ASSERT_TRUE(write_file(show_test_picture_path(dir, 7), "", 0));
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show(), 1);
     expect_decoder_box_then_failure(*this);
 }
 
 TEST_F(ShowFaults, TruncatedPictureShowsTheDecoderMessageFirst) {
     std::string path = show_test_picture_path(dir, 30);
     std::filesystem::resize_file(path, 40);
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show(), 1);
     expect_decoder_box_then_failure(*this);
 }
 
@@ -92,13 +92,13 @@ TEST_F(ShowFaults, RandomBytesPictureShowsTheDecoderMessageFirst) {
     for (uint8_t& b : bytes)
         b = static_cast<uint8_t>(random());
     ASSERT_TRUE(write_file(show_test_picture_path(dir, 62), bytes.data(), bytes.size()));
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show(), 1);
     expect_decoder_box_then_failure(*this);
 }
 
 TEST_F(ShowFaults, MissingDataFolderFailsCleanly) {
     std::filesystem::remove_all(dir + "/data");
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show(), 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     expect_initialization_failed();
     expect_nothing_left();
@@ -109,7 +109,7 @@ TEST_F(ShowFaults, DataFolderThatCannotBeReadFailsCleanly) {
     // should be cannot be read as one by anybody.
     std::filesystem::remove_all(dir + "/data");
     ASSERT_TRUE(write_file(dir + "/data", "x", 1));
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show(), 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     expect_initialization_failed();
     expect_nothing_left();
@@ -120,7 +120,7 @@ TEST_F(ShowFaults, DataFolderWithoutPermissionsFailsCleanly) {
     std::filesystem::permissions(dir + "/data", std::filesystem::perms::none);
     int code = run_show();
     std::filesystem::permissions(dir + "/data", std::filesystem::perms::owner_all);
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     expect_initialization_failed();
     expect_nothing_left();

@@ -88,7 +88,7 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 }
 
-TEST_F(ShowStartup, FullscreenRefusedAndAnsweredNoCloses) {
+TEST_F(ShowStartup, FullscreenRefusedAndAnsweredNoClosesWithZero) {
     shell_record.fallback_answer = MSGBOX_ANSWER_NO;
     EXPECT_EQ(run_show(), 0);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
@@ -170,14 +170,14 @@ const SetUpFailure SET_UP_FAILURES[] = {
     {WIN_STEP_MAKE_CURRENT, "Can't Activate The GL Rendering Context."},
 };
 
-TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsZero) {
+TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
     for (const SetUpFailure& failure : SET_UP_FAILURES) {
         SCOPED_TRACE(failure.text);
         shell_record.boxes.clear();
         shell_record.trace.clear();
         fullscreen = true;
         win_fail_step[failure.step] = true;
-        EXPECT_EQ(run_show(), 0);
+        EXPECT_EQ(run_show(), 1);
         win_fail_step[failure.step] = false;
         ASSERT_EQ(shell_record.boxes.size(), 2u);
         const ShownBox& box = shell_record.boxes[1];
@@ -198,9 +198,9 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsZero) {
     }
 }
 
-TEST_F(ShowStartup, ClassRegistrationFailureShowsItsBoxWithoutRelease) {
+TEST_F(ShowStartup, ClassRegistrationFailureShowsItsBoxWithoutReleaseAndExitsOne) {
     win_fail_step[WIN_STEP_REGISTER] = true;
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show(), 1);
     ASSERT_EQ(shell_record.boxes.size(), 1u);
     EXPECT_EQ(shell_record.boxes[0].text, "Failed To Register The Window Class.");
     EXPECT_EQ(shell_record.boxes[0].caption, "ERROR");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -289,6 +290,76 @@ TEST_F(OfflineSound, WavFileHoldsTheRequestedRange) {
     ASSERT_GE(all.size(), 2u * 26460u);
     EXPECT_EQ(0, std::memcmp(bytes.data() + 44, all.data() + 2 * 4410, 4 * frames));
     EXPECT_FALSE(snd_render_wav((dir + "/missing.xm").c_str(), wav.c_str(), 0, 100));
+}
+
+// Frame at which a looping module first goes back to an earlier order,
+// found by mixing one frame at a time with libopenmpt alone; -1 when it
+// does not within `max_frames`.
+int64_t loop_frame(const std::string& path, int64_t max_frames) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    std::vector<uint8_t> bytes(1 << 16);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    openmpt_module* mod = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    openmpt_module_set_repeat_count(mod, -1);
+    int64_t found = -1;
+    int last_order = -1;
+    float frame[2];
+    for (int64_t i = 0; i < max_frames && found < 0; ++i) {
+        openmpt_module_read_interleaved_float_stereo(mod, RATE, 1, frame);
+        int order = openmpt_module_get_current_order(mod);
+        if (order < last_order) found = i;
+        last_order = order;
+    }
+    openmpt_module_destroy(mod);
+    return found;
+}
+
+// Without an end the WAV file holds the first pass as the show's clock plays
+// it: up to the frame at which the song loops at the mixing rate, not to
+// libopenmpt's duration estimate (made at another rate).
+TEST_F(OfflineSound, WavFileWithoutAnEndStopsWhereTheSongLoops) {
+    // Three orders at 131 BPM (ticks of 841.6 frames, mixed as 841), a
+    // pattern delay, a tempo change; the song restarts at order 1.
+    XmModule m = base_module(16);
+    m.tempo = 131;
+    m.speed = 5;
+    m.patterns.push_back(xm_empty_pattern(16, CHANNELS));
+    m.patterns.push_back(xm_empty_pattern(12, CHANNELS));
+    m.orders = {0, 1, 2};
+    m.restart_position = 1;
+    for (int p = 0; p < 3; ++p)
+        cell(m, 0, 0, p) = {C4, WATCHED, 0, 0, 0};
+    cell(m, 6, 1, 1) = {0, 0, 0, 0x0E, 0xE3}; // row 6 of order 1 lasts four times as long
+    cell(m, 2, 1, 2) = {0, 0, 0, 0x0F, 0x59}; // 89 BPM from order 2
+    std::string module_path = write(m);
+    int64_t end = loop_frame(module_path, 30 * RATE);
+    ASSERT_GT(end, 0);
+    std::string wav = dir + "/pass.wav";
+    ASSERT_TRUE(snd_render_wav(module_path.c_str(), wav.c_str(), 0, -1));
+    FILE* f = std::fopen(wav.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> bytes(1 << 22);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    ASSERT_EQ(static_cast<int64_t>(bytes.size()), 44 + 4 * end);
+    uint32_t data_size;
+    std::memcpy(&data_size, bytes.data() + 40, 4);
+    EXPECT_EQ(data_size, 4 * end);
+    // The same frames as the looping song plays through offline mode, up to
+    // the end of the pass and no further.
+    SndSong* song = snd_load_song(module_path.c_str());
+    snd_play_song(song);
+    snd_offline_advance_to(song, end * 1000 / RATE + 100);
+    std::vector<int16_t> all(2 * end);
+    all.resize(2 * snd_offline_take_audio(song, all.data(), end));
+    snd_free_song(song);
+    ASSERT_EQ(static_cast<int64_t>(all.size()), 2 * end);
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 44, all.data(), 4 * end));
+    // A start within the pass keeps the same end.
+    ASSERT_TRUE(snd_render_wav(module_path.c_str(), wav.c_str(), 1000, -1));
+    EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(wav)), 44 + 4 * (end - RATE));
 }
 
 TEST(SoundCodes, PatternValuesMatchWhatTheLibraryReports) {

@@ -42,7 +42,15 @@
 #endif
 
 #ifdef VM_SANITIZER_ALLOCATOR
+#if __has_include(<sanitizer/allocator_interface.h>)
 #include <sanitizer/allocator_interface.h>
+#else
+// gcc installs no header for the allocator hooks, though its sanitizer
+// runtimes export the call that installs them.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             size_t),
+                                                         void (*free_hook)(const volatile void*));
+#endif
 #endif
 
 namespace {

@@ -9,6 +9,7 @@ bool key_down[WIN_KEY_COUNT] = {};
 WinWindow* window_handle = nullptr;
 bool device_context = false;
 WinContext* render_context = nullptr;
+bool fallback_declined = false;
 
 namespace {
 
@@ -55,6 +56,7 @@ bool request_fullscreen(int width, int height, int colour_bits) {
     MsgBoxAnswer answer = msgbox_show(FALLBACK_QUESTION, FALLBACK_CAPTION, MSGBOX_YES_NO,
                                       MSGBOX_ICON_EXCLAMATION, false);
     if (answer != MSGBOX_ANSWER_YES) {
+        fallback_declined = true;
         setup_box(TEXT_WILL_CLOSE, MSGBOX_ICON_STOP);
         return false;
     }
@@ -91,6 +93,7 @@ void handle_show_messages() {
 bool create_display(const char* title, int width, int height, int colour_bits,
                     bool want_fullscreen) {
     fullscreen = want_fullscreen;
+    fallback_declined = false;
     if (!win_register(colour_bits)) {
         setup_box(TEXT_REGISTER, MSGBOX_ICON_EXCLAMATION);
         return false;

@@ -25,6 +25,11 @@ extern WinWindow* window_handle;
 extern bool device_context;
 extern WinContext* render_context;
 
+// True when the last create_display stopped because the user answered No to
+// the windowed fallback: the viewer's choice, not a failure.  Set by
+// create_display only.
+extern bool fallback_declined;
+
 // Opens the window (full screen when `want_fullscreen`, asking before falling
 // back to a window), makes the GL context current, sets the projection and
 // the render state.  False after telling the user why; everything made so far

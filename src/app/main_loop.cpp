@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "app/display.h"
@@ -52,6 +54,37 @@ void shut_down() {
     song_module = nullptr;
     shutdown_step("close_sound");
     snd_close();
+}
+
+// Where the loop writes each presented step, when VM_STEP_TRACE names a
+// file: tests compare a screenshot with the harness frame of that step.
+constexpr const char* STEP_TRACE_VARIABLE = "VM_STEP_TRACE";
+FILE* step_trace = nullptr;
+
+void step_trace_open() {
+    const char* path = std::getenv(STEP_TRACE_VARIABLE);
+    if (path && *path) step_trace = std::fopen(path, "w");
+}
+
+// Wall time of the first traced present.
+int64_t step_trace_start_ns = -1;
+
+// One line per presented step: the step, its song time, the song clock the
+// pass read and the wall clock after the swap (ms since the first present).
+void step_trace_write() {
+    if (!step_trace) return;
+    if (step_trace_start_ns < 0) step_trace_start_ns = show_wall_clock();
+    std::fprintf(step_trace, "%lld %lld %lld %.3f\n",
+                 static_cast<long long>(frame_driver.last_drawn_step),
+                 static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
+                 static_cast<long long>(frame_driver.clock_ms),
+                 static_cast<double>(show_wall_clock() - step_trace_start_ns) / 1e6);
+    std::fflush(step_trace);
+}
+
+void step_trace_close() {
+    if (step_trace) std::fclose(step_trace);
+    step_trace = nullptr;
 }
 
 // Longest idle wait: one step, so that a clock that jumps is seen soon.
@@ -109,16 +142,19 @@ void main_loop_pass(LoopState& loop) {
     }
     ++loop_counts.swaps;
     win_swap_buffers(window_handle);
+    if (drew) step_trace_write();
 }
 
 int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
     if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, fullscreen))
-        return EXIT_CLEAN;
+        return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
     if (!start_sound()) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
+    step_trace_open();
     while (!loop.done)
         main_loop_pass(loop);
+    step_trace_close();
     shut_down();
     return loop.exit_code;
 }

@@ -16,8 +16,11 @@ constexpr int SHOW_CHANNELS = 32;
 constexpr unsigned SHOW_SOUND_FLAGS_FIRST = 2;
 constexpr unsigned SHOW_SOUND_FLAGS_SECOND = 0;
 
-// Exit codes.
+// Exit codes.  A show that never started says so, so that a launcher or
+// script can tell it from one that played and was closed; the viewer's No
+// to the windowed fallback is a choice and ends cleanly.
 constexpr int EXIT_SOUND_REFUSED = 1; // library too old, or no sound output
+constexpr int EXIT_SET_UP_FAILED = 1; // window, context, pictures or render state
 constexpr int EXIT_CLEAN = 0;
 
 // Where the version check reads the sound library's version; the sound

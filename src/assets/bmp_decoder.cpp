@@ -6,6 +6,9 @@
 // Files are untrusted: every read is checked against the file's real length,
 // sizes are computed in 64 bits, and nothing is allocated from a header field
 // before the file has been shown to hold the data that field describes.
+// Run-length data can describe many pixels in a few bytes, so the picture's
+// size is also bounded by a pixel count (DIB_MAX_PIXELS) before any
+// allocation.
 #include "assets/bmp_decoder.h"
 #include "assets/bmp_decoder_memory.h"
 
@@ -137,8 +140,8 @@ uint64_t target_stride(int32_t width) {
     return 3 * static_cast<uint64_t>(width) + (static_cast<uint64_t>(width) & 3);
 }
 
-// Step 2: with a file header the DIB header follows it and the pixel data
-// are at its stated offset.  False when a "BM" file is too short for it.
+// With a file header the DIB header follows it and the pixel data are at
+// its stated offset.  False when a "BM" file is too short for it.
 bool locate_header(DibDecode* d) {
     const DibFile& f = d->file;
     if (f.size < 2 || f.bytes[0] != 'B' || f.bytes[1] != 'M') return true;
@@ -162,8 +165,10 @@ void header_dimensions(const uint8_t* h, int32_t* width, int32_t* height) {
 }
 
 // Checks made before anything is allocated: the header lies in the file and
-// has a known size, the picture is bottom-up and within `max_edge`, and the
-// colour table lies in the file.  Returns the message to show, or null.
+// has a known size, the picture is bottom-up, within `max_edge` and within
+// DIB_MAX_PIXELS (run-length data need not hold a byte per pixel, so the
+// file's length alone does not bound the picture), and the colour table
+// lies in the file.  Returns the message to show, or null.
 const char* check_header(DibDecode* d, int32_t max_edge) {
     if (!file_holds(d->file, d->header, 4)) return MSG_CONVERSION;
     const uint8_t* h = d->file.bytes + d->header;
@@ -176,14 +181,15 @@ const char* check_header(DibDecode* d, int32_t max_edge) {
     header_dimensions(h, &width, &height);
     // A negative height is a top-down picture, a zero one has no rows.
     if (width <= 0 || height <= 0 || width > max_edge || height > max_edge) return MSG_CONVERSION;
+    if (static_cast<int64_t>(width) * height > DIB_MAX_PIXELS) return MSG_CONVERSION;
     uint64_t entry_size = header_size == CORE_HEADER_SIZE ? CORE_ENTRY_SIZE : INFO_ENTRY_SIZE;
     uint64_t table_size = entry_size * dib_colour_count(h);
     if (!file_holds(d->file, d->header + header_size, table_size)) return MSG_CONVERSION;
     return nullptr;
 }
 
-// Step 5 for a 12-byte header: widen it into a 40-byte one and give each
-// 3-byte colour entry a zero fourth byte.
+// The normalised description of a 12-byte header: widened into a 40-byte
+// one, each 3-byte colour entry given a zero fourth byte.
 void normalise_core_header(DibDecode* d) {
     const uint8_t* h = d->file.bytes + d->header;
     uint8_t* n = d->description;
@@ -207,15 +213,16 @@ void normalise_core_header(DibDecode* d) {
         d->pixels = d->header + CORE_HEADER_SIZE + CORE_ENTRY_SIZE * d->colour_count;
 }
 
-// Step 5 for a 40-byte header: copy header and colour table as they are.
+// The normalised description of a 40-byte header: header and colour table
+// copied as they are.
 void normalise_info_header(DibDecode* d) {
     uint64_t length = INFO_HEADER_SIZE + INFO_ENTRY_SIZE * d->colour_count;
     memcpy(d->description, d->file.bytes + d->header, length);
     if (!d->pixels_known) d->pixels = d->header + length;
 }
 
-// Step 6: an image size of 0 becomes the unpadded size, a colours-used field
-// of 0 the colour count.
+// Fills in what a header may leave as 0: an image size of 0 becomes the
+// unpadded size, a colours-used field of 0 the colour count.
 void fill_in_description(DibDecode* d) {
     uint8_t* n = d->description;
     if (read_u32(n + INFO_SIZE_IMAGE) == 0) {
@@ -404,7 +411,7 @@ int32_t convert_rows(const DibSource& s, const DibTarget& t) {
 
 // ---------------------------------------------------------------------------
 
-// Step 8: the target's description and its zero-filled image memory.
+// The target's description and its zero-filled image memory.
 bool make_target(DibDecode* d) {
     const uint8_t* n = d->description;
     int32_t width = read_s32(n + INFO_WIDTH);
@@ -431,7 +438,7 @@ DibTarget describe_target(const DibDecode& d) {
     return t;
 }
 
-// Step 10: copy the target out red first, dropping each row's padding.
+// Copies the target out red first, dropping each row's padding.
 bool copy_out(DibDecode* d) {
     DibTarget t = describe_target(*d);
     uint64_t rows = t.height > 0 ? static_cast<uint64_t>(t.height) : 0;
@@ -451,34 +458,36 @@ bool copy_out(DibDecode* d) {
     return true;
 }
 
-// Steps 2 to 11 on a mapped file.  Returns the message to show, or null
-// when d->record holds the picture.
+// Decodes a mapped file: locate and check the header, normalise it with
+// its colour table into one description, convert the pixel data into the
+// 24-bit target, copy that out without padding and wrap it in a record.
+// Returns the message to show, or null when d->record holds the picture.
 const char* decode_mapped(DibDecode* d, int32_t max_edge) {
-    if (!locate_header(d)) return MSG_CONVERSION; // step 2
+    if (!locate_header(d)) return MSG_CONVERSION;
     if (const char* rejected = check_header(d, max_edge)) return rejected;
     const uint8_t* h = d->file.bytes + d->header;
-    d->colour_count = dib_colour_count(h); // step 3
-    d->description =                       // step 4
+    d->colour_count = dib_colour_count(h);
+    d->description =
         static_cast<uint8_t*>(malloc(DESCRIPTION_BASE + INFO_ENTRY_SIZE * d->colour_count));
     if (!d->description) return MSG_OUT_OF_MEMORY;
     if (read_u32(h + INFO_SIZE) == CORE_HEADER_SIZE)
-        normalise_core_header(d); // step 5
+        normalise_core_header(d);
     else
         normalise_info_header(d);
-    fill_in_description(d); // step 6
+    fill_in_description(d);
     DibSource source = describe_source(*d);
     if (!conversion_accepts(source)) return MSG_CONVERSION;
-    if (!make_target(d)) return MSG_OUT_OF_MEMORY;                             // steps 7, 8
-    if (convert_rows(source, describe_target(*d)) == 0) return MSG_CONVERSION; // step 9
-    if (!copy_out(d)) return MSG_OUT_OF_MEMORY;                                // step 10
-    d->record = static_cast<RgbImage*>(malloc(sizeof(RgbImage)));              // step 11
+    if (!make_target(d)) return MSG_OUT_OF_MEMORY;
+    if (convert_rows(source, describe_target(*d)) == 0) return MSG_CONVERSION;
+    if (!copy_out(d)) return MSG_OUT_OF_MEMORY;
+    d->record = static_cast<RgbImage*>(malloc(sizeof(RgbImage)));
     if (!d->record) return MSG_OUT_OF_MEMORY;
     DibTarget t = describe_target(*d);
     *d->record = RgbImage{t.width, t.height, d->output};
     return nullptr;
 }
 
-// Step 12 for the decode's own allocations: the target image, its
+// Releases the decode's own allocations: the target image, its
 // description, the normalised description, and the output buffer when no
 // record took it.
 void release_decode(DibDecode* d) {
@@ -495,7 +504,7 @@ struct DibMapping {
     uint64_t size;
 };
 
-// Step 1: open the file and map all of it.  An empty file cannot be mapped.
+// Opens the file and maps all of it.  An empty file cannot be mapped.
 bool map_file(const char* path, DibMapping* m) {
     char resolved[4096];
     if (!path || !files_resolve(path, resolved, sizeof resolved)) return false;
@@ -510,7 +519,7 @@ bool map_file(const char* path, DibMapping* m) {
     return true;
 }
 
-// Step 12 for the file: the view, then the file handle.
+// Releases the file: the view, then the file handle.
 void unmap_file(DibMapping* m) {
     if (m->view) munmap(m->view, m->size);
     if (m->fd >= 0) close(m->fd);

@@ -94,18 +94,34 @@ void call_glyph_run(const char* text, size_t begin, size_t end) {
     if (end > begin) glCallLists(static_cast<GLsizei>(end - begin), GL_UNSIGNED_BYTE, text + begin);
 }
 
+// True when the modelview matrix is current.  Only then do the centring and
+// the glyphs' own moves place the glyphs along the text as the view test
+// assumes; with another matrix current (the show's first frame prints with
+// the texture matrix current) they move that matrix instead, and every
+// glyph is drawn at the modelview's origin.
+bool modelview_current() {
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    return mode == GL_MODELVIEW;
+}
+
 // Calls the glyph lists of `text` in order, except that a glyph lying
 // wholly outside the view only moves the origin as its list would: the same
 // matrix, and no pixel lost.  From the last glyph that draws on, every list
 // is called, so the current normal ends where the whole text leaves it
-// (every glyph that draws sets its own normals first).
+// (every glyph that draws sets its own normals first).  Without the
+// modelview matrix current every list is called.
 void call_visible_glyphs(const char* text, size_t length) {
+    text_glyphs_left_out = 0;
+    if (!modelview_current()) {
+        call_glyph_run(text, 0, length);
+        return;
+    }
     double clip[16];
     clip_matrix(clip);
     size_t keep_from = last_drawing_glyph(text, length);
     size_t run_begin = 0;
     double x = 0.0;
-    text_glyphs_left_out = 0;
     for (size_t i = 0; i < length; ++i) {
         const unsigned char code = static_cast<unsigned char>(text[i]);
         const GlyphMetricsFloat& m = glyph_metrics[code];
@@ -146,7 +162,9 @@ void release_outline_font() {
 }
 
 void print_outline_text(const char* format, ...) {
-    if (!format) return;
+    // Without lists of its own the font prints nothing: list base 0 would
+    // replay whatever lists the codes name (the compiled quadric shapes).
+    if (!format || font_list_base == 0) return;
     char text[TEXT_BUFFER_SIZE];
     va_list args;
     va_start(args, format);

@@ -33,7 +33,8 @@ void release_outline_font();
 
 // Prints a formatted text (at most 255 characters) centred on the current
 // origin; leaves the modelview matrix moved by half the text's advance.
-// Glyphs wholly outside the view are not drawn (only their advance is
-// applied), which leaves the picture, the matrix and the current normal as
-// drawing them would.
+// With the modelview matrix current, glyphs wholly outside the view are not
+// drawn (only their advance is applied), which leaves the picture, the
+// matrix and the current normal as drawing them would.  Prints nothing when
+// the font has no lists.
 void print_outline_text(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -60,8 +60,16 @@ RgbImage* load_bitmap_file(const char* path) {
 
 namespace {
 
+// Rows as the decoder returns them: packed without padding, whatever the
+// width, so the upload reads them one byte aligned.
+constexpr GLint PACKED_ROW_ALIGNMENT = 1;
+
 // Makes the 63 textures from the decoded images, leaving the last bound.
+// The unpack alignment is put back as it was found.
 void upload_texture_set(RgbImage* const* images) {
+    GLint alignment = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, PACKED_ROW_ALIGNMENT);
     glGenTextures(TEXTURE_COUNT, texture_slots);
     for (int k = 0; k < TEXTURE_COUNT; ++k) {
         glBindTexture(GL_TEXTURE_2D, texture_slots[k]);
@@ -71,6 +79,7 @@ void upload_texture_set(RgbImage* const* images) {
         glTexImage2D(GL_TEXTURE_2D, 0, 3, images[k]->width, images[k]->height, 0, GL_RGB,
                      GL_UNSIGNED_BYTE, images[k]->pixels);
     }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "demo/demo_state.h"
 #include "demo/frame.h"
 #include "demo/scenes.h"
+#include "demo/show_check.h"
 #include "fx/effects.h"
 #include "platform/offscreen.h"
 #include "platform/sound.h"
@@ -62,19 +63,6 @@ void place_picture() {
     }
     harness.view_x = (harness.width - harness.view_w) / 2;
     harness.view_y = (harness.height - harness.view_h) / 2;
-}
-
-// Every piece of demo state back to what a fresh process has.
-void reset_show_state() {
-    demo_state_reset();
-    beat_reset();
-    demo_rand_reset();
-    opening_scene_reset();
-    bit_tunnel_reset();
-    sphere_greetings_reset();
-    flying_words_reset();
-    landscape_reset();
-    particle_finale_reset();
 }
 
 bool start_song() {
@@ -140,7 +128,7 @@ HarnessFailure harness_begin(int width, int height, int fps) {
     harness.height = height;
     harness.fps = fps;
     place_picture();
-    reset_show_state();
+    show_state_reset();
     frame_driver_reset();
     frame_driver.before_step = before_step;
     if (!offscreen_begin(width, height)) return HARNESS_NO_CONTEXT;

@@ -78,7 +78,7 @@ static void set_polygon_mode(GLenum mode) {
     glPolygonMode(GL_FRONT, mode);
 }
 
-// Step 2: "{x}" and the cube chain, in wireframe, lit.  The transforms act
+// "{x}" and the cube chain, in wireframe, lit.  The transforms act
 // on whatever matrix is current: the texture matrix in the show's very first
 // frame, the modelview matrix afterwards.
 static void draw_text_and_chain(double t) {
@@ -123,7 +123,7 @@ static void draw_text_and_chain(double t) {
     glDisable(GL_LIGHTING);
 }
 
-// Step 3: the fading background picture.  The texture matrix is rotated by
+// The fading background picture.  The texture matrix is rotated by
 // spin_angle and never reset here, so the rotation accumulates from frame to
 // frame and stays for all later textured drawing until a scene resets it.
 static void draw_background() {
@@ -147,7 +147,7 @@ static void draw_background() {
     glLoadIdentity();
 }
 
-// Step 7.2: the greeting line, lit and sphere-mapped, flashing with
+// The greeting line, lit and sphere-mapped, flashing with
 // beat_glow at the depth beat_lift.  It is drawn at the x computed in the
 // previous frame (25 in its first frame).
 static void draw_greeting_line(double t) {
@@ -161,7 +161,7 @@ static void draw_greeting_line(double t) {
     scroller_x = static_cast<float>(35.0 - t / 1500.0);
 }
 
-// Step 7: environment-mapped dots spinning with beat_spin, and the greeting.
+// Environment-mapped dots spinning with beat_spin, and the greeting.
 static void draw_dots_and_greeting(double t) {
     sphere_map_mode();
     glEnable(GL_TEXTURE_GEN_S);
@@ -190,7 +190,7 @@ static void draw_dots_and_greeting(double t) {
     if (beat_spin <= 0.0f) beat_spin = 0.0f;
 }
 
-// Step 8: fade the background in (and rock it once fully in) or out.
+// Fades the background in (and rocks it once fully in) or out.
 static void step_fades() {
     if (intro_phase == 1) {
         wobble_phase += WOBBLE_STEP;

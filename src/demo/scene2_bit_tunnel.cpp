@@ -73,7 +73,7 @@ void bit_tunnel_reset() {
     star_half_height = STAR_INITIAL_HALF;
 }
 
-// Steps 1-2: a second clear, then the background.  In the scene's first
+// A second clear, then the background.  In the scene's first
 // frame the texture matrix is still the one scene 1 left rotated.
 static void draw_background() {
     glColor4f(1, 1, 1, 1);
@@ -86,7 +86,7 @@ static void draw_background() {
                        BACKGROUND_HALF_H);
 }
 
-// Step 3: the bit tiles (each tile turns blending on).
+// The bit tiles (each tile turns blending on).
 static void draw_bit_tiles() {
     for (const BitTile& tile : BIT_TILES) {
         glLoadIdentity();
@@ -95,7 +95,7 @@ static void draw_bit_tiles() {
     }
 }
 
-// Step 4: the bits fall, then those past the bottom restart at the top.
+// The bits fall, then those past the bottom restart at the top.
 static void fall_bits() {
     for (float& h : bit_heights)
         h -= BIT_FALL_STEP;
@@ -104,7 +104,7 @@ static void fall_bits() {
         if (h <= BIT_BOTTOM) h = BIT_RESTART;
 }
 
-// Step 5: two nested tubes along the view axis; the outer one's picture
+// Two nested tubes along the view axis; the outer one's picture
 // turns through the texture matrix, the inner one is sphere-mapped.
 static void draw_tunnel() {
     glLoadIdentity();
@@ -140,7 +140,7 @@ static void draw_tunnel() {
     glLoadIdentity();
 }
 
-// Step 6: the star, spinning eight times as fast as the tunnel, over
+// The star, spinning eight times as fast as the tunnel, over
 // everything drawn so far.
 static void draw_star() {
     glEnable(GL_BLEND);
@@ -155,7 +155,7 @@ static void draw_star() {
     glEnable(GL_BLEND);
 }
 
-// Step 7: the picture panels; the beat advances picture_index, which is
+// The picture panels; the beat advances picture_index, which is
 // brought back into 5..8 here, so each row shows three consecutive pictures.
 static void draw_picture_panels() {
     if (picture_index >= PICTURE_INDEX_WRAP) picture_index = PICTURE_INDEX_FIRST;
@@ -177,7 +177,7 @@ void run_bit_tunnel() {
     draw_star();
     draw_picture_panels();
 
-    // Step 8: leave depth testing and blending on.
+    // Depth testing and blending are left on for the next frame.
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glEnable(GL_BLEND);

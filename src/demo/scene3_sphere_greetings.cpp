@@ -83,7 +83,7 @@ void sphere_greetings_reset() {
         stripe_heights[i] = STRIPE_INITIAL_HEIGHTS[i];
 }
 
-// Step 2: four dim star panels, each turned its own way.
+// Four dim star panels, each turned its own way.
 static void draw_star_panels(float a) {
     for (const StarPanel& panel : STAR_PANELS) {
         glLoadIdentity();
@@ -99,7 +99,7 @@ static void draw_star_panels(float a) {
     }
 }
 
-// Step 3: the cluster of shells, scaled by sphere_zoom + 10, with the huge
+// The cluster of shells, scaled by sphere_zoom + 10, with the huge
 // outer sphere drawn in the cluster's scaled and rotated frame.  The spheres
 // take their texture coordinates from the quadric.
 static void draw_sphere_cluster(float a) {
@@ -122,7 +122,7 @@ static void draw_sphere_cluster(float a) {
     draw_quadric_sphere(OUTER_SPHERE_RADIUS, SPHERE_SLICES, SPHERE_STACKS);
 }
 
-// Step 5: the stripe column (each stripe sets white and scales itself).
+// The stripe column (each stripe sets white and scales itself).
 static void draw_stripes() {
     for (float h : stripe_heights) {
         glLoadIdentity();
@@ -131,7 +131,7 @@ static void draw_stripes() {
     }
 }
 
-// Steps 6-7: the logo, as a mask multiplied into the frame and then its
+// The logo, as a mask multiplied into the frame and then its
 // colour picture added at the same place.  The one, one blend function is
 // left behind for the label and for the scenes that follow.
 static void draw_masked_logo() {
@@ -148,7 +148,7 @@ static void draw_masked_logo() {
     draw_textured_rect(-LOGO_HALF_W, LOGO_BOTTOM, LOGO_HALF_W, LOGO_TOP);
 }
 
-// Step 8: the greeting label, the picture of greet_index (slots 43..52),
+// The greeting label, the picture of greet_index (slots 43..52),
 // which every note of this scene advances.
 static void draw_greeting_label() {
     glLoadIdentity();
@@ -157,7 +157,7 @@ static void draw_greeting_label() {
     draw_textured_rect(-LABEL_HALF_W, -LABEL_HALF_H, LABEL_HALF_W, LABEL_HALF_H);
 }
 
-// Step 10: stripes fall and restart at the top; the spin wraps at 360.
+// Stripes fall and restart at the top; the spin wraps at 360.
 static void advance_stripes_and_spin() {
     for (float& h : stripe_heights)
         h -= STRIPE_FALL_STEP;
@@ -169,7 +169,7 @@ static void advance_stripes_and_spin() {
 
 void run_sphere_greetings() {
     float a = spin_angle;
-    // Step 1: a second clear of the frame.
+    // A second clear of the frame, after the frame driver's own.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glEnable(GL_BLEND);

@@ -63,7 +63,7 @@ static void rotate_all_axes(float angle) {
     glRotatef(angle, 0, 0, 1);
 }
 
-// Step 2: the background, its texture coordinates turned about all three
+// The background, its texture coordinates turned about all three
 // axes through the texture matrix, added onto the cleared frame.
 static void draw_background() {
     glEnable(GL_BLEND);
@@ -80,7 +80,7 @@ static void draw_background() {
     glLoadIdentity();
 }
 
-// Steps 3-4: two star cards scaled tenfold, tumbling about all three axes.
+// One of the two star cards, scaled tenfold, tumbling about all three axes.
 static void draw_star_card(float angle) {
     glLoadIdentity();
     glTranslatef(STAR_X, STAR_Y, STAR_Z);
@@ -97,7 +97,7 @@ static void draw_banner_layer(int slot) {
     draw_textured_rect(-BANNER_HALF_W, -BANNER_HALF_H, BANNER_HALF_W, BANNER_HALF_H);
 }
 
-// Step 5: the banner's mask multiplies the frame, then its bright layer (the
+// The banner's mask multiplies the frame, then its bright layer (the
 // picture the notes flip) is added at the same place.  The one, one blend
 // function stays for the following frames and scenes.
 static void draw_banner() {
@@ -107,8 +107,8 @@ static void draw_banner() {
     draw_banner_layer(scroller_index);
 }
 
-// Step 6: the opaque strip low in the picture.  Its last texture coordinate,
-// (0, 1), stays current and textures the text of step 7.
+// The opaque strip low in the picture.  Its last texture coordinate,
+// (0, 1), stays current and textures the flying word drawn next.
 static void draw_low_strip() {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
@@ -118,7 +118,7 @@ static void draw_low_strip() {
     draw_textured_rect(-STRIP_HALF_W, -STRIP_HALF_H, STRIP_HALF_W, STRIP_HALF_H);
 }
 
-// Step 7: the current word at half the flight position, lit and depth
+// The current word at half the flight position, lit and depth
 // tested, turned by drift.  The sphere-map mode is set but generation stays
 // off, so the glyphs carry the single texture coordinate left current.
 static void draw_flying_word() {
@@ -141,8 +141,8 @@ static void draw_flying_word() {
     print_outline_text("%s", word.text);
 }
 
-// Step 10: either restart the flight with the next word (nothing else moves
-// on that frame) or advance it, the spin and the banner.  Every sum is stored
+// Either restarts the flight with the next word (nothing else moves
+// on that frame) or advances it, the spin and the banner.  Every sum is stored
 // as a float before the next comparison.
 static void advance_flight() {
     if (glyph_y >= FLIGHT_END_Y) {

@@ -141,7 +141,7 @@ static void standing_quad(float half) {
     glEnd();
 }
 
-// Step 3: both message lines centred on message_x, lit, depth tested and
+// Both message lines centred on message_x, lit, depth tested and
 // added onto the frame.  The sphere-map mode is set with generation off, so
 // the glyphs carry the current texture coordinate.
 static void draw_messages() {
@@ -155,7 +155,7 @@ static void draw_messages() {
     print_outline_text("%s", LOWER_MESSAGE);
 }
 
-// Step 7: the door, turned into the house's front wall.
+// The door, turned into the house's front wall.
 static void draw_door() {
     glLoadIdentity();
     glTranslatef(DOOR_X, DOOR_Y, DOOR_Z);
@@ -166,7 +166,7 @@ static void draw_door() {
     draw_textured_cube();
 }
 
-// Steps 13 and 15: a blended plane at depth water_z.
+// A blended plane at depth water_z: the water and the row of trees.
 static void draw_sliding_plane(float x, float y, int slot, float sx, float sy, float sz, float s,
                                float t) {
     glLoadIdentity();
@@ -179,7 +179,8 @@ static void draw_sliding_plane(float x, float y, int slot, float sx, float sy, f
     glDisable(GL_BLEND);
 }
 
-// Steps 5-16: the fogged, lit landscape.
+// The fogged, lit landscape: house, door, fields, ground, water, bridge,
+// trees and the backdrop.
 static void draw_landscape() {
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_GEN_S);
@@ -205,7 +206,7 @@ static void draw_landscape() {
     standing_quad(BACKDROP_HALF);
 }
 
-// Step 17: the credits picture of credit_index, unfogged and unlit, added in
+// The credits picture of credit_index, unfogged and unlit, added in
 // front of the landscape.
 static void draw_credits() {
     glDisable(GL_FOG);
@@ -226,7 +227,7 @@ static void draw_saucer_layer(int slot) {
     draw_textured_rect(-UFO_HALF_W, -UFO_HALF_H, UFO_HALF_W, UFO_HALF_H);
 }
 
-// Step 18: the saucer's dark silhouette multiplied into the frame, then its
+// The saucer's dark silhouette multiplied into the frame, then its
 // picture added at the same place; the one, one blend function stays.
 static void draw_saucer() {
     glBlendFunc(GL_DST_COLOR, GL_ZERO);

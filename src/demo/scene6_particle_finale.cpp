@@ -139,7 +139,7 @@ static void respawn_spark(Spark& s, const SparkMotion& m) {
     s.blue = m.colour[2];
 }
 
-// Step 2 for one set: draw, move, accelerate, age and respawn each spark.
+// One spark set: draw, move, accelerate, age and respawn each spark.
 // The squares are gathered as the sparks stand before they move and drawn
 // together at the end of the set.  A step nobody sees leaves them out: the
 // draw changes nothing a later step reads (the client arrays are put back,
@@ -163,7 +163,7 @@ static void run_spark_set(Spark* sparks, const SparkMotion& m) {
     if (drawn) spark_batch_draw();
 }
 
-// Steps 3-4: the wire tunnel at the grey level of end_pulse, fogged and added,
+// The wire tunnel at the grey level of end_pulse, fogged and added,
 // turning with spin_angle.
 static void draw_tunnel() {
     glColor3f(end_pulse, end_pulse, end_pulse);
@@ -182,7 +182,7 @@ static void draw_tunnel() {
     glDisable(GL_FOG);
 }
 
-// Steps 5-6: the ring angles, the tunnel's decay to its floor, the stage from
+// The ring angles, the tunnel's decay to its floor, the stage from
 // the notes heard, and the stage's flow steps.
 static void advance_flow() {
     ring_angle_b += RING_STEP;
@@ -199,7 +199,7 @@ static void advance_flow() {
         }
 }
 
-// Step 7: the end picture's opacity.  Nothing shows before stage 2; then it
+// The end picture's opacity.  Nothing shows before stage 2; then it
 // pulses with sin(ring_angle_b / 5) until 2000 frames have passed (at exactly
 // 2000 the pulse still wins) and is opaque after.
 static void set_end_picture_colour() {
@@ -213,7 +213,7 @@ static void set_end_picture_colour() {
     end_frames += 1;
 }
 
-// Steps 7-8: the end picture, swaying in depth, added with source alpha.
+// The end picture, swaying in depth, added with source alpha.
 static void draw_end_picture() {
     glEnable(GL_DEPTH_TEST);
     glLoadIdentity();
@@ -228,7 +228,7 @@ static void draw_end_picture() {
                        END_PICTURE_HALF_H);
 }
 
-// Step 9: the two banners, opaque, unlit and depth tested.
+// The two banners, opaque, unlit and depth tested.
 static void draw_banners() {
     glDisable(GL_BLEND);
     glLoadIdentity();

@@ -2,6 +2,19 @@
 // the scenes keep from frame to frame must stay finite.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 // True when every kept float of the frame driver, the beat state, the six
 // scenes and the spark sets is finite.
 bool show_state_finite();
+
+// Every piece of state the show keeps from step to step, as bytes: the frame
+// driver's step, the shared demo and beat state, the six scenes' state, the
+// spark sets and the position in the demo_rand sequence.  Two runs that
+// compare equal here continue identically.
+std::vector<uint8_t> show_state_bytes();
+
+// Every piece of that state back to what a fresh process has (the frame
+// driver and the pacer are reset by their users).
+void show_state_reset();

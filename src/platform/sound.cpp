@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -262,18 +263,32 @@ bool snd_wav_write_taken(SndSong* song, FILE* f, uint32_t* frames_written) {
     return true;
 }
 
-// Writes frames [frame(ms_from), frame(ms_to)) of a started song.
-bool snd_wav_render_range(SndSong* song, FILE* f, int64_t ms_from, int64_t ms_to) {
+// Where a WAV rendering ends: frame `last`, or with `last` < 0 the frame at
+// which the module stopped (no end while it still plays).
+int64_t snd_wav_end_frame(const SndSong* song, int64_t last) {
+    if (last >= 0) return last;
+    return song->tracker.end_frame >= 0 ? song->tracker.end_frame : INT64_MAX;
+}
+
+// Writes frames [first, last) of a started song; with `last` < 0, up to the
+// frame at which its module stops.
+bool snd_wav_render_range(SndSong* song, FILE* f, int64_t first, int64_t last) {
     uint8_t header[44];
     snd_wav_header(header, song->mix_rate, 0);
     if (std::fwrite(header, 1, sizeof header, f) != sizeof header) return false;
-    int64_t frame = snd_frame_at(song, ms_from), last = snd_frame_at(song, ms_to);
+    int64_t frame = first;
     snd_offline_render(song, frame);
     snd_offline_discard_audio(song);
     uint32_t frames = 0;
-    while (frame < last) {
-        frame = std::min<int64_t>(frame + song->mix_rate, last);
+    while (frame < snd_wav_end_frame(song, last)) {
+        frame = std::min<int64_t>(frame + song->mix_rate, snd_wav_end_frame(song, last));
         snd_offline_render(song, frame);
+        // The module may have stopped within this stretch (never before its
+        // start): drop the silence rendered after its end.
+        int64_t end = std::min(frame, snd_wav_end_frame(song, last));
+        song->offline_audio.resize(song->offline_audio.size() -
+                                   2 * static_cast<size_t>(frame - end));
+        frame = end;
         if (!snd_wav_write_taken(song, f, &frames)) return false;
     }
     snd_wav_header(header, song->mix_rate, frames);
@@ -421,11 +436,19 @@ bool snd_render_wav(const char* module_path, const char* wav_path, int64_t ms_fr
         return false;
     }
     snd_song_start(song);
-    if (ms_to < 0)
-        ms_to = static_cast<int64_t>(
-            std::ceil(openmpt_module_get_duration_seconds(song->module) * MS_PER_SECOND));
+    int64_t last = -1;
+    if (ms_to >= 0) {
+        last = snd_frame_at(song, ms_to);
+    } else {
+        // Stop where the looping song would go back to its restart position:
+        // libopenmpt's own end of the first pass, met at the mixing rate
+        // (its duration estimate is computed at another rate), without the
+        // fade it adds after the end by default.
+        openmpt_module_set_repeat_count(song->module, 0);
+        openmpt_module_ctl_set_text(song->module, "play.at_end", "stop");
+    }
     FILE* f = std::fopen(wav_path, "wb");
-    bool ok = f && snd_wav_render_range(song, f, ms_from, ms_to);
+    bool ok = f && snd_wav_render_range(song, f, snd_frame_at(song, ms_from), last);
     if (f) ok = (std::fclose(f) == 0) && ok;
     snd_free_song(song);
     return ok;

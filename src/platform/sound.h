@@ -80,8 +80,9 @@ size_t snd_offline_take_audio(SndSong* song, int16_t* out, size_t max_frames);
 
 // Renders a module through offline mode into a 16-bit stereo WAV file, song
 // time `ms_from` to `ms_to` (ms_to < 0: to the end of the module's first
-// pass).  Works in any mode at the layer's mixing rate.  False when the
-// module cannot be read or the file cannot be written.
+// pass, the frame at which the song clock loops).  Works in any mode at the
+// layer's mixing rate.  False when the module cannot be read or the file
+// cannot be written.
 bool snd_render_wav(const char* module_path, const char* wav_path, int64_t ms_from, int64_t ms_to);
 
 // True when a libopenmpt of `runtime_version` (as openmpt_get_library_version

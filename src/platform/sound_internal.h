@@ -55,9 +55,10 @@ struct SndTracker {
     bool started = false; // a first tick has been seen
     int order = -1;       // position of the current row
     int row = -1;
-    int tick_in_row = 0; // index of the current tick within its row
-    int row_ticks = 1;   // ticks the current row lasts
-    int channels = 0;    // channels followed (at most SND_MAX_CHANNELS)
+    int tick_in_row = 0;    // index of the current tick within its row
+    int row_ticks = 1;      // ticks the current row lasts
+    int channels = 0;       // channels followed (at most SND_MAX_CHANNELS)
+    int64_t end_frame = -1; // where a module told to stop at its end did; -1 playing
     uint8_t last_instrument[SND_MAX_CHANNELS] = {};
     int8_t pending_tick[SND_MAX_CHANNELS] = {}; // delayed note's tick, -1 none
 };

@@ -113,11 +113,14 @@ void start_tick(SndSong* song) {
 }
 
 // Mixes `frames` frames at the tracker's frame; a module that has stopped
-// yields silence.
+// yields silence, and the first short read marks the frame where it stopped.
 void mix(SndSong* song, float* out, int frames) {
     size_t got = openmpt_module_read_interleaved_float_stereo(song->module, song->mix_rate,
                                                               static_cast<size_t>(frames), out);
     std::fill(out + 2 * got, out + 2 * frames, 0.0f);
+    SndTracker& t = song->tracker;
+    if (got < static_cast<size_t>(frames) && t.end_frame < 0)
+        t.end_frame = t.frame + static_cast<int64_t>(got);
 }
 
 // libopenmpt moved to another row in the middle of a tick the renderer
