@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libopenmpt-dev libfreetype-dev libfontconfig-dev fonts-liberation2
-  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 libpng-dev zlib1g-dev
+  libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 libgles2 libpng-dev zlib1g-dev
   libgtest-dev
   clang-14 libclang-rt-14-dev
   ffmpeg sox xvfb xfonts-base xdotool imagemagick x11-utils libx11-dev procps

@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test through CTest and a
-# ten-minute soak of the show; then builds
+# ten-minute soak of the show; builds the Debian package, installs it,
+# checks the installed programs and removes it (scripts/package_test.sh);
+# then builds
 # again with the sanitizers and runs the suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the threaded parts under ThreadSanitizer
 # (scripts/sanitize.sh).  VM_SANITIZERS=0 leaves out the second half.
 # Prints how long each phase took.
+#
+# The browser build (scripts/web.sh, into build-web/, tested by the
+# browser_show test) runs before the tests when VM_WEB=1, or by default when
+# its WebAssembly dependencies are already built (cached outside the clone):
+# building them the first time takes about 5 minutes of CPU (16 minutes of
+# wall time on a busy two-core machine), too long for every CI run from cold.
+# VM_WEB=0 leaves it out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VM_BUILD_DIR:-$root/build}"
@@ -32,10 +41,27 @@ run_soak() {
   ./vm_soak --minutes 10 --report 1 --size 256x192 --stride 600
 }
 
+# Whether to build the page: VM_WEB=1 always, 0 never, else when the
+# dependencies are cached.
+web_wanted() {
+  local cache="${VM_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vintermoot-web}"
+  case "${VM_WEB:-auto}" in
+  1) return 0 ;;
+  0) return 1 ;;
+  esac
+  [ -f "$cache/prefix/lib/libSDL2.a" ] && [ -f "$cache/prefix/lib/libopenmpt.a" ]
+}
+
 phase setup "$root/scripts/setup.sh"
 phase build "$root/scripts/build.sh"
+if web_wanted; then
+  phase web env VM_WEB_NATIVE_BUILD="$build" "$root/scripts/web.sh"
+else
+  echo "test.sh: browser build left out (VM_WEB=1 builds its WebAssembly dependencies, once)"
+fi
 phase tests run_tests
 phase soak run_soak
+phase package "$root/scripts/package_test.sh"
 if [ "${VM_SANITIZERS:-1}" = 1 ]; then
   phase address-sanitizer "$root/scripts/sanitize.sh" address
   phase thread-sanitizer "$root/scripts/sanitize.sh" thread

@@ -9,6 +9,13 @@
 #      answered Yes, gives a 1024 x 768 window that plays; Escape ends it.
 #   4. The same screen, answered No: "Program Will Now Close." (an "ERROR"
 #      box), no show window, exit 0.
+#   5. A 1920 x 1080 screen, --window=1280x720 --from 16000, then resized
+#      to 800 x 800: the 4:3 picture centred between black bars equals the
+#      harness frame at the window's size.
+#   6. The same screen, --fullscreen --from 1:45: a 1920 x 1080 window
+#      (no mode change), pillarboxed, equal to the harness frame of the step
+#      it presented, in scene 3, where llvmpipe draws a few frames a second
+#      and every present runs several steps.
 # The first run's screenshot is also compared with frames that the capture
 # tool renders headless for the song times around it: it must look like one
 # of them, and much less like a frame from later in the show.  And the
@@ -91,11 +98,15 @@ stop_xvfb() {
   fi
 }
 
-# Starts the player in its own process group, in the data's directory.
+# Starts the player in its own process group, in the data's directory, with
+# the options after the log's name.
 start_player() {
   local log="$1"
+  shift
+  rm -f "$work/steps.txt"
   (cd "$run_dir" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
-    VM_STEP_TRACE="$work/steps.txt" LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player") >"$log" 2>&1 &
+    VM_STEP_TRACE="$work/steps.txt" LIBGL_ALWAYS_SOFTWARE=1 exec setsid "$player" "$@") \
+    >"$log" 2>&1 &
   player_pid=$!
 }
 
@@ -260,21 +271,25 @@ reference_difference() {
   awk -v m="${mean:-1}" -v l="${large:-3072}" 'BEGIN { printf "%.3f %.5f\n", m * 255, l / 3072 }'
 }
 
-# Stops the player, takes a screenshot and reads the step it presented
-# last, then lets it go on.  The screenshot must match the harness frame of
-# that step (or of the next one, when the stop fell inside its swap).
+# Stops the player, takes a screenshot (of the window $2, root by default,
+# of size $3, 1024x768 by default) and reads the step it presented last,
+# then lets it go on.  The screenshot must match the harness frame of that
+# step at that size (or of the next one, when the stop fell inside its swap).
 check_presented_step() {
-  local tag="$1" shot="$work/$1-step.png" frames="$work/step-frames" step ms next
+  local tag="$1" window="${2:-root}" size="${3:-1024x768}"
+  local shot="$work/$1-step.png" frames="$work/step-frames" step ms next
   [ -n "$capture" ] || { echo "e2e: no capture tool; presented step not compared"; return; }
   kill -STOP "$player_pid"
   sleep 0.5
-  import -window root "$shot"
+  import -window "$window" "$shot"
   read -r step ms _ < <(tail -n1 "$work/steps.txt")
   kill -CONT "$player_pid"
   [ -n "$step" ] || { fail "$tag: the step trace is empty"; return; }
   next=$(((step + 1) * 1000 / 60))
+  rm -rf "$frames"
   mkdir -p "$frames"
-  if ! "$capture" --data "$run_dir" --frames "$frames" --at "$ms,$next" >"$work/capture.log" 2>&1; then
+  if ! "$capture" --data "$run_dir" --frames "$frames" --at "$ms,$next" --size "$size" \
+    >"$work/capture.log" 2>&1; then
     fail "the capture tool failed"
     cat "$work/capture.log"
     return
@@ -290,6 +305,59 @@ check_presented_step() {
     fi
   done
   [ -n "$matched" ] || fail "$tag: the screen is not the harness frame of step $step"
+}
+
+# The largest 4:3 rectangle centred in a W x H frame, as "w h x y" (the
+# player's and the harness's placement of the picture).
+picture_rect() {
+  local w="$1" h="$2" pw ph
+  pw=$w
+  ph=$((w * 3 / 4))
+  if [ "$ph" -gt "$h" ]; then
+    ph=$h
+    pw=$((h * 4 / 3))
+  fi
+  echo "$pw $ph $(((w - pw) / 2)) $(((h - ph) / 2))"
+}
+
+# Brightest channel value (0..1) in a region WxH+X+Y of a picture.
+region_max() {
+  convert "$1" -crop "$2" +repage -format "%[fx:maxima]" info:
+}
+
+# The bars beside (or above and below) the picture in a WxH screenshot are
+# black, and the picture between them is not.
+check_bars() {
+  local tag="$1" shot="$2" w="${3%x*}" h="${3#*x}" pw ph x y first second inside
+  read -r pw ph x y < <(picture_rect "$w" "$h")
+  if [ "$x" -gt 0 ]; then
+    first="${x}x${h}+0+0"
+    second="$((w - pw - x))x${h}+$((x + pw))+0"
+  else
+    first="${w}x${y}+0+0"
+    second="${w}x$((h - ph - y))+0+$((y + ph))"
+  fi
+  inside=$(region_max "$shot" "${pw}x${ph}+${x}+${y}")
+  echo "e2e: $tag: picture ${pw}x${ph} at +$x+$y; bars $first and $second;" \
+    "brightest value in the bars $(region_max "$shot" "$first"), $(region_max "$shot" "$second")"
+  for bar in "$first" "$second"; do
+    awk -v m="$(region_max "$shot" "$bar")" 'BEGIN { exit !(m == 0) }' ||
+      fail "$tag: the bar $bar is not black"
+  done
+  awk -v m="$inside" 'BEGIN { exit !(m > 0.2) }' || fail "$tag: the picture is dark"
+}
+
+# Waits up to $1 seconds for the player's first presented step (after a
+# fast-forward); prints how long it took.
+wait_first_step() {
+  local started=$SECONDS
+  while [ ! -s "$work/steps.txt" ] && [ $((SECONDS - started)) -lt "$1" ]; do sleep 0.2; done
+  [ -s "$work/steps.txt" ] || fail "no step presented within $1 s"
+}
+
+# Client size of a window as WxH.
+window_size() {
+  xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
 }
 
 # 1. Full screen, Escape.
@@ -371,6 +439,58 @@ if box=$(find_window "Vexil GL" 30); then
   fi
 else
   fail "no full-screen question for the No run"
+fi
+
+# 5. A 1920 x 1080 screen, --window=1280x720 from inside scene 1: the 4:3
+# picture between black bars equals the harness frame at that size; resized
+# to 800 x 800, the picture sits between bars above and below.
+start_xvfb 1920x1080x24
+start_player "$work/run5.log" --window=1280x720 --from 16000
+if win=$(find_window "Vintermoot 2002" 30); then
+  wait_first_step 120
+  check_playing_screen "window 1280x720"
+  [ "$(window_size "$win")" = "1280x720" ] || fail "--window=1280x720 gave $(window_size "$win")"
+  check_presented_step "window-1280x720" "$win" 1280x720
+  check_bars "window 1280x720" "$work/window-1280x720-step.png" 1280x720
+  xdotool windowsize "$win" 800 800
+  sleep 2
+  [ "$(window_size "$win")" = "800x800" ] || fail "resized window is $(window_size "$win")"
+  check_presented_step "window-800x800" "$win" 800x800
+  check_bars "window 800x800" "$work/window-800x800-step.png" 800x800
+  # Ended by a close request: a held Escape is the first run's subject, and
+  # a busy machine can let its key-up arrive before the loop looks.
+  "$x_close" "$win" || fail "cannot send the close request"
+  wait_player 20
+  [ "$player_code" = "0" ] || fail "--window: exit code $player_code"
+else
+  fail "no --window window on the 1920x1080 screen"
+  cat "$work/run5.log"
+fi
+
+# 6. --fullscreen from scene 3 on the same screen: no mode change, the
+# window covers the screen, the picture is pillarboxed and equals the
+# harness frame at 1920 x 1080 of the step it presented, although the
+# player draws only a few of the steps.  (The fast-forwards are kept short: the
+# capture tool runs the same steps again for each comparison.)
+started=$SECONDS
+start_player "$work/run6.log" --fullscreen --from 1:45
+if win=$(find_window "Vintermoot 2002" 30); then
+  wait_first_step 120
+  echo "e2e: --from 1:45: the first step presented" \
+    "$((SECONDS - started)) s after the start (step $(head -n1 "$work/steps.txt" | cut -d' ' -f1))"
+  sleep 2
+  awk '{ n++; if (n > 1) { steps += $1 - last } last = $1 } END {
+    if (n > 1) printf "e2e: scene 3: %.1f steps per presented frame over %d presents\n", steps / (n - 1), n }' \
+    "$work/steps.txt"
+  [ "$(window_size "$win")" = "1920x1080" ] || fail "--fullscreen window is $(window_size "$win")"
+  check_presented_step "fullscreen-1920x1080" "$win" 1920x1080
+  check_bars "fullscreen 1920x1080" "$work/fullscreen-1920x1080-step.png" 1920x1080
+  "$x_close" "$win" || fail "cannot send the close request"
+  wait_player 20
+  [ "$player_code" = "0" ] || fail "--fullscreen: exit code $player_code"
+else
+  fail "no --fullscreen window on the 1920x1080 screen"
+  cat "$work/run6.log"
 fi
 
 stop_xvfb

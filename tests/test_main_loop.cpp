@@ -34,7 +34,7 @@ struct MainLoop : ShellTest {
             main_loop_pass(loop);
             if (loop_counts.messages == messages) break;
         }
-        // The show starts over from step 0 with the scripted clock.
+        // The show starts over from its first step with the scripted clock.
         loop = main_loop_begin();
         shell_record.frames = 0;
     }
@@ -197,3 +197,33 @@ TEST(VirtualKeys, CodesOfCommonKeys) {
 }
 
 } // namespace
+
+// With --window or --fullscreen the 4:3 picture stays centred in the
+// drawable at any size, between black bars, with the show's projection.
+TEST_F(MainLoop, KeptAspectDisplayCentresTheFourByThreePicture) {
+    display_request.kind = DISPLAY_WINDOW;
+    struct SizeCase {
+        int width, height;
+        std::array<GLint, 4> viewport;
+    };
+    const SizeCase cases[] = {
+        {200, 100, {33, 0, 133, 100}}, // wider: bars left and right
+        {90, 160, {0, 46, 90, 67}},    // taller: bars above and below
+        {160, 120, {0, 0, 160, 120}},  // 4:3: no bars
+    };
+    for (const SizeCase& c : cases) {
+        SDL_SetWindowSize(shell_sdl_window(), c.width, c.height);
+        push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED, c.width, c.height);
+        main_loop_pass(loop);
+        EXPECT_EQ(viewport(), c.viewport) << c.width << "x" << c.height;
+        GLdouble projection[16];
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        // The picture's own aspect, about 4:3 (whole pixels).
+        double aspect = double(c.viewport[2]) / double(c.viewport[3]);
+        EXPECT_NEAR(aspect, 4.0 / 3.0, 0.02);
+        EXPECT_NEAR(projection[0], 1.0 / std::tan(M_PI / 8) / aspect, 1e-6);
+        PictureRect r = picture_rect(c.width, c.height);
+        EXPECT_EQ((std::array<GLint, 4>{r.x, r.y, r.width, r.height}), c.viewport);
+    }
+    display_request = DisplayRequest{};
+}

@@ -7,6 +7,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -623,3 +625,82 @@ TEST_F(Font, NoFontsInstalledBuildsAnEmptyFont) {
 }
 
 } // namespace
+
+// What one glyph list does, as feedback and matrix show it: its polygons
+// (lit, so that the colours carry the normals) and the modelview's x shift.
+struct ListEffect {
+    std::vector<FbPolygon> polygons;
+    float shift;
+};
+
+ListEffect list_effect(GLuint list) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat light[4] = {0.3f, 0.5f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glLoadIdentity();
+    glRotatef(30.0f, 1.0f, 1.0f, 0.0f);
+    glTranslatef(-0.5f, -0.5f, 0.0f);
+    ListEffect effect;
+    float before = modelview_x();
+    effect.polygons = feedback([&] { glCallList(list); });
+    effect.shift = modelview_x() - before;
+    glPopAttrib();
+    glLoadIdentity();
+    return effect;
+}
+
+bool same_polygons(const std::vector<FbPolygon>& a, const std::vector<FbPolygon>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t p = 0; p < a.size(); ++p) {
+        if (a[p].size() != b[p].size()) return false;
+        for (size_t v = 0; v < a[p].size(); ++v)
+            if (memcmp(&a[p][v], &b[p][v], sizeof(FbVertex)) != 0) return false;
+    }
+    return true;
+}
+
+// The recorder's file compiles lists that draw bit for bit what the outline
+// layer's lists draw, with the same metrics; a damaged file gives an empty
+// font.
+TEST_F(Font, BakedGlyphsDrawWhatTheOutlineLayerDraws) {
+    std::string dir = temp_dir_make("baked_font");
+    std::string path = dir + "/outline_font.bin";
+    ASSERT_EQ(system((std::string(VM_TOOL_VM_FONT_BAKE) + " " + path + " > /dev/null").c_str()), 0);
+    constexpr uint32_t COUNT = 255;
+    OutlineFace face{};
+    ASSERT_TRUE(outline_find_face(OUTLINE_FONT_FAMILY, OUTLINE_FONT_BOLD, &face));
+    GLuint live = glGenLists(COUNT), baked = glGenLists(COUNT);
+    static OutlineGlyphMetrics live_metrics[COUNT], baked_metrics[COUNT];
+    ASSERT_TRUE(outline_build_lists(&face, 0, COUNT, live, OUTLINE_FONT_DEVIATION,
+                                    OUTLINE_FONT_EXTRUSION, live_metrics));
+    ASSERT_TRUE(outline_load_baked(path.c_str(), 0, COUNT, baked, baked_metrics));
+    for (uint32_t code = 0; code < COUNT; ++code) {
+        const OutlineGlyphMetrics &a = live_metrics[code], &b = baked_metrics[code];
+        EXPECT_TRUE(a.black_box_x == b.black_box_x && a.black_box_y == b.black_box_y &&
+                    a.origin_x == b.origin_x && a.origin_y == b.origin_y &&
+                    a.cell_inc_x == b.cell_inc_x && a.cell_inc_y == b.cell_inc_y &&
+                    a.triangles == b.triangles && a.moves == b.moves)
+            << "code " << code;
+        ListEffect from_live = list_effect(live + code), from_file = list_effect(baked + code);
+        EXPECT_TRUE(same_polygons(from_live.polygons, from_file.polygons)) << "code " << code;
+        EXPECT_EQ(from_live.shift, from_file.shift) << "code " << code;
+    }
+    // Cut short: every list empty, every metric zero.
+    std::vector<uint8_t> bytes;
+    {
+        FILE* file = fopen(path.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        bytes.resize(4096);
+        bytes.resize(fread(bytes.data(), 1, bytes.size(), file));
+        fclose(file);
+    }
+    ASSERT_TRUE(write_file(path, bytes.data(), bytes.size()));
+    EXPECT_FALSE(outline_load_baked(path.c_str(), 0, COUNT, baked, baked_metrics));
+    EXPECT_EQ(baked_metrics[uint8_t('W')].cell_inc_x, 0.0f);
+    EXPECT_TRUE(list_effect(baked + 'A').polygons.empty());
+    glDeleteLists(live, COUNT);
+    glDeleteLists(baked, COUNT);
+    temp_dir_remove(dir);
+}

@@ -3,6 +3,7 @@
 #include "app/render_state.h"
 #include "platform/msgbox.h"
 
+DisplayRequest display_request;
 bool fullscreen = true;
 bool window_active = true;
 bool key_down[WIN_KEY_COUNT] = {};
@@ -92,18 +93,25 @@ void handle_show_messages() {
 
 bool create_display(const char* title, int width, int height, int colour_bits,
                     bool want_fullscreen) {
-    fullscreen = want_fullscreen;
+    DisplayKind kind = display_request.kind;
+    fullscreen = kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
     fallback_declined = false;
+    if (kind == DISPLAY_WINDOW && display_request.width > 0) {
+        width = display_request.width;
+        height = display_request.height;
+    }
+    win_desktop_mode = kind != DISPLAY_SHOW_MODE;
     if (!win_register(colour_bits)) {
         setup_box(TEXT_REGISTER, MSGBOX_ICON_EXCLAMATION);
         return false;
     }
-    if (fullscreen && !request_fullscreen(width, height, colour_bits)) return false;
+    if (fullscreen && kind == DISPLAY_SHOW_MODE && !request_fullscreen(width, height, colour_bits))
+        return false;
     if (fullscreen) win_show_cursor(false);
     if (!open_gl_window(title, width, height)) return false;
     win_show(window_handle, fullscreen);
     handle_show_messages();
-    resize_view(width, height);
+    display_resize(width, height);
     if (!init_render_state()) return fail_with(TEXT_INIT);
     return true;
 }
@@ -129,6 +137,17 @@ void destroy_display() {
     if (!win_unregister()) release_box(TEXT_UNREGISTER);
 }
 
+void display_resize(int width, int height) {
+    if (display_request.kind == DISPLAY_SHOW_MODE) {
+        resize_view(width, height);
+        return;
+    }
+    // Messages give the size in screen units; GL draws in the drawable's
+    // pixels, which differ on high-DPI screens.
+    if (window_handle && width > 0) win_client_size(window_handle, &width, &height);
+    resize_view_centred(width, height);
+}
+
 void display_window_proc(const WinMessage& message) {
     switch (message.kind) {
     case WIN_MSG_MINIMIZE:
@@ -137,10 +156,10 @@ void display_window_proc(const WinMessage& message) {
         break;
     case WIN_MSG_RESTORE:
         window_active = true;
-        resize_view(message.width, message.height);
+        display_resize(message.width, message.height);
         break;
     case WIN_MSG_SIZE:
-        resize_view(message.width, message.height);
+        display_resize(message.width, message.height);
         break;
     case WIN_MSG_CLOSE:
         win_post_quit(0);

@@ -5,6 +5,22 @@
 
 #include "platform/window.h"
 
+// How the display is asked for.  The show's own way (the default): full
+// screen in the exact mode asked for, else a window after asking, the
+// picture stretched over the client area.  The other two keep the 4:3
+// picture centred with black bars and a sharp picture on high-DPI screens:
+// a resizable window at once, or full screen at the desktop's own
+// resolution without a mode change.
+enum DisplayKind { DISPLAY_SHOW_MODE, DISPLAY_WINDOW, DISPLAY_DESKTOP_FULLSCREEN };
+
+struct DisplayRequest {
+    DisplayKind kind = DISPLAY_SHOW_MODE;
+    int width = 0, height = 0; // DISPLAY_WINDOW: the client size (0: create_display's)
+};
+
+// Set by the entry point before create_display; tests put it back.
+extern DisplayRequest display_request;
+
 // The display runs in the full-screen mode.  Set from create_display's
 // argument, cleared when the user accepts the windowed fallback; read by
 // destroy_display.
@@ -40,6 +56,11 @@ bool create_display(const char* title, int width, int height, int colour_bits,
 // Releases whatever exists, in reverse order of set-up; reports each failed
 // step in a box and goes on.
 void destroy_display();
+
+// Sets the view for a client area of width x height pixels: the whole area
+// for the show's own display, else the centred 4:3 picture in the window's
+// drawable (pixels, not screen units, on high-DPI screens).
+void display_resize(int width, int height);
 
 // Handles one message of the window.
 void display_window_proc(const WinMessage& message);

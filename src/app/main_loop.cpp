@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/display.h"
+#include "app/start_at.h"
 #include "demo/frame.h"
 #include "demo/frame_pacer.h"
 #include "platform/msgbox.h"
@@ -42,7 +43,8 @@ bool start_sound() {
     }
     snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_SECOND);
     song_module = snd_load_song(SHOW_MODULE_PATH);
-    snd_play_song(song_module);
+    // Started later in the song, the music waits for the fast-forward.
+    if (show_start_ms <= 0) snd_play_song(song_module);
     return true;
 }
 
@@ -151,6 +153,7 @@ int run_show() {
         return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
     if (!start_sound()) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
+    if (show_start_ms > 0) start_at_run(show_start_ms);
     step_trace_open();
     while (!loop.done)
         main_loop_pass(loop);

@@ -30,6 +30,9 @@ uint32_t rand_state = 1;
 
 constexpr uint32_t RAND_MULTIPLIER = 214013u;
 constexpr uint32_t RAND_INCREMENT = 2531011u;
+// The show's picture is 4:3 wherever it is placed.
+constexpr int PICTURE_ASPECT_W = 4;
+constexpr int PICTURE_ASPECT_H = 3;
 
 // Fixed light and fog of the whole show.
 const GLfloat LIGHT_AMBIENT[4] = {1.5f, 1.5f, 1.5f, 1.0f};
@@ -130,6 +133,23 @@ void resize_view(int width, int height) {
                    static_cast<double>(0.1f), 100.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+PictureRect picture_rect(int width, int height) {
+    PictureRect r = {0, 0, width, width * PICTURE_ASPECT_H / PICTURE_ASPECT_W};
+    if (r.height > height) {
+        r.height = height;
+        r.width = height * PICTURE_ASPECT_W / PICTURE_ASPECT_H;
+    }
+    r.x = (width - r.width) / 2;
+    r.y = (height - r.height) / 2;
+    return r;
+}
+
+void resize_view_centred(int width, int height) {
+    PictureRect r = picture_rect(width, height);
+    resize_view(r.width, r.height);
+    glViewport(r.x, r.y, r.width, r.height);
 }
 
 bool init_render_state() {

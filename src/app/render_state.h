@@ -10,6 +10,17 @@ struct GLUquadric;
 // as 1.  Leaves GL_MODELVIEW current with the identity.
 void resize_view(int width, int height);
 
+// The largest rectangle of the show's 4:3 picture centred in a frame of
+// width x height pixels.
+struct PictureRect {
+    int x, y, width, height;
+};
+PictureRect picture_rect(int width, int height);
+
+// resize_view for that rectangle, with the viewport placed on it: the rest
+// of the frame is left to the clear, black.
+void resize_view_centred(int width, int height);
+
 // Loads the texture set, then sets the fixed GL state, seeds the spark sets,
 // creates the quadric and builds the outline font.  False only when the
 // texture set failed (then nothing else is set).  Leaves GL_TEXTURE current.

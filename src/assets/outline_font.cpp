@@ -24,12 +24,6 @@ namespace {
 constexpr uint32_t FONT_LIST_COUNT = 256;
 // Codes that get a glyph: 0 to 254.
 constexpr uint32_t FONT_GLYPH_COUNT = 255;
-// The face asked for; fontconfig substitutes a metric-compatible one.
-const char* const FONT_FAMILY = "Arial";
-constexpr bool FONT_BOLD = true;
-// Chord deviation (0: as fine as the outline layer allows) and depth.
-constexpr float FONT_DEVIATION = 0.0f;
-constexpr float FONT_EXTRUSION = 0.2f;
 // Size of the text buffer: at most 255 characters and the terminating zero.
 constexpr size_t TEXT_BUFFER_SIZE = 256;
 // Room (em units) kept around each glyph's box before it counts as outside
@@ -64,7 +58,7 @@ bool glyph_outside_view(const double clip[16], double x, const GlyphMetricsFloat
                           x + m.origin_x + m.black_box_x + GLYPH_BOX_MARGIN};
     const double ys[2] = {m.origin_y - m.black_box_y - GLYPH_BOX_MARGIN,
                           m.origin_y + GLYPH_BOX_MARGIN};
-    const double zs[2] = {-FONT_EXTRUSION - GLYPH_BOX_MARGIN, GLYPH_BOX_MARGIN};
+    const double zs[2] = {-OUTLINE_FONT_EXTRUSION - GLYPH_BOX_MARGIN, GLYPH_BOX_MARGIN};
     // One bit per plane (x < -w, x > w, y < -w, y > w, z < -w, z > w) that
     // every corner so far lies beyond.
     int beyond_all = 0x3F;
@@ -143,11 +137,17 @@ bool build_outline_font() {
     memset(glyph_lists, 0, sizeof glyph_lists);
     font_list_base = glGenLists(FONT_LIST_COUNT);
     if (font_list_base == 0) return false;
-    OutlineFace face{};
-    bool found = outline_find_face(FONT_FAMILY, FONT_BOLD, &face);
     OutlineGlyphMetrics metrics[FONT_GLYPH_COUNT];
+#ifdef VM_BAKED_FONT
+    // Where neither FreeType nor GLU exists: the glyphs recorded at build time.
+    bool built =
+        outline_load_baked(OUTLINE_FONT_BAKED_PATH, 0, FONT_GLYPH_COUNT, font_list_base, metrics);
+#else
+    OutlineFace face{};
+    bool found = outline_find_face(OUTLINE_FONT_FAMILY, OUTLINE_FONT_BOLD, &face);
     bool built = outline_build_lists(found ? &face : nullptr, 0, FONT_GLYPH_COUNT, font_list_base,
-                                     FONT_DEVIATION, FONT_EXTRUSION, metrics);
+                                     OUTLINE_FONT_DEVIATION, OUTLINE_FONT_EXTRUSION, metrics);
+#endif
     for (uint32_t code = 0; code < FONT_GLYPH_COUNT; ++code) {
         glyph_metrics[code] = to_glyph_metrics(metrics[code]);
         glyph_lists[code] = GlyphList{metrics[code].triangles > 0, metrics[code].moves};

@@ -3,6 +3,17 @@
 
 #include <cstdint>
 
+// How the font is built: the face asked for (fontconfig substitutes a
+// metric-compatible one), bold, chord deviation (0: as fine as the outline
+// layer allows) and depth.  The font recorder bakes it with the same values.
+constexpr const char* OUTLINE_FONT_FAMILY = "Arial";
+constexpr bool OUTLINE_FONT_BOLD = true;
+constexpr float OUTLINE_FONT_DEVIATION = 0.0f;
+constexpr float OUTLINE_FONT_EXTRUSION = 0.2f;
+// The baked glyphs, relative to the working directory (builds without
+// FreeType and GLU read them instead of the system's face).
+constexpr const char* OUTLINE_FONT_BAKED_PATH = "data/outline_font.bin";
+
 // Metrics of one glyph in em units (the em square is 1 unit).
 struct GlyphMetricsFloat {
     float black_box_x, black_box_y;

@@ -45,7 +45,7 @@ struct FrameDriver {
 };
 extern FrameDriver frame_driver;
 
-// Back to step 0 with no hook.
+// Back to the show's first step, with no hook.
 void frame_driver_reset();
 
 // Runs the steps from frame_driver.next_step through `last`, but at most

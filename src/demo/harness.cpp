@@ -21,9 +21,6 @@
 
 namespace {
 
-// The show's picture is 4:3; other frame sizes get it centred.
-constexpr int ASPECT_W = 4;
-constexpr int ASPECT_H = 3;
 // Stereo frames moved from the song per call when draining audio.
 constexpr size_t AUDIO_CHUNK = 4096;
 
@@ -53,16 +50,13 @@ double ms_since(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-// The largest 4:3 rectangle centred in the frame.
+// The largest 4:3 rectangle centred in the frame, as the player places it.
 void place_picture() {
-    harness.view_w = harness.width;
-    harness.view_h = harness.width * ASPECT_H / ASPECT_W;
-    if (harness.view_h > harness.height) {
-        harness.view_h = harness.height;
-        harness.view_w = harness.height * ASPECT_W / ASPECT_H;
-    }
-    harness.view_x = (harness.width - harness.view_w) / 2;
-    harness.view_y = (harness.height - harness.view_h) / 2;
+    PictureRect r = picture_rect(harness.width, harness.height);
+    harness.view_x = r.x;
+    harness.view_y = r.y;
+    harness.view_w = r.width;
+    harness.view_h = r.height;
 }
 
 bool start_song() {

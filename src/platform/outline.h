@@ -55,6 +55,14 @@ bool outline_build_lists(const OutlineFace* face, uint32_t first_code, uint32_t 
                          uint32_t list_base, float deviation, float extrusion,
                          OutlineGlyphMetrics* metrics);
 
+// The glyph lists recorded at build time (see outline_baked.h for the file):
+// compiles list `list_base` + i for code `first_code` + i with the same GL
+// calls outline_build_lists made, and fills `metrics`.  When the file cannot
+// be read every list is compiled empty, every metric is zero and the result
+// is false.
+bool outline_load_baked(const char* path, uint32_t first_code, uint32_t count, uint32_t list_base,
+                        OutlineGlyphMetrics* metrics);
+
 // Unicode code point of a Windows-1252 code; 0 for the five unassigned codes.
 uint32_t outline_ansi_to_unicode(uint8_t code);
 

@@ -98,6 +98,7 @@ int64_t snd_clock_heard_frames(SndSong* song) {
 
 int64_t snd_live_ms(SndSong* song) {
     if (!song->playing) return 0;
+    if (song->cued) return song->cue_ms;
     int64_t frames;
     if (song->module)
         frames = snd_clock_heard_frames(song);
@@ -184,6 +185,8 @@ void snd_song_rewind(SndSong* song) {
     song->offline_ms = 0;
     song->offline_audio.clear();
     song->offline_taken = 0;
+    song->cued = false;
+    song->cue_ms = 0;
     song->played_before = true;
 }
 
@@ -215,6 +218,16 @@ void snd_offline_render(SndSong* song, int64_t target_frame) {
         snd_render(song, song->offline_scratch.data(), frames);
         for (int i = 0; i < 2 * frames; ++i)
             song->offline_audio.push_back(snd_to_s16(song->offline_scratch[i]));
+    }
+}
+
+// Renders a cued song up to `target_frame`, the audio thrown away.
+void snd_cue_render(SndSong* song, int64_t target_frame) {
+    if (song->offline_scratch.empty()) song->offline_scratch.resize(2 * SND_OFFLINE_CHUNK);
+    while (song->tracker.frame < target_frame) {
+        int frames = static_cast<int>(
+            std::min<int64_t>(SND_OFFLINE_CHUNK, target_frame - song->tracker.frame));
+        snd_render(song, song->offline_scratch.data(), frames);
     }
 }
 
@@ -372,6 +385,33 @@ bool snd_play_song(SndSong* song) {
     // Offline, the frame heard at song time 0 is rendered at once, so notes
     // on the first row are due at 0.
     if (song->offline) snd_offline_advance_to(song, 0);
+    return true;
+}
+
+bool snd_cue_song(SndSong* song) {
+    if (!song || song->offline) return false;
+    snd_detach(song);
+    snd_song_rewind(song);
+    song->playing = true;
+    song->cued = true;
+    return true;
+}
+
+void snd_cue_advance_to(SndSong* song, int64_t ms) {
+    if (!song || !song->cued || ms < song->cue_ms) return;
+    song->cue_ms = ms;
+    // Through the frame that sounds at `ms`, as offline: every note due by
+    // then is known.
+    if (song->module) snd_cue_render(song, snd_frame_at(song, ms) + 1);
+}
+
+bool snd_play_cued(SndSong* song) {
+    if (!song || !song->cued) return false;
+    song->cued = false;
+    // The first frame at or after the cued time, so the clock reads it.
+    song->clock_floor = (song->cue_ms * song->mix_rate + MS_PER_SECOND - 1) / MS_PER_SECOND;
+    song->wall_start_ns = snd_now_ns() - song->cue_ms * (NS_PER_SECOND / MS_PER_SECOND);
+    snd_attach(song);
     return true;
 }
 

@@ -46,6 +46,18 @@ SndSong* snd_load_song(const char* path);
 // Starts playback from the beginning; the clock starts at 0.
 bool snd_play_song(SndSong* song);
 
+// Starting later in the song.  snd_cue_song puts a live song at its start
+// without handing it to the output: its clock reads 0 and stands.
+// snd_cue_advance_to renders it silently until its clock reads `ms` (never
+// back), queueing its notes for snd_deliver_notes as offline mode does, so a
+// caller can move the show along with it step by step.  snd_play_cued hands
+// it to the output from there: the clock reads the cued time at once and
+// runs on from it, the listener hears the song from that time, and the notes
+// come on as in any live song.  False for no song (or one not cued).
+bool snd_cue_song(SndSong* song);
+void snd_cue_advance_to(SndSong* song, int64_t ms);
+bool snd_play_cued(SndSong* song);
+
 // Song position in whole milliseconds.  Delivers the note events that have
 // become due to the registered callback before returning.
 int64_t snd_get_time(SndSong* song);

@@ -88,7 +88,9 @@ struct SndSong {
     std::atomic<int64_t> clock_frames{0};
     std::atomic<bool> clock_published{false};
     int64_t clock_floor = 0;   // highest frame position returned so far
-    int64_t wall_start_ns = 0; // silent live song: when play started
+    int64_t wall_start_ns = 0; // silent live song: when play started (less the cued time)
+    bool cued = false;         // live song cued, not yet handed to the output
+    int64_t cue_ms = 0;        // the cued song's clock
 
     // Offline mode.
     int64_t offline_ms = 0;             // clock reading after the last advance

@@ -8,6 +8,8 @@
 bool win_fail_step[WIN_STEP_COUNT] = {};
 WinStepHook win_step_hook = nullptr;
 bool win_frame_pacing = true;
+bool win_desktop_mode = false;
+bool win_want_vsync = true;
 
 namespace {
 
@@ -207,9 +209,22 @@ bool win_find_fullscreen_mode(int width, int height, int colour_bits) {
 WinWindow* win_create_window(const char* title, int width, int height, bool fullscreen) {
     if (step_fails(WIN_STEP_CREATE_WINDOW)) return nullptr;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    flags |= fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE;
+    if (!fullscreen)
+        flags |= SDL_WINDOW_RESIZABLE;
+    else
+        flags |= win_desktop_mode ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_FULLSCREEN;
+    if (win_desktop_mode) flags |= SDL_WINDOW_ALLOW_HIGHDPI;
+    // At the desktop's size from the start: a window manager makes it full
+    // screen, but without one (a bare X server) it would keep the size asked
+    // for while SDL reports the display's.
+    SDL_DisplayMode desktop;
+    if (fullscreen && win_desktop_mode && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        width = desktop.w;
+        height = desktop.h;
+    }
     SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, flags);
-    if (window && fullscreen && SDL_SetWindowDisplayMode(window, &win_state.fullscreen_mode) != 0) {
+    if (window && fullscreen && !win_desktop_mode &&
+        SDL_SetWindowDisplayMode(window, &win_state.fullscreen_mode) != 0) {
         SDL_DestroyWindow(window);
         window = nullptr;
     }
@@ -267,7 +282,9 @@ WinContext* win_create_context(WinWindow* window) {
     if (context) {
         // Adaptive vsync where the driver has it, else plain vsync.
         win_state.swap_interval = 0;
-        if (SDL_GL_SetSwapInterval(-1) == 0)
+        if (!win_want_vsync)
+            SDL_GL_SetSwapInterval(0);
+        else if (SDL_GL_SetSwapInterval(-1) == 0)
             win_state.swap_interval = -1;
         else if (SDL_GL_SetSwapInterval(1) == 0)
             win_state.swap_interval = 1;

@@ -64,8 +64,15 @@ bool win_unregister();
 // `colour_bits` (32 counts 24-bit colour stored in 32-bit pixels).
 bool win_find_fullscreen_mode(int width, int height, int colour_bits);
 
-// Creates the hidden window: full screen in the mode found above, or a normal
-// resizable window whose client area is width x height.
+// Desktop mode (false by default): a full-screen window covers the display at
+// the desktop's own resolution with no mode change (instead of the mode found
+// above), and every window asks for a drawable of the screen's full pixel
+// density on high-DPI displays.  Set before win_create_window.
+extern bool win_desktop_mode;
+
+// Creates the hidden window: full screen in the mode found above (or the
+// desktop's, in desktop mode), or a normal resizable window whose client area
+// is width x height.
 WinWindow* win_create_window(const char* title, int width, int height, bool fullscreen);
 bool win_destroy_window(WinWindow* window);
 
@@ -138,9 +145,13 @@ constexpr int WIN_KEY_COUNT = 256;
 // faster than 60 Hz or swaps do not block at all.
 constexpr int WIN_MAX_FPS = 60;
 
-// True (the default) to wait for the deadline; only tests and benchmarks
-// turn it off.
+// True (the default) to wait for the deadline; only tests, benchmarks and
+// the player's --no-vsync turn it off.
 extern bool win_frame_pacing;
+
+// True (the default) to ask for vsync when the context is made; false asks
+// for none (the player's --no-vsync).
+extern bool win_want_vsync;
 
 // Presents the back buffer, paced as above.
 void win_swap_buffers(WinWindow* window);

@@ -1,0 +1,101 @@
+#include "app/start_at.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/display.h"
+#include "demo/frame.h"
+#include "platform/sound.h"
+#include "platform/window.h"
+
+int64_t show_start_ms = 0;
+StartAtResult start_at_result = {};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The bar: a share of the picture's width, centred, a few pixels high.
+constexpr float BAR_WIDTH_SHARE = 0.5f;
+constexpr int BAR_HEIGHT_DIVISOR = 48;
+constexpr int BAR_MIN_HEIGHT = 4;
+constexpr float TRACK_GREY = 0.25f;
+constexpr float FILL_GREY = 0.85f;
+
+// Moves the cued song to each step's time before its notes are delivered.
+void cue_before_step(int64_t, int64_t step_ms, void*) {
+    snd_cue_advance_to(song_module, step_ms);
+}
+
+void clear_box(int x, int y, int w, int h, float grey) {
+    glScissor(x, y, w, h);
+    glClearColor(grey, grey, grey, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// A progress bar on black, drawn with clears only; the GL state the show
+// keeps between steps (clear colour, scissor) is put back.
+void draw_progress(double share) {
+    GLint view[4];
+    glGetIntegerv(GL_VIEWPORT, view);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_ENABLE_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    int w = static_cast<int>(static_cast<float>(view[2]) * BAR_WIDTH_SHARE);
+    int h = std::max(view[3] / BAR_HEIGHT_DIVISOR, BAR_MIN_HEIGHT);
+    int x = view[0] + (view[2] - w) / 2;
+    int y = view[1] + (view[3] - h) / 2;
+    clear_box(x, y, w, h, TRACK_GREY);
+    clear_box(x, y, static_cast<int>(w * std::min(share, 1.0)), h, FILL_GREY);
+    glPopAttrib();
+    win_swap_buffers(window_handle);
+    ++start_at_result.bars;
+}
+
+// Handles the queued messages; false when the user asked to stop (a quit
+// message goes back on the queue for the loop).
+bool keep_going() {
+    WinMessage message;
+    while (win_peek_message(&message)) {
+        if (message.kind == WIN_MSG_QUIT) {
+            win_post_quit(message.code);
+            return false;
+        }
+        display_window_proc(message);
+        if (key_down[WIN_VK_ESCAPE]) return false;
+    }
+    return true;
+}
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+} // namespace
+
+void start_at_run(int64_t ms) {
+    start_at_result = StartAtResult{};
+    Clock::time_point start = Clock::now();
+    snd_cue_song(song_module);
+    frame_driver.before_step = cue_before_step;
+    int64_t last = frame_last_step_at(ms) - 1;
+    int64_t first = frame_driver.next_step;
+    while (frame_driver.next_step <= last) {
+        start_at_result.steps += frame_run_steps(last, START_AT_CHUNK_STEPS, false);
+        if (!keep_going()) {
+            start_at_result.interrupted = true;
+            break;
+        }
+        if (window_active && ms_since(start) > START_AT_PROGRESS_AFTER_MS)
+            draw_progress(static_cast<double>(frame_driver.next_step - first) /
+                          static_cast<double>(last + 1 - first));
+    }
+    frame_driver.before_step = nullptr;
+    snd_cue_advance_to(song_module, ms);
+    snd_play_cued(song_module);
+    start_at_result.elapsed_ms = ms_since(start);
+}

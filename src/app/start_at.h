@@ -1,0 +1,33 @@
+// Starting the show later in the song (the player's --from).  Every step
+// before the starting time runs the cheap way with the song cued at its
+// time, so the notes reach the same steps as in the harness and the show
+// arrives in exactly the state it has there; then the music starts from the
+// starting time.  A fast-forward that takes more than a moment draws a
+// progress bar and keeps answering the window.
+#pragma once
+
+#include <cstdint>
+
+// Song time the show starts at; 0 (the default) is the show's own start.
+// Set by the entry point before run_show.
+extern int64_t show_start_ms;
+
+// Fast-forward steps between two looks at the window's messages.
+constexpr int64_t START_AT_CHUNK_STEPS = 120;
+// The progress bar shows once the fast-forward has taken this long.
+constexpr double START_AT_PROGRESS_AFTER_MS = 250.0;
+
+// What the last start_at_run did.
+struct StartAtResult {
+    int64_t steps;     // steps run before the start
+    int64_t bars;      // progress pictures presented
+    double elapsed_ms; // wall time of the fast-forward
+    bool interrupted;  // Escape or a close request stopped it early
+};
+extern StartAtResult start_at_result;
+
+// Runs the steps before song time `ms` with song_module cued (snd_cue_song),
+// then starts the music at `ms` (snd_play_cued).  Call after
+// main_loop_begin; the loop then shows the step of `ms` first.  Escape or a
+// close request stops the fast-forward early, left for the loop to act on.
+void start_at_run(int64_t ms);

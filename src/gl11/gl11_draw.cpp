@@ -1,0 +1,268 @@
+// The subset's shaders and its one drawing path: GL 1.1's vertex stage
+// (transform, the one positional light with ambient and diffuse terms,
+// sphere-map texture generation, texture matrix, eye distance for fog) and
+// fragment stage (modulated texture, exponential fog).
+#include <cstdint>
+#include <cstdio>
+
+#include "gl11/gl11_es2.h"
+#include "gl11/gl11_internal.h"
+
+namespace {
+
+// GL 1.1's material (never changed by the show) and scene ambient light.
+const float MATERIAL_AMBIENT[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+const float MATERIAL_DIFFUSE[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+const float SCENE_AMBIENT[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+
+const char* const VERTEX_SHADER = R"(
+attribute vec3 a_pos;
+attribute vec3 a_normal;
+attribute vec4 a_color;
+attribute vec2 a_tex;
+uniform mat4 u_modelview;
+uniform mat4 u_projection;
+uniform mat4 u_texture_matrix;
+uniform mat3 u_normal_matrix;
+uniform bool u_lighting;
+uniform vec4 u_light_position;
+uniform vec4 u_lit_base;    // scene ambient and light ambient times the material's
+uniform vec4 u_lit_diffuse; // light diffuse times the material's
+uniform bool u_texgen_s;
+uniform bool u_texgen_t;
+varying vec4 v_color;
+varying vec4 v_tex;
+varying float v_eye_distance;
+void main() {
+    vec4 eye = u_modelview * vec4(a_pos, 1.0);
+    gl_Position = u_projection * eye;
+    vec3 n = u_normal_matrix * a_normal;
+    if (u_lighting) {
+        vec3 to_light = u_light_position.xyz - eye.xyz * u_light_position.w / eye.w;
+        float facing = max(dot(n, normalize(to_light)), 0.0);
+        v_color = clamp(vec4(u_lit_base.rgb + facing * u_lit_diffuse.rgb, u_lit_diffuse.a),
+                        0.0, 1.0);
+    } else {
+        v_color = clamp(a_color, 0.0, 1.0);
+    }
+    vec4 t = vec4(a_tex, 0.0, 1.0);
+    if (u_texgen_s || u_texgen_t) {
+        vec3 u = normalize(eye.xyz);
+        vec3 r = u - 2.0 * n * dot(n, u);
+        float m = 2.0 * sqrt(r.x * r.x + r.y * r.y + (r.z + 1.0) * (r.z + 1.0));
+        if (u_texgen_s) t.s = r.x / m + 0.5;
+        if (u_texgen_t) t.t = r.y / m + 0.5;
+    }
+    v_tex = u_texture_matrix * t;
+    v_eye_distance = abs(eye.z);
+}
+)";
+
+const char* const FRAGMENT_SHADER = R"(
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
+precision mediump float;
+#endif
+uniform sampler2D u_sampler;
+uniform bool u_texturing;
+uniform bool u_fog;
+uniform float u_fog_density;
+uniform vec4 u_fog_color;
+varying vec4 v_color;
+varying vec4 v_tex;
+varying float v_eye_distance;
+void main() {
+    vec4 c = v_color;
+    if (u_texturing) c *= texture2D(u_sampler, v_tex.xy / v_tex.w);
+    if (u_fog) {
+        float f = clamp(exp(-u_fog_density * v_eye_distance), 0.0, 1.0);
+        c.rgb = mix(u_fog_color.rgb, c.rgb, f);
+    }
+    gl_FragColor = c;
+}
+)";
+
+// Attribute locations, bound before linking.
+enum AttributeLocation { LOC_POS, LOC_NORMAL, LOC_COLOR, LOC_TEX };
+
+enum Uniform {
+    U_MODELVIEW,
+    U_PROJECTION,
+    U_TEXTURE_MATRIX,
+    U_NORMAL_MATRIX,
+    U_LIGHTING,
+    U_LIGHT_POSITION,
+    U_LIT_BASE,
+    U_LIT_DIFFUSE,
+    U_TEXGEN_S,
+    U_TEXGEN_T,
+    U_SAMPLER,
+    U_TEXTURING,
+    U_FOG,
+    U_FOG_DENSITY,
+    U_FOG_COLOR,
+    UNIFORM_COUNT
+};
+const char* const UNIFORM_NAMES[UNIFORM_COUNT] = {
+    "u_modelview", "u_projection",     "u_texture_matrix", "u_normal_matrix",
+    "u_lighting",  "u_light_position", "u_lit_base",       "u_lit_diffuse",
+    "u_texgen_s",  "u_texgen_t",       "u_sampler",        "u_texturing",
+    "u_fog",       "u_fog_density",    "u_fog_color"};
+
+struct DrawState {
+    GLuint program;
+    GLuint stream_buffer;
+    GLint uniforms[UNIFORM_COUNT];
+    long frame_draws; // draws since the last colour clear
+};
+DrawState draw = {};
+
+GLuint compile(GLenum type, const char* source) {
+    GLuint shader = es.create_shader(type);
+    es.shader_source(shader, 1, &source, nullptr);
+    es.compile_shader(shader);
+    GLint ok = 0;
+    es.get_shaderiv(shader, ES_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = "";
+        es.get_shader_info_log(shader, sizeof log, nullptr, log);
+        fprintf(stderr, "gl11: shader does not compile: %s\n", log);
+        es.delete_shader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+bool build_program() {
+    GLuint vs = compile(ES_VERTEX_SHADER, VERTEX_SHADER);
+    GLuint fs = compile(ES_FRAGMENT_SHADER, FRAGMENT_SHADER);
+    if (!vs || !fs) return false;
+    draw.program = es.create_program();
+    es.attach_shader(draw.program, vs);
+    es.attach_shader(draw.program, fs);
+    es.bind_attrib_location(draw.program, LOC_POS, "a_pos");
+    es.bind_attrib_location(draw.program, LOC_NORMAL, "a_normal");
+    es.bind_attrib_location(draw.program, LOC_COLOR, "a_color");
+    es.bind_attrib_location(draw.program, LOC_TEX, "a_tex");
+    es.link_program(draw.program);
+    es.delete_shader(vs);
+    es.delete_shader(fs);
+    GLint ok = 0;
+    es.get_programiv(draw.program, ES_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = "";
+        es.get_program_info_log(draw.program, sizeof log, nullptr, log);
+        fprintf(stderr, "gl11: shaders do not link: %s\n", log);
+        return false;
+    }
+    for (int u = 0; u < UNIFORM_COUNT; ++u)
+        draw.uniforms[u] = es.get_uniform_location(draw.program, UNIFORM_NAMES[u]);
+    es.use_program(draw.program);
+    es.uniform1i(draw.uniforms[U_SAMPLER], 0);
+    return true;
+}
+
+bool texturing() {
+    if (!gl.texture_2d) return false;
+    GLuint name = gl.bound_texture;
+    if (name == 0 || name >= gl.textures.size()) return false;
+    const TextureInfo& info = gl.textures[name];
+    // Without mipmaps only the non-mipmap filters make a complete texture.
+    return info.has_image && (info.min_filter == GL_LINEAR || info.min_filter == GL_NEAREST);
+}
+
+void set_uniforms() {
+    const Mat4& modelview = gl11_top(0);
+    float normal_matrix[9];
+    mat4_normal_matrix(modelview, normal_matrix);
+    es.uniform_matrix4fv(draw.uniforms[U_MODELVIEW], 1, GL_FALSE, modelview.m);
+    es.uniform_matrix4fv(draw.uniforms[U_PROJECTION], 1, GL_FALSE, gl11_top(1).m);
+    es.uniform_matrix4fv(draw.uniforms[U_TEXTURE_MATRIX], 1, GL_FALSE, gl11_top(2).m);
+    es.uniform_matrix3fv(draw.uniforms[U_NORMAL_MATRIX], 1, GL_FALSE, normal_matrix);
+    bool lighting = gl.lighting && !gl11_faults.unlit;
+    es.uniform1i(draw.uniforms[U_LIGHTING], lighting);
+    if (lighting) {
+        float base[4], diffuse[4];
+        for (int i = 0; i < 4; ++i) {
+            base[i] = SCENE_AMBIENT[i] * MATERIAL_AMBIENT[i];
+            diffuse[i] = 0.0f;
+            if (gl.light0) {
+                base[i] += gl.light_ambient[i] * MATERIAL_AMBIENT[i];
+                diffuse[i] = gl.light_diffuse[i] * MATERIAL_DIFFUSE[i];
+            }
+        }
+        // The lit alpha is the material's diffuse alpha.
+        diffuse[3] = MATERIAL_DIFFUSE[3];
+        es.uniform4fv(draw.uniforms[U_LIGHT_POSITION], 1, gl.light_position);
+        es.uniform4fv(draw.uniforms[U_LIT_BASE], 1, base);
+        es.uniform4fv(draw.uniforms[U_LIT_DIFFUSE], 1, diffuse);
+    }
+    es.uniform1i(draw.uniforms[U_TEXGEN_S], gl.texgen_s && gl.texgen_mode_s == GL_SPHERE_MAP);
+    es.uniform1i(draw.uniforms[U_TEXGEN_T], gl.texgen_t && gl.texgen_mode_t == GL_SPHERE_MAP);
+    es.uniform1i(draw.uniforms[U_TEXTURING], texturing());
+    bool fog = gl.fog && gl.fog_mode == GL_EXP;
+    es.uniform1i(draw.uniforms[U_FOG], fog);
+    if (fog) {
+        es.uniform1f(draw.uniforms[U_FOG_DENSITY], gl.fog_density);
+        es.uniform4fv(draw.uniforms[U_FOG_COLOR], 1, gl.fog_color);
+    }
+}
+
+// Points attribute `location` at member `offset` of the vertices in the
+// bound buffer, or holds it at the current value.
+void set_attribute(GLuint location, bool from_vertex, GLint size, size_t offset,
+                   const float* current) {
+    if (from_vertex) {
+        es.enable_vertex_attrib_array(location);
+        es.vertex_attrib_pointer(location, size, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                                 reinterpret_cast<const void*>(static_cast<uintptr_t>(offset)));
+    } else {
+        es.disable_vertex_attrib_array(location);
+        float value[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        for (int i = 0; i < size; ++i)
+            value[i] = current[i];
+        es.vertex_attrib4fv(location, value);
+    }
+}
+
+} // namespace
+
+bool gl11_draw_begin() {
+    draw = DrawState{};
+    if (!build_program()) return false;
+    es.gen_buffers(1, &draw.stream_buffer);
+    return true;
+}
+
+void gl11_draw_end() {
+    if (draw.stream_buffer) es.delete_buffers(1, &draw.stream_buffer);
+    if (draw.program) es.delete_program(draw.program);
+    draw = DrawState{};
+}
+
+void gl11_draw_frame_start() {
+    draw.frame_draws = 0;
+}
+
+void gl11_draw(GLenum es_mode, const Vertex* vertices, int count, GLuint buffer,
+               const bool from_vertex[ATTR_COUNT]) {
+    if (count <= 0) return;
+    ++draw.frame_draws;
+    ++gl11_stats.draws;
+    if (gl11_faults.skip_draw == draw.frame_draws) return;
+    set_uniforms();
+    gl11_apply_blend(); // the blend fault may have changed since glBlendFunc
+    if (buffer) {
+        es.bind_buffer(ES_ARRAY_BUFFER, buffer);
+    } else {
+        es.bind_buffer(ES_ARRAY_BUFFER, draw.stream_buffer);
+        es.buffer_data(ES_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(Vertex)) * count, vertices,
+                       ES_STREAM_DRAW);
+    }
+    set_attribute(LOC_POS, true, 3, offsetof(Vertex, pos), nullptr);
+    set_attribute(LOC_NORMAL, from_vertex[ATTR_NORMAL], 3, offsetof(Vertex, normal), gl.normal);
+    set_attribute(LOC_COLOR, from_vertex[ATTR_COLOR], 4, offsetof(Vertex, color), gl.color);
+    set_attribute(LOC_TEX, from_vertex[ATTR_TEX], 2, offsetof(Vertex, tex), gl.tex);
+    es.draw_arrays(es_mode, 0, count);
+}

@@ -1,0 +1,177 @@
+// State shared by the subset's files: one record of everything GL 1.1 keeps
+// that the show uses, the lists, and the drawing entry of gl11_draw.cpp.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gl11/gl11_api.h"
+
+// Column-major 4 x 4, as GL keeps its matrices.
+struct Mat4 {
+    float m[16];
+};
+
+// One vertex as the subset hands it to its shaders.
+struct Vertex {
+    float pos[3];
+    float normal[3];
+    float color[4];
+    float tex[2];
+};
+
+// The per-vertex attributes besides the position that a primitive may take
+// from the current values instead of its vertices.
+enum VertexAttribute { ATTR_NORMAL, ATTR_COLOR, ATTR_TEX, ATTR_COUNT };
+
+constexpr int MATRIX_STACK_DEPTH = 32;
+constexpr int ATTRIB_STACK_DEPTH = 16;
+constexpr int MAX_LIST_NESTING = 64;
+
+struct MatrixStack {
+    Mat4 levels[MATRIX_STACK_DEPTH];
+    int depth; // index of the top
+};
+
+// A glBegin/glEnd primitive compiled into a display list.  Attributes first
+// set after its first vertex take the current value at replay for the
+// vertices before; the last value set becomes current after it.
+struct ListBlock {
+    GLenum mode;
+    std::vector<Vertex> vertices;
+    int first_set[ATTR_COUNT]; // first vertex given the attribute; -1: never
+    float last[ATTR_COUNT][4]; // the value set last inside the block
+    GLuint fill_buffer;        // the filled primitive as ES vertices, made once
+    GLenum fill_mode;
+    int fill_count;
+    GLuint line_buffer; // its outline (polygon mode GL_LINE), made on first use
+    int line_count;
+};
+
+enum ListOpKind {
+    OP_BLOCK,
+    OP_NORMAL,
+    OP_COLOR,
+    OP_TEX,
+    OP_TRANSLATE,
+    OP_ROTATE,
+    OP_SCALE,
+    OP_PUSH,
+    OP_POP,
+    OP_LOAD_IDENTITY,
+    OP_MATRIX_MODE,
+    OP_CALL_LIST,
+    OP_BIND_TEXTURE,
+    OP_ENABLE,
+    OP_DISABLE,
+};
+
+struct ListOp {
+    ListOpKind kind;
+    float v[4];
+    uint32_t index; // block index, list name, texture name, capability or mode
+};
+
+struct DisplayList {
+    bool reserved; // named by glGenLists and not deleted
+    std::vector<ListOp> ops;
+    std::vector<ListBlock> blocks;
+};
+
+struct ClientArray {
+    bool enabled;
+    GLint size;
+    GLenum type;
+    GLsizei stride;
+    const void* pointer;
+};
+
+struct ClientArrays {
+    ClientArray vertex, color, tex;
+};
+
+struct TextureInfo {
+    bool has_image;
+    GLint min_filter;
+};
+
+struct Gl11State {
+    bool open;
+    GLenum error;
+    // Matrices: index 0 modelview, 1 projection, 2 texture.
+    MatrixStack stacks[3];
+    int matrix_mode;
+    // Current attributes.
+    float normal[3];
+    float color[4];
+    float tex[2];
+    // glBegin/glEnd in progress (immediate or compiled).
+    bool in_begin;
+    GLenum begin_mode;
+    std::vector<Vertex> begin_vertices;
+    int begin_first_set[ATTR_COUNT];
+    // Current attributes when a compiled glBegin started (compiling leaves
+    // them as they were).
+    float saved_normal[3], saved_color[4], saved_tex[2];
+    // Capabilities.
+    bool lighting, light0, fog, texture_2d, texgen_s, texgen_t, blend, depth_test, scissor;
+    GLenum polygon_front, polygon_back;
+    GLenum blend_src, blend_dst;
+    // Light 0 (position in eye space) and the material GL 1.1 starts with.
+    float light_ambient[4], light_diffuse[4], light_position[4];
+    float fog_density, fog_color[4];
+    GLint fog_mode;
+    GLint texgen_mode_s, texgen_mode_t;
+    // Textures: the bound name and what is known of each name.
+    GLuint bound_texture;
+    std::vector<TextureInfo> textures;
+    // Display lists.
+    std::vector<DisplayList> lists;
+    GLuint compiling; // list being compiled; 0: none
+    GLuint list_base;
+    GLuint list_base_stack[ATTRIB_STACK_DEPTH];
+    int list_base_depth;
+    int call_depth;
+    // Vertex arrays.
+    ClientArrays arrays;
+    ClientArrays array_stack[ATTRIB_STACK_DEPTH];
+    int array_depth;
+    GLint pack_alignment, unpack_alignment;
+    GLint viewport[4];
+};
+
+// The subset's one state; reset by gl11_context_begin.
+extern Gl11State gl;
+
+// Records a GL error (the first one sticks until glGetError reads it).
+void gl11_set_error(GLenum error);
+// Passes the blend factors to ES (with the blend fault when it is on).
+void gl11_apply_blend();
+// A call or value the subset does not implement.
+void gl11_unsupported(const char* what);
+
+Mat4& gl11_top(int stack);
+Mat4 mat4_identity();
+Mat4 mat4_multiply(const Mat4& a, const Mat4& b);
+// The upper 3 x 3 of the inverse transpose (how normals transform).
+void mat4_normal_matrix(const Mat4& modelview, float out[9]);
+
+// Turns a primitive into what ES draws: triangles for the filled faces, or
+// lines for their edges (polygon mode GL_LINE), or the lines themselves.
+// Returns the ES mode.
+GLenum gl11_assemble(GLenum mode, const Vertex* vertices, int count, bool outline,
+                     std::vector<Vertex>* out);
+// Whether a primitive of `mode` is drawn as outlines under the current
+// polygon mode.
+bool gl11_outlined(GLenum mode);
+
+// Draws ES vertices with the current state.  `from_vertex` says per
+// attribute whether the vertices carry it (else the current value counts).
+// `buffer` 0: `vertices` are streamed; else they are in that buffer.
+void gl11_draw(GLenum es_mode, const Vertex* vertices, int count, GLuint buffer,
+               const bool from_vertex[ATTR_COUNT]);
+
+bool gl11_draw_begin();
+void gl11_draw_end();
+// A colour clear starts a new frame (for the draw count the faults use).
+void gl11_draw_frame_start();

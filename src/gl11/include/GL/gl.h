@@ -1,0 +1,73 @@
+// The show's <GL/gl.h> when it draws through the GL 1.1 subset: every GL
+// name it calls becomes the subset's function of that name.
+#pragma once
+
+#include "gl11/gl11_api.h"
+
+#define glBegin gl11_begin
+#define glEnd gl11_end
+#define glVertex3f gl11_vertex3f
+#define glVertex3d gl11_vertex3d
+#define glVertex3fv gl11_vertex3fv
+#define glNormal3f gl11_normal3f
+#define glNormal3d gl11_normal3d
+#define glNormal3fv gl11_normal3fv
+#define glColor3f gl11_color3f
+#define glColor4f gl11_color4f
+#define glTexCoord2f gl11_tex_coord2f
+#define glTexCoord2fv gl11_tex_coord2fv
+#define glGenLists gl11_gen_lists
+#define glDeleteLists gl11_delete_lists
+#define glNewList gl11_new_list
+#define glEndList gl11_end_list
+#define glCallList gl11_call_list
+#define glCallLists gl11_call_lists
+#define glListBase gl11_list_base
+#define glPushAttrib gl11_push_attrib
+#define glPopAttrib gl11_pop_attrib
+#define glVertexPointer gl11_vertex_pointer
+#define glColorPointer gl11_color_pointer
+#define glTexCoordPointer gl11_tex_coord_pointer
+#define glEnableClientState gl11_enable_client_state
+#define glDisableClientState gl11_disable_client_state
+#define glDrawElements gl11_draw_elements
+#define glPushClientAttrib gl11_push_client_attrib
+#define glPopClientAttrib gl11_pop_client_attrib
+#define glMatrixMode gl11_matrix_mode
+#define glLoadIdentity gl11_load_identity
+#define glPushMatrix gl11_push_matrix
+#define glPopMatrix gl11_pop_matrix
+#define glTranslatef gl11_translatef
+#define glRotatef gl11_rotatef
+#define glScalef gl11_scalef
+#define glMultMatrixd gl11_mult_matrixd
+#define glGetFloatv gl11_get_floatv
+#define glGetIntegerv gl11_get_integerv
+#define glEnable gl11_enable
+#define glDisable gl11_disable
+#define glBlendFunc gl11_blend_func
+#define glDepthFunc gl11_depth_func
+#define glPolygonMode gl11_polygon_mode
+#define glShadeModel gl11_shade_model
+#define glHint gl11_hint
+#define glLightfv gl11_lightfv
+#define glFogi gl11_fogi
+#define glFogf gl11_fogf
+#define glFogfv gl11_fogfv
+#define glTexGeni gl11_tex_geni
+#define glGenTextures gl11_gen_textures
+#define glDeleteTextures gl11_delete_textures
+#define glBindTexture gl11_bind_texture
+#define glTexParameteri gl11_tex_parameteri
+#define glTexImage2D gl11_tex_image2d
+#define glViewport gl11_viewport
+#define glScissor gl11_scissor
+#define glClearColor gl11_clear_color
+#define glClearDepth gl11_clear_depth
+#define glClear gl11_clear
+#define glFlush gl11_flush
+#define glFinish gl11_finish
+#define glPixelStorei gl11_pixel_storei
+#define glReadBuffer gl11_read_buffer
+#define glReadPixels gl11_read_pixels
+#define glGetError gl11_get_error

@@ -1,0 +1,198 @@
+// The show in a web browser: the page calls main on the user's click (so
+// that sound may start); main opens a WebGL 1 canvas through SDL2, draws
+// through the GL 1.1 subset, starts the song through the sound layer (SDL2's
+// Web Audio output) and hands the loop to the browser's animation frames.
+// Each animation frame reads the song clock once, runs every step that is
+// due (all but the last cheaply) and draws the last; Escape stops the show.
+// The page (index.html) is told of each drawn step and each note of the
+// beat instrument, for its figures and for the browser test.
+#include <SDL2/SDL.h>
+#include <emscripten.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "app/main_loop.h"
+#include "app/render_state.h"
+#include "audio/beat.h"
+#include "demo/demo_state.h"
+#include "demo/frame.h"
+#include "demo/frame_pacer.h"
+#include "gl11/gl11_api.h"
+#include "platform/msgbox.h"
+#include "platform/sound.h"
+
+// Pulls in what SDL2's emscripten code needs of emscripten's library
+// (sdl_support.js); does nothing.
+extern "C" void vm_sdl_support();
+
+namespace {
+
+const char* const SOUND_REFUSED_TEXT = "DAMN!!!";
+const char* const SOUND_REFUSED_CAPTION = "Your sound device is used by an other applet";
+const char* const INIT_FAILED_TEXT = "Initialization Failed.";
+const char* const INIT_FAILED_CAPTION = "ERROR";
+const char* const NO_WEBGL_TEXT = "This browser cannot draw with WebGL.";
+
+// The benchmark (main's argument "--bench"): one song time per scene; the
+// show runs cheaply up to each, then draws BENCH_FRAMES steps, one per
+// animation frame, on the offline clock (no sound device).
+const int64_t BENCH_TIMES[] = {20000, 90000, 110000, 140000, 200000, 280000};
+constexpr int BENCH_SCENES = sizeof BENCH_TIMES / sizeof BENCH_TIMES[0];
+constexpr int BENCH_FRAMES = 120;
+// Stereo frames taken from the offline song per call (and discarded).
+constexpr size_t BENCH_AUDIO_CHUNK = 4096;
+
+// The page's one show.
+struct WebShow {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool running = false;
+    bool bench = false;
+    int bench_scene = 0;
+    int bench_frame = 0;
+};
+WebShow web;
+
+int64_t now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Tells the page of each note as it reaches the beat callback.
+void observed_beat(SndSong* song, int param) {
+    EM_ASM({ Module.vmNote($0, $1); }, snd_note_time_ms(song),
+           static_cast<double>(frame_driver.next_step - 1));
+    beat_callback(song, param);
+}
+
+// Before each step's notes: watch them on their way to the beat callback
+// (render_frame registers the show's own callback after each step).
+void watch_notes(int64_t, int64_t, void*) {
+    snd_set_inst_callback(song_module, observed_beat, BEAT_INSTRUMENT);
+}
+
+// Offline clock of the benchmark: the song renders up to each step, and its
+// audio is thrown away.
+void bench_advance(int64_t, int64_t ms, void*) {
+    snd_offline_advance_to(song_module, ms);
+    int16_t buffer[2 * BENCH_AUDIO_CHUNK];
+    while (snd_offline_take_audio(song_module, buffer, BENCH_AUDIO_CHUNK) > 0) {
+    }
+}
+
+bool open_canvas() {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) return false;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    web.window = SDL_CreateWindow(SHOW_TITLE, 0, 0, SHOW_WIDTH, SHOW_HEIGHT, SDL_WINDOW_OPENGL);
+    if (!web.window) return false;
+    web.context = SDL_GL_CreateContext(web.window);
+    return web.context && gl11_context_begin(SDL_GL_GetProcAddress);
+}
+
+bool start_sound() {
+    if (!snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_FIRST)) {
+        msgbox_show(SOUND_REFUSED_TEXT, SOUND_REFUSED_CAPTION, MSGBOX_OK, MSGBOX_ICON_ERROR, false);
+        return false;
+    }
+    snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_SECOND);
+    song_module = snd_load_song(SHOW_MODULE_PATH);
+    snd_play_song(song_module);
+    return true;
+}
+
+void stop_show() {
+    emscripten_cancel_main_loop();
+    web.running = false;
+    snd_free_song(song_module);
+    song_module = nullptr;
+    snd_close();
+    EM_ASM({ Module.vmStopped(); });
+}
+
+bool escape_pressed() {
+    SDL_Event event;
+    bool escape = false;
+    while (SDL_PollEvent(&event))
+        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) escape = true;
+    return escape;
+}
+
+void report_frame(double work_ms) {
+    EM_ASM({ Module.vmFrame($0, $1, $2, $3); }, static_cast<double>(frame_driver.last_drawn_step),
+           static_cast<double>(frame_driver.clock_ms), current_scene, work_ms);
+}
+
+// One animation frame of the benchmark: the first of each scene catches up
+// cheaply, the others draw one step each.
+void bench_frame() {
+    if (web.bench_scene == BENCH_SCENES) {
+        emscripten_cancel_main_loop();
+        EM_ASM({ Module.vmBenchDone(); });
+        return;
+    }
+    if (web.bench_frame == 0)
+        frame_run_steps(frame_last_step_at(BENCH_TIMES[web.bench_scene]) - 1, 0, false);
+    auto start = std::chrono::steady_clock::now();
+    frame_run_steps(frame_driver.next_step, 1, true);
+    frame_driver.clock_ms = frame_driver.step_ms;
+    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+    if (++web.bench_frame == BENCH_FRAMES) {
+        web.bench_frame = 0;
+        ++web.bench_scene;
+    }
+}
+
+// One animation frame of the browser.
+void animation_frame() {
+    if (escape_pressed()) return stop_show();
+    auto start = std::chrono::steady_clock::now();
+    if (!frame_play_pass(now_ns())) return;
+    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
+}
+
+bool start_bench_song() {
+    if (!snd_offline_init(SHOW_MIX_RATE, SHOW_CHANNELS)) return false;
+    song_module = snd_load_song(SHOW_MODULE_PATH);
+    snd_play_song(song_module);
+    frame_driver_reset();
+    frame_driver.before_step = bench_advance;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    vm_sdl_support();
+    web.bench = argc > 1 && strcmp(argv[1], "--bench") == 0;
+    if (snd_get_version() < SHOW_MIN_SOUND_VERSION) return EXIT_SOUND_REFUSED;
+    if (!open_canvas()) {
+        EM_ASM({ Module.vmShowMessage("", UTF8ToString($0)); }, NO_WEBGL_TEXT);
+        return EXIT_CLEAN;
+    }
+    resize_view(SHOW_WIDTH, SHOW_HEIGHT);
+    if (!init_render_state()) {
+        msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+        return EXIT_CLEAN;
+    }
+    if (web.bench) {
+        if (!start_bench_song()) return EXIT_SOUND_REFUSED;
+        emscripten_set_main_loop(bench_frame, 0, 0);
+        return EXIT_CLEAN;
+    }
+    if (!start_sound()) return EXIT_SOUND_REFUSED;
+    frame_driver_reset();
+    frame_driver.before_step = watch_notes;
+    frame_pacer = FramePacer{};
+    web.running = true;
+    EM_ASM({ Module.vmStarted(); });
+    emscripten_set_main_loop(animation_frame, 0, 0);
+    return EXIT_CLEAN;
+}
