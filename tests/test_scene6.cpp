@@ -5,8 +5,11 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "show/demo_rand.h"
+#include "show/frame.h"
 #include "show/scene6_particle_finale.h"
 #include "show/scenes.h"
 #include "scene_fixture.h"
@@ -27,7 +30,10 @@ struct ParticleFinale : ::testing::Test {
         demo_rand_reset();
         finale_sparks_seed();
     }
-    void TearDown() override { fixture_end(); }
+    void TearDown() override {
+        frame_driver_reset();
+        fixture_end();
+    }
     void frame(double t = 270000) {
         fixture_enter_frame(t);
         run_particle_finale();
@@ -245,6 +251,62 @@ TEST_F(ParticleFinale, LeavesLightingOnDepthTestOffAndSourceAlphaBlending) {
     expect_identity(fixture_matrix(GL_TEXTURE_MATRIX));
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_INTRODOWN]);
     EXPECT_EQ(demo.bar_mode, 2);
+}
+
+// Everything the finale keeps between steps: its numbers, the three spark
+// sets, the position in the shared random sequence, and GL's state.
+std::vector<float> finale_state() {
+    std::vector<float> state = {finale.flow_x,
+                                finale.flow_y,
+                                finale.flow_z,
+                                finale.ring_angle_b,
+                                finale.ring_angle_c,
+                                demo.end_pulse,
+                                demo.spin_angle,
+                                float(finale.end_frames),
+                                float(demo.end_stage),
+                                float(finale.end_picture),
+                                float(demo_rand_state() >> 16),
+                                float(demo_rand_state() & 0xFFFF)};
+    for (const Spark* set :
+         {finale_sparks.sparks_a, finale_sparks.sparks_b, finale_sparks.sparks_c})
+        for (int i = 0; i < SPARK_COUNT; ++i) {
+            const Spark& p = set[i];
+            state.insert(state.end(),
+                         {float(p.alive), p.energy, p.decay, p.pos_x, p.pos_y, p.pos_z, p.vel_x,
+                          p.vel_y, p.vel_z, p.acc_x, p.acc_y, p.acc_z, p.red, p.green, p.blue});
+        }
+    std::vector<float> gl = fixture_gl_state();
+    state.insert(state.end(), gl.begin(), gl.end());
+    return state;
+}
+
+// A step nobody sees leaves the sparks out of the picture, but everything
+// later steps read is as a drawn step leaves it: through all three stages,
+// respawns and the end pictures.
+TEST_F(ParticleFinale, StepNobodySeesLeavesTheSameStateAsADrawnOne) {
+    std::vector<float> after[2];
+    for (int cheap = 0; cheap < 2; ++cheap) {
+        demo = {};
+        finale = {};
+        demo_rand_reset();
+        finale_sparks_seed();
+        demo.end_stage = 1;
+        // GL's current values as the step before might leave them.
+        glNormal3f(0.5f, 0.25f, 0.125f);
+        glTexCoord4f(0.5f, 0.25f, 0.125f, 2.0f);
+        for (int step = 0; step < 150; ++step) {
+            demo.end_beats = step / 3; // stage 2 from the 60th step on, stage 4 from the 120th
+            frame_driver.step_drawn = cheap == 0;
+            frame(270000 + step * 17);
+        }
+        after[cheap] = finale_state();
+    }
+    EXPECT_EQ(demo.end_stage, 4);
+    EXPECT_GT(finale.end_frames, 0);
+    ASSERT_EQ(after[0].size(), after[1].size());
+    for (size_t i = 0; i < after[0].size(); ++i)
+        ASSERT_EQ(std::memcmp(&after[0][i], &after[1][i], sizeof(float)), 0) << "value " << i;
 }
 
 } // namespace

@@ -27,7 +27,9 @@ void draw_textured_rect(float left, float bottom, float right, float top);
 // spark, coloured (red, green, blue, energy): begin, add each spark in
 // drawing order (its position before it moves), then draw.  Drawn as vertex
 // arrays, four corners per spark; the triangles are those of one
-// four-corner strip per spark.
+// four-corner strip per spark.  The view is taken from the matrices at
+// spark_batch_begin: a square wholly outside it is left out (it would add
+// nothing to the picture), counted in sparks_left_out.
 constexpr int SPARK_COUNT = 5000;
 
 // One spark of the finale: alive flag, energy and its decay per step,
@@ -42,6 +44,7 @@ struct Spark {
     float acc_x, acc_y, acc_z;
 };
 
+extern int sparks_left_out;
 void spark_batch_begin();
 void spark_batch_add(const Spark& spark);
 void spark_batch_draw();

@@ -3,8 +3,12 @@
 // corners, with the same colour and texture coordinates, and is drawn as the
 // two triangles its strip would make, in the same order, so the picture is
 // the same.  The triangles index the corners, so each corner is transformed
-// once, as in the strip.
+// once, as in the strip.  A square that lies wholly outside the view is left
+// out: none of its triangles could reach a pixel, and the rest keep their
+// order.
 #include <GL/gl.h>
+
+#include <cmath>
 
 #include "gfx/effects.h"
 
@@ -17,6 +21,13 @@ constexpr int BATCH_INDICES = SPARK_COUNT * SQUARE_INDICES;
 static_assert(BATCH_VERTICES <= 65536, "corner indices are 16-bit");
 constexpr float SPARK_HALF = 0.2f;
 constexpr float SPARK_DEPTH = -60.0f;
+// A square counts as outside only when it would be even with this much room
+// around it (object units) and a margin of this share of the size of the
+// terms that place it against a plane: far more than the float rounding of
+// the corners GL gets and of GL's own transform.
+constexpr double CULL_ROOM = 0.01;
+constexpr double CULL_SHARE = 1e-4;
+constexpr int CLIP_PLANES = 6;
 
 // Corner k of a spark's strip: offsets and texture coordinates, in strip
 // order (upper right, upper left, lower right, lower left).
@@ -39,6 +50,15 @@ float batch_colours[BATCH_VERTICES * 4];
 float batch_texcoords[BATCH_VERTICES * 2];
 int batch_count = 0; // vertices filled, four per square
 
+// One plane of the view volume as a function of a square's centre: its
+// value is positive inside, and `reach` is the most the square's corners
+// (with the room) add to it.
+struct CullPlane {
+    double at[4]; // value = at . (x, y, z, 1)
+    double reach;
+};
+CullPlane cull_planes[CLIP_PLANES];
+
 // The triangles of every square of a full batch, as corner indices.
 struct BatchIndices {
     GLushort index[BATCH_INDICES];
@@ -55,15 +75,67 @@ constexpr BatchIndices make_batch_indices() {
 
 constexpr BatchIndices BATCH_TRIANGLES = make_batch_indices();
 
+// clip = projection * modelview, both column-major as GL keeps them.
+void read_clip_matrix(double clip[16]) {
+    float modelview[16], projection[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k)
+                sum += static_cast<double>(projection[k * 4 + row]) * modelview[col * 4 + k];
+            clip[col * 4 + row] = sum;
+        }
+}
+
+// The six planes w + x, w - x, w + y, w - y, w + z, w - z of the view
+// volume for the current matrices.
+void set_cull_planes() {
+    double clip[16];
+    read_clip_matrix(clip);
+    for (int p = 0; p < CLIP_PLANES; ++p) {
+        int row = p / 2;
+        double sign = p % 2 == 0 ? 1.0 : -1.0;
+        CullPlane& plane = cull_planes[p];
+        for (int col = 0; col < 4; ++col)
+            plane.at[col] = clip[col * 4 + 3] + sign * clip[col * 4 + row];
+        const double room[3] = {SPARK_HALF + CULL_ROOM, SPARK_HALF + CULL_ROOM, CULL_ROOM};
+        plane.reach = 0.0;
+        for (int axis = 0; axis < 3; ++axis)
+            plane.reach += std::fabs(plane.at[axis]) * room[axis];
+    }
+}
+
+// True when the spark's square lies wholly on the outer side of one plane.
+bool square_outside_view(double x, double y, double z) {
+    for (const CullPlane& plane : cull_planes) {
+        double terms[4] = {plane.at[0] * x, plane.at[1] * y, plane.at[2] * z, plane.at[3]};
+        double value = terms[0] + terms[1] + terms[2] + terms[3];
+        double size =
+            std::fabs(terms[0]) + std::fabs(terms[1]) + std::fabs(terms[2]) + std::fabs(terms[3]);
+        if (value + plane.reach + CULL_SHARE * size < 0.0) return true;
+    }
+    return false;
+}
+
 } // namespace
+
+int sparks_left_out = 0;
 
 void spark_batch_begin() {
     batch_count = 0;
+    sparks_left_out = 0;
+    set_cull_planes();
 }
 
 void spark_batch_add(const Spark& spark) {
-    if (batch_count + SQUARE_VERTICES > BATCH_VERTICES) spark_batch_draw();
     float z = spark.pos_z + SPARK_DEPTH;
+    if (square_outside_view(spark.pos_x, spark.pos_y, z)) {
+        ++sparks_left_out;
+        return;
+    }
+    if (batch_count + SQUARE_VERTICES > BATCH_VERTICES) spark_batch_draw();
     for (const Corner& c : CORNERS) {
         float* p = &batch_positions[batch_count * 3];
         p[0] = spark.pos_x + c.dx;

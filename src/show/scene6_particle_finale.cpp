@@ -14,9 +14,10 @@
 
 #include "show/demo_rand.h"
 #include "assets/texture_set.h"
-#include "show/demo_state.h"
-#include "show/scenes.h"
 #include "gfx/effects.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
+#include "show/scenes.h"
 
 // Sparks: the slow-down every position step divides by, and the circle of
 // the ring sets' respawn points.
@@ -169,13 +170,16 @@ static void respawn_spark(Spark& s, const SparkMotion& m) {
 
 // One spark set: draw, move, accelerate, age and respawn each spark.
 // The squares are gathered as the sparks stand before they move and drawn
-// together at the end of the set.
+// together at the end of the set.  A step nobody sees leaves them out: the
+// draw changes nothing a later step reads (the client arrays are put back,
+// and the tunnel sets the current colour next).
 static void run_spark_set(Spark* sparks, const SparkMotion& m) {
-    spark_batch_begin();
+    bool drawn = frame_driver.step_drawn;
+    if (drawn) spark_batch_begin();
     for (int i = 0; i < SPARK_COUNT; ++i) {
         Spark& s = sparks[i];
         if (!s.alive) continue;
-        spark_batch_add(s);
+        if (drawn) spark_batch_add(s);
         step_coordinate(s.pos_x, s.vel_x, m.divisor[0]);
         step_coordinate(s.pos_y, s.vel_y, m.divisor[1]);
         step_coordinate(s.pos_z, s.vel_z, m.divisor[2]);
@@ -185,7 +189,7 @@ static void run_spark_set(Spark* sparks, const SparkMotion& m) {
         s.energy -= s.decay;
         if (s.energy < 0) respawn_spark(s, m);
     }
-    spark_batch_draw();
+    if (drawn) spark_batch_draw();
 }
 
 // The wire tunnel at the grey level of end_pulse, fogged and added,

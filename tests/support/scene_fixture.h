@@ -123,6 +123,40 @@ inline std::array<GLint, 2> fixture_polygon_mode() {
     return modes;
 }
 
+// The GL state a step leaves for the next ones, as numbers in a fixed
+// order: current colour, normal and texture coordinate, the three matrices
+// and the matrix mode, the bound texture, the switches the scenes turn on
+// and off, the blend function, the texture generation modes, the client
+// arrays and the list base.
+inline std::vector<float> fixture_gl_state() {
+    std::vector<float> state;
+    auto floats = [&state](GLenum which, int count) {
+        float v[16] = {};
+        glGetFloatv(which, v);
+        state.insert(state.end(), v, v + count);
+    };
+    floats(GL_CURRENT_COLOR, 4);
+    floats(GL_CURRENT_NORMAL, 3);
+    floats(GL_CURRENT_TEXTURE_COORDS, 4);
+    floats(GL_MODELVIEW_MATRIX, 16);
+    floats(GL_PROJECTION_MATRIX, 16);
+    floats(GL_TEXTURE_MATRIX, 16);
+    for (GLenum which : {GL_MATRIX_MODE, GL_TEXTURE_BINDING_2D, GL_BLEND_SRC, GL_BLEND_DST,
+                         GL_LIST_BASE, GL_SHADE_MODEL, GL_FRONT_FACE})
+        state.push_back(static_cast<float>(fixture_int(which)));
+    for (GLenum cap :
+         {GL_BLEND, GL_LIGHTING, GL_DEPTH_TEST, GL_FOG, GL_TEXTURE_2D, GL_TEXTURE_GEN_S,
+          GL_TEXTURE_GEN_T, GL_CULL_FACE, GL_SCISSOR_TEST, GL_COLOR_MATERIAL, GL_VERTEX_ARRAY,
+          GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_NORMAL_ARRAY})
+        state.push_back(glIsEnabled(cap) ? 1.0f : 0.0f);
+    for (GLenum coord : {GL_S, GL_T}) {
+        GLint mode = 0;
+        glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &mode);
+        state.push_back(static_cast<float>(mode));
+    }
+    return state;
+}
+
 // Colour of the pixel at (x, y), y counted from the top row.
 inline Rgb fixture_pixel(int x, int y) {
     std::vector<uint8_t> rgb = offscreen_read_rgb(FIXTURE_W, FIXTURE_H);
