@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "gfx/effects.h"
+#include "platform/gl_clip.h"
 
 namespace {
 
@@ -75,25 +76,11 @@ constexpr BatchIndices make_batch_indices() {
 
 constexpr BatchIndices BATCH_TRIANGLES = make_batch_indices();
 
-// clip = projection * modelview, both column-major as GL keeps them.
-void read_clip_matrix(double clip[16]) {
-    float modelview[16], projection[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    for (int col = 0; col < 4; ++col)
-        for (int row = 0; row < 4; ++row) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k)
-                sum += static_cast<double>(projection[k * 4 + row]) * modelview[col * 4 + k];
-            clip[col * 4 + row] = sum;
-        }
-}
-
 // The six planes w + x, w - x, w + y, w - y, w + z, w - z of the view
 // volume for the current matrices.
 void set_cull_planes() {
     double clip[16];
-    read_clip_matrix(clip);
+    gl_clip_matrix(clip);
     for (int p = 0; p < CLIP_PLANES; ++p) {
         int row = p / 2;
         double sign = p % 2 == 0 ? 1.0 : -1.0;
