@@ -34,14 +34,14 @@ mkdir -p "$build"
   flock 9
   cmake -S "$root" -B "$build" -DVM_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-  cmake --build "$build" -j 2 --target "fuzz_$target" "make_${target}_seeds" >/dev/null
+  cmake --build "$build" -j 2 --target "vintermoot-fuzz-$target" "vintermoot-$target-seeds" >/dev/null
 ) 9>"$build/.fuzz-build.lock"
 
 seeds="$build/seeds_$target"
 corpus="$build/corpus_$target"
 artifacts="$build/artifacts_$target"
 mkdir -p "$seeds" "$corpus" "$artifacts"
-"$build/tools/fuzz_$target/make_${target}_seeds" "$seeds"
+"$build/tools/fuzz_$target/vintermoot-$target-seeds" "$seeds"
 # New inputs go to the corpus folder; the seeds are read only.
-"$build/tools/fuzz_$target/fuzz_$target" -max_total_time="$seconds" "${options[@]}" \
+"$build/tools/fuzz_$target/vintermoot-fuzz-$target" -max_total_time="$seconds" "${options[@]}" \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "$seeds"

@@ -37,7 +37,7 @@ run_tests() {
 # prints memory and frame times (bench/soak).
 run_soak() {
   cd "$build"
-  ./vm_soak --minutes 10 --report 1 --size 256x192 --stride 600
+  ./vintermoot-soak --minutes 10 --report 1 --size 256x192 --stride 600
 }
 
 phase setup "$root/scripts/setup.sh"

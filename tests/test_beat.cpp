@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "audio/beat.h"
-#include "demo/demo_state.h"
+#include "show/beat.h"
+#include "show/demo_state.h"
 
 namespace {
 
@@ -13,14 +13,15 @@ struct BeatValues {
 };
 
 BeatValues snapshot() {
-    return {beat_glow,   beat_spin,   beat_scale,     beat_lift, picture_index, credit_index,
-            greet_index, greet_beats, scroller_index, end_beats, end_pulse};
+    return {demo.beat_glow,      demo.beat_spin,    demo.beat_scale,  demo.beat_lift,
+            demo.picture_index,  demo.credit_index, demo.greet_index, demo.greet_beats,
+            demo.scroller_index, demo.end_beats,    demo.end_pulse};
 }
 
 void fresh_state(int32_t scene) {
-    demo_state_reset();
-    beat_reset();
-    current_scene = scene;
+    demo = {};
+    beat_counters = {};
+    demo.current_scene = scene;
 }
 
 void note() {
@@ -104,33 +105,33 @@ TEST(BeatCallback, OutOfRangeSceneRunsNoSceneStep) {
 
 TEST(BeatCallback, IndicesWrap) {
     fresh_state(3);
-    greet_index = 52;
+    demo.greet_index = 52;
     note();
-    EXPECT_EQ(greet_index, 43);
+    EXPECT_EQ(demo.greet_index, 43);
     std::vector<int32_t> seen;
     for (int i = 0; i < 11; ++i) {
         note();
-        seen.push_back(greet_index);
+        seen.push_back(demo.greet_index);
     }
     EXPECT_EQ(seen, (std::vector<int32_t>{44, 45, 46, 47, 48, 49, 50, 51, 52, 43, 44}));
 
     fresh_state(4);
-    scroller_index = 25;
+    demo.scroller_index = 25;
     note();
-    EXPECT_EQ(scroller_index, 24);
+    EXPECT_EQ(demo.scroller_index, 24);
     note();
-    EXPECT_EQ(scroller_index, 25);
+    EXPECT_EQ(demo.scroller_index, 25);
     note();
-    EXPECT_EQ(scroller_index, 24);
+    EXPECT_EQ(demo.scroller_index, 24);
 }
 
 TEST(BeatCallback, EveryTenthNoteLifts) {
     fresh_state(1);
     for (int i = 1; i <= 30; ++i) {
-        beat_lift = -1.5f; // the scene's decay brings it back between notes
+        demo.beat_lift = -1.5f; // the scene's decay brings it back between notes
         note();
         bool tenth = i % 10 == 0;
-        EXPECT_FLOAT_EQ(beat_lift, tenth ? -1.3f : -1.5f) << "note " << i;
+        EXPECT_FLOAT_EQ(demo.beat_lift, tenth ? -1.3f : -1.5f) << "note " << i;
     }
 }
 
@@ -138,9 +139,9 @@ TEST(BeatCallback, TenthNoteCountRunsAcrossScenes) {
     fresh_state(2);
     for (int i = 0; i < 9; ++i)
         note();
-    current_scene = 5;
+    demo.current_scene = 5;
     note();
-    EXPECT_FLOAT_EQ(beat_lift, -1.3f);
+    EXPECT_FLOAT_EQ(demo.beat_lift, -1.3f);
 }
 
 TEST(BeatCallback, EveryFourthNoteOfScenesThreeFourSixPulses) {
@@ -150,11 +151,11 @@ TEST(BeatCallback, EveryFourthNoteOfScenesThreeFourSixPulses) {
     const int32_t scenes[] = {3, 3, 1, 4, 4, 5, 4, 6, 6, 6, 6, 2, 6};
     int counted = 0;
     for (int32_t scene : scenes) {
-        current_scene = scene;
-        end_pulse = 0.15f;
+        demo.current_scene = scene;
+        demo.end_pulse = 0.15f;
         note();
         if (scene == 3 || scene == 4 || scene == 6) ++counted;
-        if (end_pulse == 1.0f) pulses.push_back(counted);
+        if (demo.end_pulse == 1.0f) pulses.push_back(counted);
     }
     EXPECT_EQ(pulses, (std::vector<int>{4, 8}));
 }
@@ -163,13 +164,13 @@ TEST(BeatCallback, ResetRestartsThePrivateCounters) {
     fresh_state(6);
     for (int i = 0; i < 9; ++i)
         note(); // tenth count 9, fourth count 1
-    beat_reset();
-    beat_lift = -1.5f;
-    end_pulse = 0.15f;
+    beat_counters = {};
+    demo.beat_lift = -1.5f;
+    demo.end_pulse = 0.15f;
     for (int i = 0; i < 3; ++i)
         note();
-    EXPECT_FLOAT_EQ(end_pulse, 0.15f);
+    EXPECT_FLOAT_EQ(demo.end_pulse, 0.15f);
     note();
-    EXPECT_FLOAT_EQ(end_pulse, 1.0f);
-    EXPECT_FLOAT_EQ(beat_lift, -1.5f);
+    EXPECT_FLOAT_EQ(demo.end_pulse, 1.0f);
+    EXPECT_FLOAT_EQ(demo.beat_lift, -1.5f);
 }

@@ -269,6 +269,23 @@ TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
     EXPECT_NEAR(probe_value(a, "duration"), 2.0, 0.03) << a;
     EXPECT_EQ(listing(out).size(), 2u); // no part files left
 
+    // Without a terminal the progress comes as one line per tenth of the run
+    // (75 frames: the 15 before 500 ms run too).
+    std::istringstream progress(errors);
+    std::string progress_line;
+    int tenths = 0;
+    while (std::getline(progress, progress_line))
+        if (progress_line.find(" frames  song ") != std::string::npos &&
+            progress_line.find(" fps ") != std::string::npos &&
+            progress_line.find(" left") != std::string::npos) {
+            ++tenths;
+            EXPECT_NE(progress_line.find(std::to_string(tenths * 10) + " %  " +
+                                         std::to_string((tenths * 75 + 9) / 10) + "/75 frames"),
+                      std::string::npos)
+                << progress_line;
+        }
+    EXPECT_EQ(tenths, 10) << errors;
+
     // The video's first frame is the harness's frame at 500 ms, within the
     // codec's loss, and nearer to it than to the next frame.
     ASSERT_EQ(run("--frames " + quote(out) + " --at 500,533 --fps 30" + size()), 0) << errors;

@@ -7,8 +7,7 @@
 #include <cmath>
 
 #include "assets/texture_set.h"
-#include "demo/demo_state.h"
-#include "fx/effects.h"
+#include "gfx/effects.h"
 #include "platform/offscreen.h"
 #include "support/gl_feedback.h"
 
@@ -20,7 +19,6 @@ class EffectsGl : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(offscreen_begin(VIEW, VIEW));
-        demo_state_reset();
         glViewport(0, 0, VIEW, VIEW);
         glGenTextures(TEXTURE_COUNT, texture_slots);
     }
@@ -254,8 +252,7 @@ bool on_logo_grid(float v) {
 
 TEST_F(EffectsGl, WordLogoDrawsFourteenClosedStripsInTheLetterBoxes) {
     ortho_view(4.0f);
-    effect_z = -6.1f;
-    auto strips = logo_strips(feedback_capture(draw_word_logo));
+    auto strips = logo_strips(feedback_capture([] { draw_word_logo(-6.1f); }));
     ASSERT_EQ(strips.size(), 14u);
     for (int k = 0; k < 14; ++k) {
         SCOPED_TRACE(k + 1);
@@ -296,13 +293,11 @@ TEST_F(EffectsGl, WordLogoDrawsFourteenClosedStripsInTheLetterBoxes) {
 
 TEST_F(EffectsGl, WordLogoReplacesTheCurrentMatrixAndMovesWithEffectZ) {
     ortho_view(4.0f);
-    effect_z = -6.1f;
-    auto first = logo_strips(feedback_capture(draw_word_logo));
-    effect_z = -3.0f;
+    auto first = logo_strips(feedback_capture([] { draw_word_logo(-6.1f); }));
     auto second = logo_strips(feedback_capture([] {
         glLoadIdentity();
         glTranslatef(1, 1, -40); // replaced, not composed
-        draw_word_logo();
+        draw_word_logo(-3.0f);
     }));
     ASSERT_EQ(first.size(), second.size());
     for (size_t k = 0; k < first.size(); ++k) {
@@ -321,8 +316,7 @@ TEST_F(EffectsGl, WordLogoFitsTheShowsView) {
     glLoadIdentity();
     gluPerspective(45.0, 1024.0 / 768.0, 0.1, 100.0);
     glMatrixMode(GL_MODELVIEW);
-    effect_z = -6.1f;
-    auto lines = feedback_capture(draw_word_logo);
+    auto lines = feedback_capture([] { draw_word_logo(-6.1f); });
     size_t segments = 0;
     for (const ExpectedStrip& e : LOGO)
         segments += static_cast<size_t>(e.sent - 1);

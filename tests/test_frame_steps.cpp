@@ -13,10 +13,10 @@
 #include <map>
 #include <random>
 
-#include "demo/demo_state.h"
-#include "demo/frame_pacer.h"
-#include "demo/harness.h"
-#include "demo/show_check.h"
+#include "show/demo_state.h"
+#include "show/frame_pacer.h"
+#include "harness/harness.h"
+#include "show/show_check.h"
 #include "platform/offscreen.h"
 #include "shell_fixture.h"
 
@@ -349,7 +349,7 @@ TEST_F(FrameSteps, PlayerLoopShowsTheHarnessStateAndPictureAtEveryRate) {
         int64_t step = harness_next_frame();
         auto player = kept.find(step);
         harness_step(player != kept.end());
-        if (step >= finale) stages.push_back(end_stage);
+        if (step >= finale) stages.push_back(demo.end_stage);
         if (player == kept.end()) continue;
         SCOPED_TRACE(step);
         std::vector<uint8_t> rgb = harness_read_rgb();

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_state.h"
-#include "demo/frame.h"
-#include "demo/harness.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
+#include "harness/harness.h"
 #include "platform/offscreen.h"
 #include "show_test_data.h"
 #include "support/test_support.h"
@@ -89,8 +89,8 @@ TEST_F(HarnessTest, EachFrameShowsTheLastStepDueByItsTime) {
         EXPECT_EQ(harness_next_frame(), n);
         harness_step(false);
         double frame_ms = static_cast<double>(n * 1000 / 50);
-        EXPECT_LE(song_time_ms, frame_ms);
-        EXPECT_GT(song_time_ms, frame_ms - 1000.0 / FRAME_STEP_RATE);
+        EXPECT_LE(demo.song_time_ms, frame_ms);
+        EXPECT_GT(demo.song_time_ms, frame_ms - 1000.0 / FRAME_STEP_RATE);
         steps = frame_driver.next_step;
     }
     EXPECT_EQ(steps, frame_last_step_at(39 * 1000 / 50) + 1);
@@ -170,7 +170,7 @@ TEST_F(HarnessTest, NotesReachTheFirstFrameAtOrAfterThem) {
     NoteLog log;
     ASSERT_EQ(harness_begin(W, H, FPS), HARNESS_OK);
     harness_set_note_sink(log_note, &log);
-    int32_t first_picture = picture_index;
+    int32_t first_picture = demo.picture_index;
     for (int64_t n = 0; n <= harness_first_frame_at(2000, FPS); ++n)
         harness_step(false);
     // The note at 0 sounds before the first frame has registered the
@@ -183,7 +183,7 @@ TEST_F(HarnessTest, NotesReachTheFirstFrameAtOrAfterThem) {
         EXPECT_GE(harness_frame_time(frame, FPS), log.note_ms[i]);
         EXPECT_LT(harness_frame_time(frame - 1, FPS), log.note_ms[i]);
     }
-    EXPECT_EQ(picture_index, first_picture + static_cast<int32_t>(expected.size()));
+    EXPECT_EQ(demo.picture_index, first_picture + static_cast<int32_t>(expected.size()));
 }
 
 struct AudioLog {
@@ -207,9 +207,9 @@ TEST_F(HarnessTest, AudioArrivesInOrderAndCoversTheFrames) {
     for (int n = 0; n < 30; ++n)
         harness_step(false);
     // Frame 29 is at 483 ms: the audio reaches the sample that sounds then.
-    EXPECT_GE(log.next_sample, 483 * HARNESS_MIX_RATE / 1000);
-    harness_render_audio_to(30 * HARNESS_MIX_RATE / FPS);
-    EXPECT_GE(log.next_sample, 30 * HARNESS_MIX_RATE / FPS);
+    EXPECT_GE(log.next_sample, 483 * SHOW_MIX_RATE / 1000);
+    harness_render_audio_to(30 * SHOW_MIX_RATE / FPS);
+    EXPECT_GE(log.next_sample, 30 * SHOW_MIX_RATE / FPS);
     EXPECT_TRUE(log.contiguous);
     EXPECT_TRUE(log.sound);
 }

@@ -7,7 +7,7 @@
 #include <array>
 #include <cmath>
 
-#include "app/render_state.h"
+#include "gfx/render_state.h"
 #include "shell_fixture.h"
 
 namespace {

@@ -342,7 +342,7 @@ TEST(Music, ComposerWritesTheSameBytesEveryRun) {
     // The tool run twice gives the file the build wrote.
     std::string dir = temp_dir_make("music");
     for (const char* name : {"a.xm", "b.xm"}) {
-        std::string command = std::string(VM_TOOL_VM_COMPOSE) + " " + dir + "/" + name;
+        std::string command = std::string(VM_TOOL_VINTERMOOT_COMPOSE) + " " + dir + "/" + name;
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
     std::vector<uint8_t> a = read_bytes(dir + "/a.xm"), b = read_bytes(dir + "/b.xm");

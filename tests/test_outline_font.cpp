@@ -667,7 +667,7 @@ bool same_polygons(const std::vector<FbPolygon>& a, const std::vector<FbPolygon>
 TEST_F(Font, BakedGlyphsDrawWhatTheOutlineLayerDraws) {
     std::string dir = temp_dir_make("baked_font");
     std::string path = dir + "/outline_font.bin";
-    ASSERT_EQ(system((std::string(VM_TOOL_VM_FONT_BAKE) + " " + path + " > /dev/null").c_str()), 0);
+    ASSERT_EQ(system((std::string(VM_TOOL_VINTERMOOT_FONT_BAKE) + " " + path + " > /dev/null").c_str()), 0);
     constexpr uint32_t COUNT = 255;
     OutlineFace face{};
     ASSERT_TRUE(outline_find_face(OUTLINE_FONT_FAMILY, OUTLINE_FONT_BOLD, &face));

@@ -86,7 +86,7 @@ double line_difference(const Picture& p, int a, int b, bool rows) {
 
 // Runs the generator into `dir`; true when it exits with 0.
 bool run_generator(const std::string& dir) {
-    std::string command = std::string(VM_TOOL_MAKE_PICTURES) + " " + dir + " > /dev/null";
+    std::string command = std::string(VM_TOOL_VINTERMOOT_PICTURES) + " " + dir + " > /dev/null";
     return std::system(command.c_str()) == 0;
 }
 

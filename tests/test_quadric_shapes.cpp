@@ -9,8 +9,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/render_state.h"
-#include "fx/effects.h"
+#include "gfx/render_state.h"
+#include "gfx/effects.h"
 #include "platform/offscreen.h"
 
 namespace {

@@ -6,7 +6,10 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/render_state.h"
+#include "gfx/render_state.h"
+#include "show/demo_rand.h"
+#include "show/scene6_particle_finale.h"
+#include "show/show_start.h"
 #include "platform/offscreen.h"
 #include "support/test_support.h"
 
@@ -59,9 +62,9 @@ TEST(DemoRand, StaysInFifteenBits) {
 
 TEST(SparkSets, FirstSparkTakesTheFirstFourDraws) {
     demo_rand_reset();
-    sparks_a[0].pos_x = 7.0f; // seeding starts from zeroed records
-    seed_spark_sets();
-    const Spark& s = sparks_a[0];
+    finale_sparks.sparks_a[0].pos_x = 7.0f; // seeding starts from zeroed records
+    finale_sparks_seed();
+    const Spark& s = finale_sparks.sparks_a[0];
     expect_fresh_spark(s);
     EXPECT_FLOAT_EQ(s.decay, 0.044f);
     EXPECT_EQ(s.vel_x, -90.0f);
@@ -72,7 +75,7 @@ TEST(SparkSets, FirstSparkTakesTheFirstFourDraws) {
 
 TEST(SparkSets, SeedingDrawsExactly60000ValuesInSetOrder) {
     demo_rand_reset();
-    seed_spark_sets();
+    finale_sparks_seed();
     EXPECT_EQ(demo_rand_state(), lcg_state_after(60000));
 
     // The last spark of sparks_c used draws 59997..60000.
@@ -80,7 +83,7 @@ TEST(SparkSets, SeedingDrawsExactly60000ValuesInSetOrder) {
     for (int i = 0; i < 59996; ++i)
         demo_rand();
     int d1 = demo_rand(), d2 = demo_rand(), d3 = demo_rand(), d4 = demo_rand();
-    const Spark& last = sparks_c[SPARK_COUNT - 1];
+    const Spark& last = finale_sparks.sparks_c[SPARK_COUNT - 1];
     EXPECT_FLOAT_EQ(last.decay, static_cast<float>(d1 % 100) / 1000.0f + 0.003f);
     EXPECT_EQ(last.vel_x, static_cast<float>((d2 % 50 - 26) * 10));
     EXPECT_EQ(last.vel_y, static_cast<float>((d3 % 50 - 25) * 10));
@@ -89,8 +92,8 @@ TEST(SparkSets, SeedingDrawsExactly60000ValuesInSetOrder) {
 
 TEST(SparkSets, EverySparkFreshWithItsSetsAcceleration) {
     demo_rand_reset();
-    seed_spark_sets();
-    const Spark* sets[3] = {sparks_a, sparks_b, sparks_c};
+    finale_sparks_seed();
+    const Spark* sets[3] = {finale_sparks.sparks_a, finale_sparks.sparks_b, finale_sparks.sparks_c};
     const float acc_z[3] = {0.0f, -5.0f, 5.0f};
     for (int k = 0; k < 3; ++k) {
         for (int i = 0; i < SPARK_COUNT; ++i) {
@@ -143,7 +146,7 @@ TEST_F(RenderStateGl, FailedTextureSetLeavesEverythingUntouched) {
     WorkingDirGuard guard = working_dir_enter(empty);
     resize_view(64, 48);
     demo_rand_reset();
-    EXPECT_FALSE(init_render_state());
+    EXPECT_FALSE(show_start_up());
     working_dir_leave(guard);
     temp_dir_remove(empty);
 
@@ -165,7 +168,7 @@ TEST_F(RenderStateGl, StartUpLeavesTheFixedState) {
     WorkingDirGuard guard = working_dir_enter(VM_BINARY_DIR);
     resize_view(64, 48);
     demo_rand_reset();
-    ASSERT_TRUE(init_render_state());
+    ASSERT_TRUE(show_start_up());
     working_dir_leave(guard);
 
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "assets/outline_font.h"
-#include "demo/scene1_opening.h"
-#include "demo/scenes.h"
+#include "show/scene1_opening.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 struct OpeningScene : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(fixture_begin());
-        opening_scene_reset();
+        opening = {};
     }
     void TearDown() override { fixture_end(); }
 
@@ -52,35 +52,35 @@ TEST(OpeningGreeting, IsSixtyPrintableCharactersNamingDemoAndParty) {
 // The chain step is the only place that lowers drift and beat_scale and sets
 // the sphere-map mode before 20 s.
 TEST_F(OpeningScene, ChainDrawnAt15000AbsentAt15001BackAt20000WithDots) {
-    beat_scale = 1.0f;
+    demo.beat_scale = 1.0f;
     mark_texgen_mode();
     frame(15000);
-    EXPECT_FLOAT_EQ(drift, 19.99f);
-    EXPECT_FLOAT_EQ(beat_scale, 0.99f);
+    EXPECT_FLOAT_EQ(demo.drift, 19.99f);
+    EXPECT_FLOAT_EQ(demo.beat_scale, 0.99f);
     EXPECT_EQ(texgen_mode(), GL_SPHERE_MAP);
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_LOGO]);
 
     mark_texgen_mode();
     frame(15001);
-    EXPECT_FLOAT_EQ(drift, 19.99f);
-    EXPECT_FLOAT_EQ(beat_scale, 0.99f);
+    EXPECT_FLOAT_EQ(demo.drift, 19.99f);
+    EXPECT_FLOAT_EQ(demo.beat_scale, 0.99f);
     EXPECT_EQ(texgen_mode(), GL_OBJECT_LINEAR);
     frame(19999);
-    EXPECT_FLOAT_EQ(drift, 19.99f);
-    EXPECT_EQ(intro_phase, 1);
+    EXPECT_FLOAT_EQ(demo.drift, 19.99f);
+    EXPECT_EQ(opening.intro_phase, 1);
     // No dots yet: the last binding is the background picture, blending on.
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_LOGO]);
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
 
-    beat_spin = 5.0f;
+    demo.beat_spin = 5.0f;
     frame(20000);
-    EXPECT_FLOAT_EQ(drift, 19.98f);
+    EXPECT_FLOAT_EQ(demo.drift, 19.98f);
     EXPECT_EQ(texgen_mode(), GL_SPHERE_MAP);
-    EXPECT_EQ(intro_phase, 2);
+    EXPECT_EQ(opening.intro_phase, 2);
     // The dots were drawn: env1 bound, their beat_spin step taken, and
     // blending, lighting and texture generation switched off after them.
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_ENV1]);
-    EXPECT_FLOAT_EQ(beat_spin, 4.9999f);
+    EXPECT_FLOAT_EQ(demo.beat_spin, 4.9999f);
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
@@ -101,11 +101,11 @@ TEST_F(OpeningScene, LeavesModelviewSelectedAndPolygonsFilled) {
 
 TEST_F(OpeningScene, ChainLayoutSwitchesAt25000) {
     frame(24999);
-    EXPECT_EQ(chain_layout, 1);
+    EXPECT_EQ(opening.chain_layout, 1);
     frame(25000);
-    EXPECT_EQ(chain_layout, 2);
+    EXPECT_EQ(opening.chain_layout, 2);
     frame(26000);
-    EXPECT_EQ(chain_layout, 2);
+    EXPECT_EQ(opening.chain_layout, 2);
 }
 
 // In the show's first frame the texture matrix is still selected, so the
@@ -128,7 +128,7 @@ TEST_F(OpeningScene, FirstFrameOfTheShowMovesTheTextureMatrix) {
     auto modelview = fixture_matrix(GL_MODELVIEW_MATRIX);
     EXPECT_NEAR(modelview[12], -0.17f, 1e-6f);
     EXPECT_NEAR(modelview[13], 0.5f, 1e-6f);
-    EXPECT_NEAR(modelview[14], effect_z, 1e-6f);
+    EXPECT_NEAR(modelview[14], demo.effect_z, 1e-6f);
 }
 
 // The background only rocks once it has fully faded in; each frame turns
@@ -137,18 +137,18 @@ TEST_F(OpeningScene, RockingStartsOnFirstFrameWithFadeAtOne) {
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
-    intro_fade = 0.9995f;
-    wobble_phase = 0.0f;
+    opening.intro_fade = 0.9995f;
+    opening.wobble_phase = 0.0f;
     frame(16000);
-    EXPECT_FLOAT_EQ(spin_angle, 0.0f);
-    EXPECT_FLOAT_EQ(wobble_phase, 0.05f);
-    EXPECT_NEAR(intro_fade, 1.0005f, 1e-6f);
+    EXPECT_FLOAT_EQ(demo.spin_angle, 0.0f);
+    EXPECT_FLOAT_EQ(opening.wobble_phase, 0.05f);
+    EXPECT_NEAR(opening.intro_fade, 1.0005f, 1e-6f);
     expect_identity(fixture_matrix(GL_TEXTURE_MATRIX));
 
     frame(16020);
-    EXPECT_FLOAT_EQ(spin_angle, std::cos(0.1f));
+    EXPECT_FLOAT_EQ(demo.spin_angle, std::cos(0.1f));
     frame(16040);
-    EXPECT_FLOAT_EQ(spin_angle, std::cos(0.15f));
+    EXPECT_FLOAT_EQ(demo.spin_angle, std::cos(0.15f));
     // The texture matrix turned by cos(0.1) degrees in the third frame.
     double turned = std::cos(0.1) * M_PI / 180.0;
     auto texture = fixture_matrix(GL_TEXTURE_MATRIX);
@@ -163,96 +163,96 @@ TEST_F(OpeningScene, RockingStartsOnFirstFrameWithFadeAtOne) {
 }
 
 TEST_F(OpeningScene, PhaseTwoFadesPictureOutAndLogoInWithoutClamping) {
-    intro_fade = 0.0005f;
+    opening.intro_fade = 0.0005f;
     frame(20000);
-    EXPECT_NEAR(intro_fade, -0.0005f, 1e-6f);
-    EXPECT_NEAR(logo_alpha, 1.001f, 1e-6f);
-    float rocked = spin_angle;
+    EXPECT_NEAR(opening.intro_fade, -0.0005f, 1e-6f);
+    EXPECT_NEAR(opening.logo_alpha, 1.001f, 1e-6f);
+    float rocked = demo.spin_angle;
     frame(20020);
-    EXPECT_NEAR(intro_fade, -0.0015f, 1e-6f);
-    EXPECT_FLOAT_EQ(spin_angle, rocked); // no rocking in phase 2
-    EXPECT_FLOAT_EQ(wobble_phase, 0.0f);
+    EXPECT_NEAR(opening.intro_fade, -0.0015f, 1e-6f);
+    EXPECT_FLOAT_EQ(demo.spin_angle, rocked); // no rocking in phase 2
+    EXPECT_FLOAT_EQ(opening.wobble_phase, 0.0f);
 }
 
 TEST_F(OpeningScene, GreetingLineScrollsFrom25ThenFollowsSongTime) {
     frame(29999);
-    EXPECT_FLOAT_EQ(scroller_x, 25.0f);
+    EXPECT_FLOAT_EQ(opening.scroller_x, 25.0f);
     frame(30000);
-    EXPECT_FLOAT_EQ(scroller_x, 15.0f);
+    EXPECT_FLOAT_EQ(opening.scroller_x, 15.0f);
     frame(30750);
-    EXPECT_FLOAT_EQ(scroller_x, 14.5f);
+    EXPECT_FLOAT_EQ(opening.scroller_x, 14.5f);
     frame(76999);
-    EXPECT_FLOAT_EQ(scroller_x, static_cast<float>(35.0 - 76999.0 / 1500.0));
+    EXPECT_FLOAT_EQ(opening.scroller_x, static_cast<float>(35.0 - 76999.0 / 1500.0));
 }
 
 TEST_F(OpeningScene, EffectZMovesOnlyOnceFadeHasReachedZero) {
-    intro_fade = 0.0015f;
-    intro_phase = 2;
+    opening.intro_fade = 0.0015f;
+    opening.intro_phase = 2;
     frame(29000); // fade below zero soon, but no greeting line yet
     frame(29500);
     frame(29999);
-    EXPECT_LT(intro_fade, 0.0f);
-    EXPECT_FLOAT_EQ(effect_z, -6.1f);
+    EXPECT_LT(opening.intro_fade, 0.0f);
+    EXPECT_FLOAT_EQ(demo.effect_z, -6.1f);
 
-    intro_fade = 0.0005f;
+    opening.intro_fade = 0.0005f;
     frame(30000);
-    EXPECT_FLOAT_EQ(effect_z, -6.1f);
-    EXPECT_LT(intro_fade, 0.0f);
+    EXPECT_FLOAT_EQ(demo.effect_z, -6.1f);
+    EXPECT_LT(opening.intro_fade, 0.0f);
     frame(30020);
-    EXPECT_FLOAT_EQ(effect_z, -6.09f);
+    EXPECT_FLOAT_EQ(demo.effect_z, -6.09f);
     frame(30040);
-    EXPECT_FLOAT_EQ(effect_z, -6.08f);
+    EXPECT_FLOAT_EQ(demo.effect_z, -6.08f);
 }
 
 TEST_F(OpeningScene, BeatScaleDecaysToItsFloor) {
-    beat_scale = 1.0f;
+    demo.beat_scale = 1.0f;
     for (int i = 0; i < 10; ++i)
         frame(1000);
-    EXPECT_NEAR(beat_scale, 0.9f, 1e-5f);
-    beat_scale = 0.755f;
+    EXPECT_NEAR(demo.beat_scale, 0.9f, 1e-5f);
+    demo.beat_scale = 0.755f;
     frame(1000);
-    EXPECT_FLOAT_EQ(beat_scale, 0.75f);
+    EXPECT_FLOAT_EQ(demo.beat_scale, 0.75f);
     frame(1000);
-    EXPECT_FLOAT_EQ(beat_scale, 0.75f);
-    beat_scale = 1.0f; // no decay while the chain is hidden
+    EXPECT_FLOAT_EQ(demo.beat_scale, 0.75f);
+    demo.beat_scale = 1.0f; // no decay while the chain is hidden
     frame(17000);
-    EXPECT_FLOAT_EQ(beat_scale, 1.0f);
+    EXPECT_FLOAT_EQ(demo.beat_scale, 1.0f);
 }
 
 TEST_F(OpeningScene, BeatLiftAndSpinDecayFromTwentySecondsAndFloor) {
-    beat_lift = -1.3f;
-    beat_spin = 0.00025f;
+    demo.beat_lift = -1.3f;
+    demo.beat_spin = 0.00025f;
     frame(19999);
-    EXPECT_FLOAT_EQ(beat_lift, -1.3f);
-    EXPECT_FLOAT_EQ(beat_spin, 0.00025f);
+    EXPECT_FLOAT_EQ(demo.beat_lift, -1.3f);
+    EXPECT_FLOAT_EQ(demo.beat_spin, 0.00025f);
     frame(20000);
-    EXPECT_FLOAT_EQ(beat_lift, -1.305f);
-    EXPECT_NEAR(beat_spin, 0.00015f, 1e-8f);
+    EXPECT_FLOAT_EQ(demo.beat_lift, -1.305f);
+    EXPECT_NEAR(demo.beat_spin, 0.00015f, 1e-8f);
     frame(20020);
     frame(20040);
-    EXPECT_FLOAT_EQ(beat_spin, 0.0f);
+    EXPECT_FLOAT_EQ(demo.beat_spin, 0.0f);
     for (int i = 0; i < 40; ++i)
         frame(21000);
-    EXPECT_FLOAT_EQ(beat_lift, -1.5f);
-    EXPECT_FLOAT_EQ(beat_spin, 0.0f);
+    EXPECT_FLOAT_EQ(demo.beat_lift, -1.5f);
+    EXPECT_FLOAT_EQ(demo.beat_spin, 0.0f);
 }
 
 TEST_F(OpeningScene, BeatGlowDecaysOnlyWithTheGreetingLineAndHasNoFloor) {
-    beat_glow = 1.0f;
+    demo.beat_glow = 1.0f;
     frame(25000);
-    EXPECT_FLOAT_EQ(beat_glow, 1.0f);
+    EXPECT_FLOAT_EQ(demo.beat_glow, 1.0f);
     frame(30000);
-    EXPECT_FLOAT_EQ(beat_glow, 0.99f);
-    beat_glow = 0.005f;
+    EXPECT_FLOAT_EQ(demo.beat_glow, 0.99f);
+    demo.beat_glow = 0.005f;
     frame(30020);
-    EXPECT_FLOAT_EQ(beat_glow, -0.005f);
+    EXPECT_FLOAT_EQ(demo.beat_glow, -0.005f);
 }
 
 TEST_F(OpeningScene, CountsFramesInGreetBeats) {
     frame(100);
     frame(16000);
     frame(40000);
-    EXPECT_EQ(greet_beats, 3);
+    EXPECT_EQ(demo.greet_beats, 3);
 }
 
 } // namespace
@@ -363,7 +363,7 @@ TEST_F(OpeningSceneDrawn, ChainDrawnAt15000AbsentAt15001BackAt20000WithDots) {
 // At 25000 the first cube is still placed low (layout 1) but the ten links
 // of the same frame already use layout 2's fixed 0.75 scaling.
 TEST_F(OpeningSceneDrawn, Layout2ForTheLinksButNotTheFirstCubeAt25000) {
-    beat_scale = 1.0f; // a note just now: layout 1 links would be full size
+    demo.beat_scale = 1.0f; // a note just now: layout 1 links would be full size
     OpeningLayers first = drawn(25000);
     ASSERT_EQ(first.cube_edges.size(), 11u * 24u);
     EyePoint start = centre_of(cube_edges(first, 0));
@@ -382,7 +382,7 @@ TEST_F(OpeningSceneDrawn, Layout2ForTheLinksButNotTheFirstCubeAt25000) {
 // In layout 1 the links pulse with the beat: full size just after a note,
 // back to 0.75 once beat_scale has decayed.
 TEST_F(OpeningSceneDrawn, Layout1LinksScaleWithBeatScale) {
-    beat_scale = 1.0f;
+    demo.beat_scale = 1.0f;
     OpeningLayers pulsed = drawn(5000);
     EXPECT_NEAR(mean_edge_length(cube_edges(pulsed, 1)), 1.0, 1e-3);
     EXPECT_NEAR(mean_edge_length(cube_edges(pulsed, 2)), 1.0, 1e-3);

@@ -5,8 +5,8 @@
 #include <GL/gl.h>
 #include <cstdlib>
 
-#include "demo/scene2_bit_tunnel.h"
-#include "demo/scenes.h"
+#include "show/scene2_bit_tunnel.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -21,7 +21,7 @@ const std::vector<std::pair<int, Rgb>> PANEL_COLOURS = {
 struct BitTunnel : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(fixture_begin(PANEL_COLOURS));
-        bit_tunnel_reset();
+        bit_tunnel = {};
     }
     void TearDown() override { fixture_end(); }
 
@@ -33,24 +33,24 @@ struct BitTunnel : ::testing::Test {
 
 TEST_F(BitTunnel, BitHeightsFallAndWrapAtMinusThree) {
     frame(80000);
-    EXPECT_FLOAT_EQ(bit_heights[0], 4.95f);
-    EXPECT_FLOAT_EQ(bit_heights[5], 9.95f);
+    EXPECT_FLOAT_EQ(bit_tunnel.bit_heights[0], 4.95f);
+    EXPECT_FLOAT_EQ(bit_tunnel.bit_heights[5], 9.95f);
 
-    bit_heights[0] = -2.96f;
-    bit_heights[1] = -2.9f;
-    bit_heights[2] = -2.95f; // lands on -3.0: restarts too
+    bit_tunnel.bit_heights[0] = -2.96f;
+    bit_tunnel.bit_heights[1] = -2.9f;
+    bit_tunnel.bit_heights[2] = -2.95f; // lands on -3.0: restarts too
     frame(80020);
-    EXPECT_FLOAT_EQ(bit_heights[0], 3.0f);
-    EXPECT_FLOAT_EQ(bit_heights[1], -2.95f);
+    EXPECT_FLOAT_EQ(bit_tunnel.bit_heights[0], 3.0f);
+    EXPECT_FLOAT_EQ(bit_tunnel.bit_heights[1], -2.95f);
     frame(80040);
-    EXPECT_FLOAT_EQ(bit_heights[1], 3.0f);
-    EXPECT_FLOAT_EQ(bit_heights[0], 2.95f);
+    EXPECT_FLOAT_EQ(bit_tunnel.bit_heights[1], 3.0f);
+    EXPECT_FLOAT_EQ(bit_tunnel.bit_heights[0], 2.95f);
 }
 
 TEST_F(BitTunnel, PictureIndexTwelveOnEntryShowsSlotFive) {
-    picture_index = 12;
+    demo.picture_index = 12;
     frame(77000);
-    EXPECT_EQ(picture_index, 5);
+    EXPECT_EQ(demo.picture_index, 5);
     // The last panel (bottom right) is drawn with index + 1.
     EXPECT_EQ(fixture_bound_texture(), texture_slots[6]);
     // Top row: slots 5, 6, 7 from the left; bottom row: 7, 5, 6.
@@ -68,34 +68,34 @@ TEST_F(BitTunnel, PictureIndexTwelveOnEntryShowsSlotFive) {
 }
 
 TEST_F(BitTunnel, PictureIndexWrapsOnlyFromNine) {
-    picture_index = 8;
+    demo.picture_index = 8;
     frame(78000);
-    EXPECT_EQ(picture_index, 8);
+    EXPECT_EQ(demo.picture_index, 8);
     EXPECT_EQ(fixture_bound_texture(), texture_slots[9]);
-    picture_index = 9;
+    demo.picture_index = 9;
     frame(78020);
-    EXPECT_EQ(picture_index, 5);
+    EXPECT_EQ(demo.picture_index, 5);
 }
 
 TEST_F(BitTunnel, StarGrowsFrom100000Not99999) {
     frame(99999);
-    EXPECT_FLOAT_EQ(star_half_width, 2.5f);
-    EXPECT_FLOAT_EQ(star_half_height, 2.5f);
+    EXPECT_FLOAT_EQ(bit_tunnel.star_half_width, 2.5f);
+    EXPECT_FLOAT_EQ(bit_tunnel.star_half_height, 2.5f);
     frame(100000);
-    EXPECT_FLOAT_EQ(star_half_width, 3.3f);
-    EXPECT_FLOAT_EQ(star_half_height, 3.0f);
+    EXPECT_FLOAT_EQ(bit_tunnel.star_half_width, 3.3f);
+    EXPECT_FLOAT_EQ(bit_tunnel.star_half_height, 3.0f);
     frame(100020);
-    EXPECT_FLOAT_EQ(star_half_width, 4.1f);
-    EXPECT_FLOAT_EQ(star_half_height, 3.5f);
+    EXPECT_FLOAT_EQ(bit_tunnel.star_half_width, 4.1f);
+    EXPECT_FLOAT_EQ(bit_tunnel.star_half_height, 3.5f);
 }
 
 TEST_F(BitTunnel, SpinAngleRisesPointTwoPerFrameAndGreetBeatsCountsFrames) {
-    spin_angle = 0.5f; // as scene 1 may leave it
+    demo.spin_angle = 0.5f; // as scene 1 may leave it
     frame(77000);
-    EXPECT_FLOAT_EQ(spin_angle, 0.7f);
+    EXPECT_FLOAT_EQ(demo.spin_angle, 0.7f);
     frame(77020);
-    EXPECT_FLOAT_EQ(spin_angle, 0.9f);
-    EXPECT_EQ(greet_beats, 2);
+    EXPECT_FLOAT_EQ(demo.spin_angle, 0.9f);
+    EXPECT_EQ(demo.greet_beats, 2);
 }
 
 // The outer tube's picture in a grey no other layer has: on the black
@@ -116,7 +116,7 @@ TEST_F(BitTunnel, TunnelShowsOnEveryTestsContext) {
         if (round > 0) {
             fixture_end();
             ASSERT_TRUE(fixture_begin(PANEL_COLOURS));
-            bit_tunnel_reset();
+            bit_tunnel = {};
         }
         fixture_paint_slot(SLOT_BIN, TUNNEL_GREY);
         frame(90000);

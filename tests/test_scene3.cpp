@@ -5,8 +5,8 @@
 
 #include <GL/gl.h>
 
-#include "demo/scene3_sphere_greetings.h"
-#include "demo/scenes.h"
+#include "show/scene3_sphere_greetings.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -23,7 +23,7 @@ const std::vector<std::pair<int, Rgb>> LABEL_COLOURS = {
 struct SphereGreetings : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(fixture_begin(LABEL_COLOURS));
-        sphere_greetings_reset();
+        sphere_greetings = {};
     }
     void TearDown() override { fixture_end(); }
 
@@ -38,54 +38,54 @@ struct SphereGreetings : ::testing::Test {
 };
 
 TEST_F(SphereGreetings, SpinAngleWrapsAt360) {
-    spin_angle = 359.5f;
+    demo.spin_angle = 359.5f;
     frame(110000);
-    EXPECT_FLOAT_EQ(spin_angle, 0.0f);
-    spin_angle = 358.9f;
+    EXPECT_FLOAT_EQ(demo.spin_angle, 0.0f);
+    demo.spin_angle = 358.9f;
     frame(110020);
-    EXPECT_FLOAT_EQ(spin_angle, 359.9f);
+    EXPECT_FLOAT_EQ(demo.spin_angle, 359.9f);
     frame(110040);
-    EXPECT_FLOAT_EQ(spin_angle, 0.0f);
+    EXPECT_FLOAT_EQ(demo.spin_angle, 0.0f);
 }
 
 TEST_F(SphereGreetings, StripesFallAndWrapBelowMinusPoint825) {
     frame(103000);
-    EXPECT_FLOAT_EQ(stripe_heights[0], 0.995f);
-    EXPECT_FLOAT_EQ(stripe_heights[8], 2.635f);
+    EXPECT_FLOAT_EQ(sphere_greetings.stripe_heights[0], 0.995f);
+    EXPECT_FLOAT_EQ(sphere_greetings.stripe_heights[8], 2.635f);
 
-    stripe_heights[0] = -0.8225f;
-    stripe_heights[1] = -0.815f;
+    sphere_greetings.stripe_heights[0] = -0.8225f;
+    sphere_greetings.stripe_heights[1] = -0.815f;
     frame(103020);
-    EXPECT_FLOAT_EQ(stripe_heights[0], 1.0f);
-    EXPECT_FLOAT_EQ(stripe_heights[1], -0.82f);
+    EXPECT_FLOAT_EQ(sphere_greetings.stripe_heights[0], 1.0f);
+    EXPECT_FLOAT_EQ(sphere_greetings.stripe_heights[1], -0.82f);
     frame(103040);
-    EXPECT_FLOAT_EQ(stripe_heights[1], 1.0f); // -0.825 restarts as well
+    EXPECT_FLOAT_EQ(sphere_greetings.stripe_heights[1], 1.0f); // -0.825 restarts as well
 }
 
 TEST_F(SphereGreetings, ClusterGrowsOnlyWhileGreetBeatsAtLeastTen) {
-    greet_beats = 9;
+    demo.greet_beats = 9;
     frame(104000);
-    EXPECT_FLOAT_EQ(sphere_zoom, 1.0f);
-    greet_beats = 10;
+    EXPECT_FLOAT_EQ(sphere_greetings.sphere_zoom, 1.0f);
+    demo.greet_beats = 10;
     frame(104020);
-    EXPECT_FLOAT_EQ(sphere_zoom, 1.1f);
+    EXPECT_FLOAT_EQ(sphere_greetings.sphere_zoom, 1.1f);
     frame(104040);
-    EXPECT_FLOAT_EQ(sphere_zoom, 1.2f);
-    EXPECT_EQ(greet_beats, 10); // frames do not count here, notes do
+    EXPECT_FLOAT_EQ(sphere_greetings.sphere_zoom, 1.2f);
+    EXPECT_EQ(demo.greet_beats, 10); // frames do not count here, notes do
 }
 
 TEST_F(SphereGreetings, LabelShowsSlot43UntilTheFirstNote) {
     frame(102500);
     frame(102520);
-    EXPECT_EQ(greet_index, 43);
+    EXPECT_EQ(demo.greet_index, 43);
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_GREETZ1]);
     Rgb seen = label_pixel();
     EXPECT_NEAR(seen[1], 180, 2);
     EXPECT_NEAR(seen[0], 0, 2);
 
-    current_scene = 3;
+    demo.current_scene = 3;
     beat_callback(nullptr, 0);
-    EXPECT_EQ(greet_index, 44);
+    EXPECT_EQ(demo.greet_index, 44);
     frame(102540);
     EXPECT_EQ(fixture_bound_texture(), texture_slots[SLOT_GREETZ1 + 1]);
     seen = label_pixel();
@@ -123,7 +123,7 @@ TEST_F(SphereGreetings, SpheresShowOnEveryTestsContext) {
         if (round > 0) {
             fixture_end();
             ASSERT_TRUE(fixture_begin(LABEL_COLOURS));
-            sphere_greetings_reset();
+            sphere_greetings = {};
         }
         fixture_paint_slot(SLOT_ENV1, SPHERE_BLUE);
         frame(108000);

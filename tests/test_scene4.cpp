@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "assets/outline_font.h"
-#include "demo/scene4_flying_words.h"
-#include "demo/scenes.h"
+#include "show/scene4_flying_words.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -22,7 +22,7 @@ const std::vector<std::pair<int, Rgb>> BANNER_COLOURS = {
 struct FlyingWords : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(fixture_begin(BANNER_COLOURS));
-        flying_words_reset();
+        flying_words = {};
         build_outline_font();
     }
     void TearDown() override {
@@ -61,35 +61,35 @@ struct FlyingWords : ::testing::Test {
 TEST_F(FlyingWords, FirstFlightRestartsAfter111FramesLaterOnesAfter200) {
     frame();
     expect_origin("The", 5, -0.5, -12.5, 1e-4);
-    EXPECT_EQ(word_index, 1);
+    EXPECT_EQ(flying_words.word_index, 1);
     for (int i = 1; i < 111; ++i)
         frame();
-    EXPECT_EQ(word_index, 1);
-    EXPECT_FLOAT_EQ(glyph_y, 5.0999942f);
-    float spin_before = spin_angle, banner_before = banner_x;
+    EXPECT_EQ(flying_words.word_index, 1);
+    EXPECT_FLOAT_EQ(demo.glyph_y, 5.0999942f);
+    float spin_before = demo.spin_angle, banner_before = flying_words.banner_x;
     frame(); // the restart frame
     expect_origin("The", -0.55, 5.05, -4.175, 1e-3);
-    EXPECT_EQ(word_index, 2);
-    EXPECT_FLOAT_EQ(glyph_y, -15.0f);
-    EXPECT_EQ(spin_angle, spin_before);
-    EXPECT_EQ(banner_x, banner_before);
+    EXPECT_EQ(flying_words.word_index, 2);
+    EXPECT_FLOAT_EQ(demo.glyph_y, -15.0f);
+    EXPECT_EQ(demo.spin_angle, spin_before);
+    EXPECT_EQ(flying_words.banner_x, banner_before);
 
     frame();
     expect_origin("Norwegian", 5, -5, -12.5, 1e-4);
     for (int i = 1; i < 200; ++i)
         frame();
-    EXPECT_EQ(word_index, 2);
-    EXPECT_FLOAT_EQ(glyph_y, 5.0000186f);
+    EXPECT_EQ(flying_words.word_index, 2);
+    EXPECT_FLOAT_EQ(demo.glyph_y, 5.0000186f);
     frame();
-    EXPECT_EQ(word_index, 3);
+    EXPECT_EQ(flying_words.word_index, 3);
 }
 
 TEST_F(FlyingWords, ShortHandlesAreScaledDown) {
     const int rows[] = {7, 9, 10, 8, 1};
     const double scales[] = {0.6, 0.7, 0.7, 1.0, 1.0};
     for (int i = 0; i < 5; ++i) {
-        word_index = rows[i];
-        glyph_y = 0.0f;
+        flying_words.word_index = rows[i];
+        demo.glyph_y = 0.0f;
         frame();
         EXPECT_NEAR(text_scale(), scales[i], 1e-5) << FLYING_WORDS[rows[i] - 1].text;
     }
@@ -97,45 +97,45 @@ TEST_F(FlyingWords, ShortHandlesAreScaledDown) {
 
 // Past the table no text moves the matrix, but drift and the flight go on.
 TEST_F(FlyingWords, NoTextFromWordIndex13WhileFlightAndDriftGoOn) {
-    word_index = 13;
-    glyph_x = 10, glyph_y = 0, glyph_z = -20;
+    flying_words.word_index = 13;
+    demo.glyph_x = 10, demo.glyph_y = 0, demo.glyph_z = -20;
     frame();
     EXPECT_NEAR(text_scale(), 1.0, 1e-6);
     expect_origin("", 5, 2.5, -12.5, 1e-5);
-    EXPECT_FLOAT_EQ(drift, 19.99f);
-    EXPECT_FLOAT_EQ(glyph_y, 0.1f);
-    glyph_y = 5.0f;
+    EXPECT_FLOAT_EQ(demo.drift, 19.99f);
+    EXPECT_FLOAT_EQ(demo.glyph_y, 0.1f);
+    demo.glyph_y = 5.0f;
     frame();
-    EXPECT_EQ(word_index, 14);
-    EXPECT_FLOAT_EQ(glyph_y, -15.0f);
-    EXPECT_FLOAT_EQ(drift, 19.98f);
+    EXPECT_EQ(flying_words.word_index, 14);
+    EXPECT_FLOAT_EQ(demo.glyph_y, -15.0f);
+    EXPECT_FLOAT_EQ(demo.drift, 19.98f);
 }
 
 TEST_F(FlyingWords, BannerSpeedFollowsSongTime) {
-    glyph_y = 0.0f;
-    float before = banner_x;
+    demo.glyph_y = 0.0f;
+    float before = flying_words.banner_x;
     frame(150000);
-    EXPECT_NEAR(before - banner_x, 0.03, 1e-6);
-    before = banner_x;
+    EXPECT_NEAR(before - flying_words.banner_x, 0.03, 1e-6);
+    before = flying_words.banner_x;
     frame(121800);
-    EXPECT_NEAR(before - banner_x, 0.02436, 1e-6);
-    EXPECT_FLOAT_EQ(spin_angle, 0.18f);
+    EXPECT_NEAR(before - flying_words.banner_x, 0.02436, 1e-6);
+    EXPECT_FLOAT_EQ(demo.spin_angle, 0.18f);
 }
 
 // The banner's bright layer is the slot scroller_index names; a note flips
 // it for the next frame.
 TEST_F(FlyingWords, BannerShowsTheScrollerPictureTheNotesChoose) {
-    banner_x = 0.0f;
-    glyph_y = 0.0f;
+    flying_words.banner_x = 0.0f;
+    demo.glyph_y = 0.0f;
     auto at = fixture_project(-4, 0, -20);
     frame();
     Rgb seen = fixture_pixel(at[0], at[1]);
     EXPECT_GT(seen[0], 200);
     EXPECT_LT(seen[1], 30);
 
-    current_scene = 4;
+    demo.current_scene = 4;
     beat_callback(nullptr, 0);
-    EXPECT_EQ(scroller_index, 25);
+    EXPECT_EQ(demo.scroller_index, 25);
     frame();
     seen = fixture_pixel(at[0], at[1]);
     EXPECT_LT(seen[0], 30);
@@ -145,7 +145,7 @@ TEST_F(FlyingWords, BannerShowsTheScrollerPictureTheNotesChoose) {
 // The frame ends with blending on, lighting off, the one, one blend function
 // and the texture matrix back at identity, which the next scenes rely on.
 TEST_F(FlyingWords, LeavesAdditiveBlendingAndTextureMatrixAtIdentity) {
-    spin_angle = 33.0f;
+    demo.spin_angle = 33.0f;
     frame();
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
@@ -155,7 +155,7 @@ TEST_F(FlyingWords, LeavesAdditiveBlendingAndTextureMatrixAtIdentity) {
     EXPECT_EQ(fixture_int(GL_BLEND_DST), GL_ONE);
     EXPECT_EQ(fixture_int(GL_MATRIX_MODE), GL_MODELVIEW);
     expect_identity(fixture_matrix(GL_TEXTURE_MATRIX));
-    EXPECT_EQ(bar_mode, 2);
+    EXPECT_EQ(demo.bar_mode, 2);
 }
 
 } // namespace

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "assets/outline_font.h"
-#include "demo/scene5_landscape.h"
-#include "demo/scenes.h"
+#include "show/scene5_landscape.h"
+#include "show/scenes.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -23,7 +23,7 @@ const std::vector<std::pair<int, Rgb>> CREDIT_COLOURS = {{SLOT_CODE, RED}, {SLOT
 struct Landscape : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(fixture_begin(CREDIT_COLOURS));
-        landscape_reset();
+        landscape = {};
         build_outline_font();
     }
     void TearDown() override {
@@ -53,16 +53,16 @@ TEST(LandscapeMessages, AreOneLineOfPlainCharactersAtMostTheBufferLong) {
 // A note count past the last picture starts the cycle again at "code"; the
 // credits are added in front of the landscape with their own colours.
 TEST_F(Landscape, CreditIndex43ShowsSlot37And42ShowsSlot42) {
-    credit_index = 43;
+    demo.credit_index = 43;
     frame();
-    EXPECT_EQ(credit_index, 37);
+    EXPECT_EQ(demo.credit_index, 37);
     Rgb seen = centre();
     EXPECT_GT(seen[0], 200);
     EXPECT_LT(seen[2], 60);
 
-    credit_index = 42;
+    demo.credit_index = 42;
     frame();
-    EXPECT_EQ(credit_index, 42);
+    EXPECT_EQ(demo.credit_index, 42);
     seen = centre();
     EXPECT_LT(seen[0], 60);
     EXPECT_GT(seen[2], 200);
@@ -70,10 +70,10 @@ TEST_F(Landscape, CreditIndex43ShowsSlot37And42ShowsSlot42) {
 
 // The credits add onto whatever lies behind them, never hiding it.
 TEST_F(Landscape, CreditsAddOntoTheFrame) {
-    credit_index = 39; // a black stand-in: adds nothing
+    demo.credit_index = 39; // a black stand-in: adds nothing
     frame();
     Rgb behind = centre();
-    credit_index = 37;
+    demo.credit_index = 37;
     frame();
     Rgb seen = centre();
     EXPECT_GE(seen[1], behind[1]);
@@ -83,18 +83,18 @@ TEST_F(Landscape, CreditsAddOntoTheFrame) {
 
 TEST_F(Landscape, MessagesScrollFasterAsTheSongGoesOn) {
     frame(200000);
-    EXPECT_NEAR(60.0f - message_x, 0.04, 1e-6);
-    float before = message_x;
+    EXPECT_NEAR(60.0f - landscape.message_x, 0.04, 1e-6);
+    float before = landscape.message_x;
     frame(260000 - 1);
-    EXPECT_NEAR(before - message_x, 0.052, 1e-5);
+    EXPECT_NEAR(before - landscape.message_x, 0.052, 1e-5);
 }
 
 TEST_F(Landscape, WaterTreesAndSaucerMoveByFixedStepsPerFrame) {
     for (int i = 0; i < 100; ++i)
         frame(160000 + i * 17);
-    EXPECT_NEAR(water_z, -4.0f, 1e-4);
-    EXPECT_NEAR(ufo_x, -10.0f, 1e-3);
-    EXPECT_EQ(bar_mode, 2);
+    EXPECT_NEAR(landscape.water_z, -4.0f, 1e-4);
+    EXPECT_NEAR(landscape.ufo_x, -10.0f, 1e-3);
+    EXPECT_EQ(demo.bar_mode, 2);
 }
 
 // The frame ends with the fog and lighting off, blending on and the one, one
@@ -132,7 +132,7 @@ InkSpan expected_span(const char* text, double centre) {
 
 TEST_F(Landscape, BothMessagesArePrintedInFull) {
     FixtureOrtho view = fixture_ortho(100, 75);
-    message_x = 0.0f;
+    landscape.message_x = 0.0f;
     std::vector<std::array<double, 3>> points;
     for (const ScenePrimitive& p : fixture_feedback([&] { frame(); }))
         for (const auto& v : p.vertices)

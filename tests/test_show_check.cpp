@@ -4,26 +4,27 @@
 #include <cmath>
 #include <limits>
 
-#include "app/render_state.h"
-#include "demo/demo_state.h"
-#include "demo/scene2_bit_tunnel.h"
-#include "demo/scene3_sphere_greetings.h"
-#include "demo/scene5_landscape.h"
-#include "demo/scene6_particle_finale.h"
-#include "demo/scenes.h"
-#include "demo/show_check.h"
+#include "gfx/render_state.h"
+#include "show/demo_state.h"
+#include "show/scene2_bit_tunnel.h"
+#include "show/scene3_sphere_greetings.h"
+#include "show/scene5_landscape.h"
+#include "show/demo_rand.h"
+#include "show/scene6_particle_finale.h"
+#include "show/scenes.h"
+#include "show/show_check.h"
 
 namespace {
 
 struct ShowCheck : ::testing::Test {
     void SetUp() override {
-        demo_state_reset();
-        bit_tunnel_reset();
-        sphere_greetings_reset();
-        landscape_reset();
-        particle_finale_reset();
+        demo = {};
+        bit_tunnel = {};
+        sphere_greetings = {};
+        landscape = {};
+        finale = {};
         demo_rand_reset();
-        seed_spark_sets();
+        finale_sparks_seed();
     }
 };
 
@@ -34,9 +35,15 @@ TEST_F(ShowCheck, FreshStateIsFinite) {
 TEST_F(ShowCheck, FindsANonFiniteValueInEveryKindOfState) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    float* places[] = {
-        &spin_angle, &beat_lift,         &bit_heights[5],       &stripe_heights[8],    &message_x,
-        &flow_z,     &sparks_a[0].pos_x, &sparks_c[4999].vel_z, &sparks_b[2500].energy};
+    float* places[] = {&demo.spin_angle,
+                       &demo.beat_lift,
+                       &bit_tunnel.bit_heights[5],
+                       &sphere_greetings.stripe_heights[8],
+                       &landscape.message_x,
+                       &finale.flow_z,
+                       &finale_sparks.sparks_a[0].pos_x,
+                       &finale_sparks.sparks_c[4999].vel_z,
+                       &finale_sparks.sparks_b[2500].energy};
     for (float* place : places) {
         float kept = *place;
         *place = nan;

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_state.h"
-#include "demo/harness.h"
-#include "demo/show_check.h"
+#include "show/demo_state.h"
+#include "harness/harness.h"
+#include "show/show_check.h"
 #include "platform/png_file.h"
 
 namespace {
@@ -113,10 +113,10 @@ TEST(ShowRun, WholeShowPlaysInOrderWithFiniteStateAndMatchesItsReferences) {
         harness_step(reference);
         ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "frame " << n;
         ASSERT_TRUE(show_state_finite()) << "frame " << n;
-        ASSERT_GE(current_scene, last_scene) << "frame " << n;
-        ASSERT_LE(current_scene, last_scene + 1) << "frame " << n;
-        last_scene = current_scene;
-        scene_seen[current_scene] = true;
+        ASSERT_GE(demo.current_scene, last_scene) << "frame " << n;
+        ASSERT_LE(demo.current_scene, last_scene + 1) << "frame " << n;
+        last_scene = demo.current_scene;
+        scene_seen[demo.current_scene] = true;
         if (!reference) continue;
         std::vector<uint8_t> small = shrink(harness_read_rgb());
         if (update) {
@@ -137,7 +137,7 @@ TEST(ShowRun, WholeShowPlaysInOrderWithFiniteStateAndMatchesItsReferences) {
     }
     for (int scene = 1; scene <= 6; ++scene)
         EXPECT_TRUE(scene_seen[scene]) << "scene " << scene;
-    EXPECT_GE(end_stage, 4); // the finale heard its 40 notes
+    EXPECT_GE(demo.end_stage, 4); // the finale heard its 40 notes
     if (!update) {
         EXPECT_EQ(compared, static_cast<int>(std::size(REFERENCE_TIMES)));
     }

@@ -4,7 +4,7 @@
 
 #include <GL/gl.h>
 
-#include "fx/effects.h"
+#include "gfx/effects.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -94,6 +94,37 @@ TEST_F(SparkBatch, DrawsMoreThanOneSetsWorthWithoutLosingAny) {
     std::vector<Spark> sparks = test_sparks(SPARK_COUNT + 10);
     auto batch = fixture_feedback([&] { draw_batch(sparks); });
     EXPECT_EQ(batch.size(), 2u * (SPARK_COUNT + 10));
+}
+
+// Sparks all around the view, inside, across its edges and far outside it
+// (beside, above, behind the eye and beyond the far plane): those left out
+// are wholly outside, so the picture and the clipped triangles GL produces
+// are the strips' own.
+TEST_F(SparkBatch, LeavesOutOnlySparksWhollyOutsideTheView) {
+    std::vector<Spark> sparks = test_sparks(400);
+    const float far_out[][3] = {{80, 0, 0},         {-80, 0, 0},      {0, 60, 0},   {0, -60, 0},
+                                {0, 0, 70},         {0, 0, 59.8f},    {0, 0, -200}, {30, 0, 50},
+                                {1e6f, 1e6f, 1e6f}, {-3e5f, 0, -1e4f}};
+    for (size_t i = 0; i < sparks.size(); ++i) {
+        const float* out = far_out[i % (sizeof far_out / sizeof *far_out)];
+        // Every other spark moves out; every fourth is scaled onto the edge.
+        float scale = i % 4 == 1 ? 0.25f : 1.0f;
+        if (i % 2 == 1) {
+            sparks[i].pos_x += out[0] * scale;
+            sparks[i].pos_y += out[1] * scale;
+            sparks[i].pos_z += out[2] * scale;
+        }
+    }
+    auto strips = picture([&] { draw_strips(sparks); });
+    auto batch = picture([&] { draw_batch(sparks); });
+    EXPECT_EQ(strips, batch);
+    EXPECT_GT(sparks_left_out, 100);
+    EXPECT_LT(sparks_left_out, 200);
+    auto strip_triangles = fixture_feedback([&] { draw_strips(sparks); });
+    auto batch_triangles = fixture_feedback([&] { draw_batch(sparks); });
+    ASSERT_EQ(batch_triangles.size(), strip_triangles.size());
+    for (size_t i = 0; i < strip_triangles.size(); ++i)
+        EXPECT_EQ(batch_triangles[i].vertices, strip_triangles[i].vertices) << "triangle " << i;
 }
 
 // The batch leaves the client arrays off for the immediate-mode drawing

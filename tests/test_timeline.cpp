@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "assets/texture_set.h"
-#include "demo/demo_state.h"
-#include "demo/frame.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
 #include "platform/offscreen.h"
 #include "support/gl_feedback.h"
 
@@ -23,36 +23,36 @@ TEST(Timeline, SceneBoundaries) {
                         {159760, 5}, {259999, 5}, {260000, 6},  {260009, 6},
                         {260010, 6}, {299999, 6}, {76999.5, 1}, {77000.5, 2}};
     for (const Row& row : rows) {
-        current_scene = 99;
+        demo.current_scene = 99;
         apply_timeline(row.t);
-        EXPECT_EQ(current_scene, row.scene) << "t = " << row.t;
+        EXPECT_EQ(demo.current_scene, row.scene) << "t = " << row.t;
     }
 }
 
 TEST(Timeline, TimesOutsideTheShowKeepTheScene) {
     for (double t : {-1.0, -100000.0, 300000.0, 300001.0, 1e9}) {
         for (int32_t scene : {1, 4, 6}) {
-            current_scene = scene;
+            demo.current_scene = scene;
             apply_timeline(t);
-            EXPECT_EQ(current_scene, scene) << "t = " << t;
+            EXPECT_EQ(demo.current_scene, scene) << "t = " << t;
         }
     }
 }
 
 TEST(Timeline, FirstTenMillisecondsOfSceneSixResetTheEnding) {
     for (double t : {260000.0, 260005.0, 260009.0}) {
-        end_beats = 17;
-        end_stage = 4;
+        demo.end_beats = 17;
+        demo.end_stage = 4;
         apply_timeline(t);
-        EXPECT_EQ(end_beats, 1) << t;
-        EXPECT_EQ(end_stage, 1) << t;
+        EXPECT_EQ(demo.end_beats, 1) << t;
+        EXPECT_EQ(demo.end_stage, 1) << t;
     }
     for (double t : {259999.0, 260010.0, 270000.0, 300000.0, -1.0}) {
-        end_beats = 17;
-        end_stage = 4;
+        demo.end_beats = 17;
+        demo.end_stage = 4;
         apply_timeline(t);
-        EXPECT_EQ(end_beats, 17) << t;
-        EXPECT_EQ(end_stage, 4) << t;
+        EXPECT_EQ(demo.end_beats, 17) << t;
+        EXPECT_EQ(demo.end_stage, 4) << t;
     }
 }
 
@@ -63,7 +63,7 @@ class FrameGl : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(offscreen_begin(VIEW, VIEW));
-        demo_state_reset();
+        demo = {};
         glGenTextures(TEXTURE_COUNT, texture_slots);
         // Wide orthographic view so that both bar layouts are seen whole;
         // no scene runs (scene 0 and a clock before the show).
@@ -72,7 +72,7 @@ class FrameGl : public ::testing::Test {
         glLoadIdentity();
         glOrtho(-HALF, HALF, -HALF, HALF, 0.0, 100.0);
         glMatrixMode(GL_MODELVIEW);
-        current_scene = 0;
+        demo.current_scene = 0;
         frame_driver_reset();
         frame_driver.step_ms = -1;
     }
@@ -113,7 +113,7 @@ void expect_tail_state() {
     EXPECT_FLOAT_EQ(v[1], 5.0f);
     GLfloat m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    EXPECT_FLOAT_EQ(m[12], drift);
+    EXPECT_FLOAT_EQ(m[12], demo.drift);
     EXPECT_FLOAT_EQ(m[13], -3.5f);
     EXPECT_FLOAT_EQ(m[14], -9.5f);
 }
@@ -124,7 +124,7 @@ TEST_F(FrameGl, BarsOfModesOneAndTwo) {
     for (int32_t mode : {1, 2}) {
         SCOPED_TRACE(mode);
         float bar_y = mode == 1 ? 4.0f : 8.0f;
-        bar_mode = mode;
+        demo.bar_mode = mode;
         glEnable(GL_BLEND);
         glEnable(GL_DEPTH_TEST);
         auto vertices = frame_vertices();
@@ -147,7 +147,7 @@ TEST_F(FrameGl, BarsOfModesOneAndTwo) {
 }
 
 TEST_F(FrameGl, OtherModesDrawNoBarsAndKeepTheState) {
-    bar_mode = 3;
+    demo.bar_mode = 3;
     glEnable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glBindTexture(GL_TEXTURE_2D, texture_slots[20]);
@@ -174,7 +174,7 @@ TEST_F(FrameGl, BarsShowOnScreenAsLetterboxBands) {
     GLfloat bright[4] = {5, 5, 5, 1};
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, bright);
     for (int32_t mode : {1, 2}) {
-        bar_mode = mode;
+        demo.bar_mode = mode;
         glClearColor(0, 0, 0, 1);
         render_frame();
         auto rgb = offscreen_read_rgb(VIEW, VIEW);
@@ -187,15 +187,15 @@ TEST_F(FrameGl, BarsShowOnScreenAsLetterboxBands) {
 }
 
 TEST_F(FrameGl, FrameShowsItsStepsTimeAndResetsTheCurrentMatrix) {
-    bar_mode = 3;
-    current_scene = 1;
+    demo.bar_mode = 3;
+    demo.current_scene = 1;
     // Start-up leaves the texture matrix current: the first frame's identity
     // goes there.
     glMatrixMode(GL_TEXTURE);
     glRotatef(40, 1, 0, 0);
     EXPECT_TRUE(render_frame());
-    EXPECT_EQ(song_time_ms, -1.0);
-    EXPECT_EQ(current_scene, 1);
+    EXPECT_EQ(demo.song_time_ms, -1.0);
+    EXPECT_EQ(demo.current_scene, 1);
     GLfloat m[16];
     glGetFloatv(GL_TEXTURE_MATRIX, m);
     EXPECT_FLOAT_EQ(m[5], 1.0f);

@@ -13,11 +13,12 @@
 #include <cstring>
 
 #include "app/main_loop.h"
-#include "app/render_state.h"
-#include "audio/beat.h"
-#include "demo/demo_state.h"
-#include "demo/frame.h"
-#include "demo/frame_pacer.h"
+#include "gfx/render_state.h"
+#include "show/beat.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
+#include "show/frame_pacer.h"
+#include "show/show_start.h"
 #include "gl11/gl11_api.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
@@ -125,7 +126,7 @@ bool escape_pressed() {
 
 void report_frame(double work_ms) {
     EM_ASM({ Module.vmFrame($0, $1, $2, $3); }, static_cast<double>(frame_driver.last_drawn_step),
-           static_cast<double>(frame_driver.clock_ms), current_scene, work_ms);
+           static_cast<double>(frame_driver.clock_ms), demo.current_scene, work_ms);
 }
 
 // One animation frame of the benchmark: the first of each scene catches up
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
         return EXIT_CLEAN;
     }
     resize_view(SHOW_WIDTH, SHOW_HEIGHT);
-    if (!init_render_state()) {
+    if (!show_start_up()) {
         msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
         return EXIT_CLEAN;
     }

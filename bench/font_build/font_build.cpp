@@ -1,6 +1,6 @@
 // Times the outline font's start-up work on a headless context: the face
 // lookup and the 255 glyph lists, and prints the face and triangle count.
-// Usage: vm_bench_font_build [runs]
+// Usage: vintermoot-bench-font [runs]
 #include <GL/gl.h>
 #include <chrono>
 #include <cstdio>

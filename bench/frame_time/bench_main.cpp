@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,9 +21,9 @@
 #include <vector>
 
 #include "bench_stats.h"
-#include "demo/demo_state.h"
-#include "demo/frame.h"
-#include "demo/harness.h"
+#include "show/demo_state.h"
+#include "show/frame.h"
+#include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/sound.h"
 
@@ -32,6 +33,7 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "Runs the show headless through the frame harness, run from the directory\n"
                      "that holds data/ (or --data DIR), and prints per scene the frame time\n"
                      "(p50, p95, max) with its split into render_frame and the wait for GL,\n"
+                     "the time of a step run on a few pixels (cheap, as catch-up steps run),\n"
                      "the start-up time and the live song clock's error.\n"
                      "\n"
                      "  --size WxH        frame size (default 1024x768)\n"
@@ -45,7 +47,10 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "  --no-clock        skip the live clock measurement\n"
                      "  --fill            also count the fragments each scene draws, on the\n"
                      "                    frame after each measured one (drawn at full size\n"
-                     "                    with an occlusion query, not timed)\n"
+                     "                    with an occlusion query, not timed), measure the\n"
+                     "                    peak fill rate of full-view quads added onto the\n"
+                     "                    frame, and print each scene's fill bound: its\n"
+                     "                    fragments at that rate, and p50 over it\n"
                      "  --compare OTHER   run this benchmark and the program OTHER (another\n"
                      "                    build's vintermoot-bench) alternately, --rounds times,\n"
                      "                    with the other options, and print OTHER / this\n"
@@ -56,6 +61,11 @@ constexpr int CLOCK_SECONDS = 3;
 constexpr int CLOCK_SETTLE_MS = 300; // device start-up left out of the figure
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
+// The fill peak: rounds of this many full-view quads, texture coordinates
+// and corners.
+constexpr int FILL_PEAK_ROUNDS = 5;
+constexpr int FILL_PEAK_QUADS = 20;
+constexpr float FULL_VIEW_QUAD[4][4] = {{0, 0, -1, -1}, {1, 0, 1, -1}, {1, 1, 1, 1}, {0, 1, -1, 1}};
 
 struct BenchOptions {
     int width = HARNESS_DEFAULT_WIDTH, height = HARNESS_DEFAULT_HEIGHT;
@@ -144,6 +154,49 @@ double counted_frame_fill(const BenchOptions& o) {
     return static_cast<double>(samples) / (static_cast<double>(o.width) * o.height);
 }
 
+// Draws a full-view textured quad added onto the frame `count` times and
+// waits for GL; returns the seconds it took.
+double time_full_view_quads(int count) {
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        glBegin(GL_QUADS);
+        for (const float* c : FULL_VIEW_QUAD) {
+            glTexCoord2f(c[0], c[1]);
+            glVertex2f(c[2], c[3]);
+        }
+        glEnd();
+    }
+    glFinish();
+    return ms_since(start) / 1000.0;
+}
+
+// The peak fill rate of the simplest layer the scenes draw (textured,
+// coloured, added onto the frame, no depth test, light or fog), in
+// fragments per microsecond: the best of a few rounds of full-view quads.
+// Run after the show, as it leaves GL's state changed.
+double measure_fill_peak(const BenchOptions& o) {
+    glViewport(0, 0, o.width, o.height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    for (GLenum cap :
+         {GL_DEPTH_TEST, GL_LIGHTING, GL_FOG, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_SCISSOR_TEST})
+        glDisable(cap);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor4f(0.01f, 0.01f, 0.01f, 1.0f);
+    time_full_view_quads(FILL_PEAK_QUADS); // the state's shaders compiled
+    double best = 0.0;
+    for (int round = 0; round < FILL_PEAK_ROUNDS; ++round) {
+        double seconds = time_full_view_quads(FILL_PEAK_QUADS);
+        double rate = FILL_PEAK_QUADS * static_cast<double>(o.width) * o.height / seconds / 1e6;
+        best = std::max(best, rate);
+    }
+    return best;
+}
+
 // Runs every frame up to `to_ms`, measuring every stride-th at full size
 // (and with --fill counting the fragments of the frame after it).
 bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
@@ -157,8 +210,8 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
     for (int64_t n = 0; n < end; ++n) {
         if (o.fill && o.stride > 1 && n % o.stride == 1) {
             double fill = counted_frame_fill(o);
-            if (current_scene >= 1 && current_scene <= BENCH_SCENES)
-                samples[current_scene - 1].fill.push_back(fill);
+            if (demo.current_scene >= 1 && demo.current_scene <= BENCH_SCENES)
+                samples[demo.current_scene - 1].fill.push_back(fill);
             continue;
         }
         bool drawn = n % o.stride == 0;
@@ -168,20 +221,21 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
             figures->startup_first_frame_ms = timing.render_ms + timing.finish_ms;
             startup.total_ms += figures->startup_first_frame_ms;
         }
-        if (current_scene < 1 || current_scene > BENCH_SCENES) continue;
+        if (demo.current_scene < 1 || demo.current_scene > BENCH_SCENES) continue;
         if (!drawn) {
-            samples[current_scene - 1].cheap.push_back(timing.render_ms + timing.finish_ms);
+            samples[demo.current_scene - 1].cheap.push_back(timing.render_ms + timing.finish_ms);
             continue;
         }
         if (o.trace_file)
             fprintf(o.trace_file, "%lld,%lld,%d,%.3f,%.3f\n", static_cast<long long>(n),
-                    static_cast<long long>(harness_frame_time(n, o.fps)), current_scene,
+                    static_cast<long long>(harness_frame_time(n, o.fps)), demo.current_scene,
                     timing.render_ms, timing.finish_ms);
-        SceneSamples& s = samples[current_scene - 1];
+        SceneSamples& s = samples[demo.current_scene - 1];
         s.total.push_back(timing.render_ms + timing.finish_ms);
         s.render.push_back(timing.render_ms);
         s.finish.push_back(timing.finish_ms);
     }
+    if (o.fill) figures->fill_peak = measure_fill_peak(o);
     harness_end();
     for (int i = 0; i < BENCH_SCENES; ++i)
         figures->scenes[i] = bench_scene_figures(samples[i]);
@@ -203,8 +257,8 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
 void measure_clock(BenchFigures* figures) {
     figures->clock_measured = false;
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
-    if (!snd_init(HARNESS_MIX_RATE, HARNESS_MIX_CHANNELS, 0)) return;
-    SndSong* song = snd_load_song(HARNESS_MODULE_PATH);
+    if (!snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, 0)) return;
+    SndSong* song = snd_load_song(SHOW_MODULE_PATH);
     snd_play_song(song);
     auto start = std::chrono::steady_clock::now();
     std::vector<double> walls, clocks;
@@ -271,10 +325,19 @@ std::string self_path() {
 }
 
 // Which figure of a scene a comparison reads.
-enum SceneFigure { FIGURE_P50, FIGURE_P95, FIGURE_CPU };
+enum SceneFigure { FIGURE_P50, FIGURE_P95, FIGURE_CPU, FIGURE_CHEAP };
 
 double figure_of(const SceneFigures& f, SceneFigure which) {
-    return which == FIGURE_P50 ? f.p50_ms : which == FIGURE_P95 ? f.p95_ms : f.cpu_ms;
+    switch (which) {
+    case FIGURE_P50:
+        return f.p50_ms;
+    case FIGURE_P95:
+        return f.p95_ms;
+    case FIGURE_CPU:
+        return f.cpu_ms;
+    default:
+        return f.cheap_ms;
+    }
 }
 
 double median_of(const std::vector<BenchFigures>& runs, int scene, SceneFigure which) {
@@ -309,11 +372,11 @@ int compare(const BenchOptions& o) {
     unlink(json.c_str());
     printf("A = %s\nB = %s\nmedians of %d rounds\n", programs[0].c_str(), programs[1].c_str(),
            o.rounds);
-    printf(
-        "scene    A p50    B p50  B/A p50    A p95    B p95  B/A p95    A cpu    B cpu  B/A cpu\n");
+    printf("scene    A p50    B p50  B/A p50    A p95    B p95  B/A p95    A cpu    B cpu  B/A cpu"
+           "  A cheap  B cheap B/A cheap\n");
     for (int i = 0; i < BENCH_SCENES; ++i) {
         printf("%5d", i + 1);
-        for (SceneFigure which : {FIGURE_P50, FIGURE_P95, FIGURE_CPU}) {
+        for (SceneFigure which : {FIGURE_P50, FIGURE_P95, FIGURE_CPU, FIGURE_CHEAP}) {
             double a = median_of(runs[0], i, which), b = median_of(runs[1], i, which);
             printf("  %7.2f  %7.2f  %7.3f", a, b, a > 0 ? b / a : 0.0);
         }

@@ -28,6 +28,9 @@ struct BenchFigures {
     SceneFigures scenes[BENCH_SCENES];
     bool fill_measured;
     double frame_pixels; // width * height of the measured frames
+    // Fragments per microsecond of full-view textured quads added onto the
+    // frame (the fastest layer the scenes draw): what bounds any scene.
+    double fill_peak;
     double startup_textures_ms, startup_font_ms, startup_module_ms, startup_total_ms;
     // The first frame's share of startup_total_ms: mostly the driver compiling
     // the shaders of the first frame's states (software GL caches them on disk).
@@ -47,10 +50,14 @@ SceneFigures bench_scene_figures(const SceneSamples& samples);
 // fill over its median gl_ms.  0 when nothing was waited for.
 double bench_fill_rate(const SceneFigures& figures, double frame_pixels);
 
+// The time a scene's fill takes at the peak rate (ms): its fill bound.
+double bench_fill_bound_ms(const SceneFigures& figures, const BenchFigures& bench);
+
 void bench_print_table(FILE* out, const BenchFigures& figures);
 
 bool bench_write_json(const char* path, const BenchFigures& figures);
 
-// Reads back what bench_write_json wrote (p50 and p95 of each scene and the
-// start-up total are enough for comparisons).
+// Reads back what bench_write_json wrote (the times of each scene and the
+// start-up total are enough for comparisons; a figure an older build did
+// not write reads as 0).
 bool bench_read_json(const char* path, BenchFigures* figures);

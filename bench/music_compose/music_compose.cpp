@@ -1,7 +1,7 @@
 // Times the soundtrack composer (instrument synthesis, score, serialisation)
 // and the sound layer's offline mixing of the first pass, and prints the
 // module's size and the mixing speed in multiples of real time.
-// Usage: vm_bench_music [runs]
+// Usage: vintermoot-bench-music [runs]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +17,7 @@ namespace {
 // Default number of timed compositions.
 constexpr int DEFAULT_RUNS = 5;
 // Where the benchmark writes the module it mixes.
-constexpr const char* BENCH_MODULE_PATH = "/tmp/vm_bench_music.xm";
+constexpr const char* BENCH_MODULE_PATH = "/tmp/vintermoot-bench-music.xm";
 
 double now_ms() {
     return std::chrono::duration<double, std::milli>(

@@ -1,4 +1,4 @@
-// vm_bench_loop [SECONDS [WIDTHxHEIGHT]]: runs the show's loop in a window
+// vintermoot-bench-loop [SECONDS [WIDTHxHEIGHT]]: runs the show's loop in a window
 // (Xvfb or the offscreen driver) of that client size (default 1024x768) for
 // SECONDS (default 5) with frame pacing on, then off,
 // and prints presented frames per second; then reads the live song clock
@@ -16,7 +16,7 @@
 
 #include "app/display.h"
 #include "app/main_loop.h"
-#include "demo/frame.h"
+#include "show/frame.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
 #include "show_test_data.h"
@@ -103,7 +103,7 @@ void measure_clock(double seconds) {
 std::string data_folder() {
     if (std::filesystem::exists("data/bin2.bmp") || std::filesystem::exists("Data/bin2.bmp"))
         return ".";
-    std::string dir = (std::filesystem::temp_directory_path() / "vm_bench_loop").string();
+    std::string dir = (std::filesystem::temp_directory_path() / "vintermoot-bench-loop").string();
     show_test_pictures_write(dir);
     if (std::filesystem::exists("data/Kvadrat2.xm"))
         std::filesystem::copy_file("data/Kvadrat2.xm", dir + "/data/Kvadrat2.xm",
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
     int width = SHOW_WIDTH, height = SHOW_HEIGHT;
     if (argc > 2 && std::sscanf(argv[2], "%dx%d", &width, &height) != 2) {
-        std::fprintf(stderr, "usage: vm_bench_loop [SECONDS [WIDTHxHEIGHT]]\n");
+        std::fprintf(stderr, "usage: vintermoot-bench-loop [SECONDS [WIDTHxHEIGHT]]\n");
         return 2;
     }
     std::filesystem::current_path(data_folder());

@@ -1,9 +1,9 @@
-// vm_soak: runs the show through the frame harness for a long stretch of
+// vintermoot-soak: runs the show through the frame harness for a long stretch of
 // song time (the finale keeps running after 330 s, as in the player) and
 // reports, at intervals, resident memory, GL errors and non-finite state,
 // then frame times per scene and the memory slope after the first pass.
 //
-//   vm_soak [--minutes N] [--report N] [--size WxH] [--stride N] [--data DIR]
+//   vintermoot-soak [--minutes N] [--report N] [--size WxH] [--stride N] [--data DIR]
 //
 // Exit status 0 when no GL error and no non-finite value was seen, 1 when
 // one was, 2 for bad options or a show that does not start.
@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "bench_stats.h"
-#include "demo/demo_state.h"
-#include "demo/harness.h"
-#include "demo/show_check.h"
+#include "show/demo_state.h"
+#include "harness/harness.h"
+#include "show/show_check.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ struct SoakTotals {
 };
 
 const char* const USAGE =
-    "Usage: vm_soak [--minutes N] [--report N] [--size WxH] [--stride N] [--data DIR]\n"
+    "Usage: vintermoot-soak [--minutes N] [--report N] [--size WxH] [--stride N] [--data DIR]\n"
     "Runs the show headless for N minutes of song time (default 120), drawing every\n"
     "Nth frame (default 60) at WxH (default 1024x768), and reports memory, GL\n"
     "errors and non-finite state every --report minutes (default 10).\n";
@@ -146,7 +146,7 @@ void soak_frame(int64_t frame, const SoakOptions& o, SoakTotals* t) {
         harness_step(false);
     }
     if (drawn)
-        t->drawn_ms[current_scene].push_back(
+        t->drawn_ms[demo.current_scene].push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
     while (glGetError() != GL_NO_ERROR)
@@ -163,11 +163,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (o.data && chdir(o.data) != 0) {
-        fprintf(stderr, "vm_soak: cannot enter %s\n", o.data);
+        fprintf(stderr, "vintermoot-soak: cannot enter %s\n", o.data);
         return 2;
     }
     if (harness_begin(o.width, o.height, FPS) != HARNESS_OK) {
-        fprintf(stderr, "vm_soak: the show did not start (run it where data/ is)\n");
+        fprintf(stderr, "vintermoot-soak: the show did not start (run it where data/ is)\n");
         return 2;
     }
     SoakTotals totals;

@@ -1,6 +1,7 @@
 #include "app/display.h"
 
-#include "app/render_state.h"
+#include "gfx/render_state.h"
+#include "show/show_start.h"
 #include "platform/msgbox.h"
 
 DisplayRequest display_request;
@@ -112,7 +113,7 @@ bool create_display(const char* title, int width, int height, int colour_bits,
     win_show(window_handle, fullscreen);
     handle_show_messages();
     display_resize(width, height);
-    if (!init_render_state()) return fail_with(TEXT_INIT);
+    if (!show_start_up()) return fail_with(TEXT_INIT);
     return true;
 }
 

@@ -8,8 +8,8 @@
 
 #include "app/display.h"
 #include "app/start_at.h"
-#include "demo/frame.h"
-#include "demo/frame_pacer.h"
+#include "show/frame.h"
+#include "show/frame_pacer.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
 

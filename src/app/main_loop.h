@@ -4,15 +4,13 @@
 
 #include <cstdint>
 
-// Start-up constants.
+#include "show/show_start.h"
+
+// Start-up constants (the picture size, module and sound output are the
+// show's own, show/show_start.h).
 constexpr const char* SHOW_TITLE = "Vintermoot 2002";
-constexpr int SHOW_WIDTH = 1024;
-constexpr int SHOW_HEIGHT = 768;
 constexpr int SHOW_COLOUR_BITS = 32;
-constexpr const char* SHOW_MODULE_PATH = "data/Kvadrat2.xm";
 constexpr float SHOW_MIN_SOUND_VERSION = 3.5f;
-constexpr int SHOW_MIX_RATE = 44100;
-constexpr int SHOW_CHANNELS = 32;
 constexpr unsigned SHOW_SOUND_FLAGS_FIRST = 2;
 constexpr unsigned SHOW_SOUND_FLAGS_SECOND = 0;
 

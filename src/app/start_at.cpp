@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "app/display.h"
-#include "demo/frame.h"
+#include "show/frame.h"
 #include "platform/sound.h"
 #include "platform/window.h"
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/outline.h"
+#include "platform/gl_clip.h"
 
 // First of the 256 font lists; written only by build_outline_font.
 uint32_t font_list_base = 0;
@@ -34,20 +35,6 @@ constexpr double GLYPH_BOX_MARGIN = 0.05;
 GlyphMetricsFloat to_glyph_metrics(const OutlineGlyphMetrics& m) {
     return GlyphMetricsFloat{m.black_box_x, m.black_box_y, m.origin_x,
                              m.origin_y,    m.cell_inc_x,  m.cell_inc_y};
-}
-
-// clip = projection * modelview, both column-major as GL keeps them.
-void clip_matrix(double clip[16]) {
-    float modelview[16], projection[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    for (int col = 0; col < 4; ++col)
-        for (int row = 0; row < 4; ++row) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k)
-                sum += static_cast<double>(projection[k * 4 + row]) * modelview[col * 4 + k];
-            clip[col * 4 + row] = sum;
-        }
 }
 
 // True when the box of glyph `m` with its origin at x along the text lies
@@ -112,7 +99,7 @@ void call_visible_glyphs(const char* text, size_t length) {
         return;
     }
     double clip[16];
-    clip_matrix(clip);
+    gl_clip_matrix(clip);
     size_t keep_from = last_drawing_glyph(text, length);
     size_t run_begin = 0;
     double x = 0.0;

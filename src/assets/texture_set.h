@@ -48,7 +48,11 @@ enum TextureSlot : int {
     SLOT_INTRODOWN = 54,
     SLOT_DOT = 55,
     SLOT_WIRE = 56,
-    SLOT_END1 = 57, // end pictures 57..62: end1, end2, end3, end6, end4, end5
+    SLOT_END1 = 57, // end pictures in the order the finale shows them
+    SLOT_END2 = 58,
+    SLOT_END3 = 59,
+    SLOT_END6 = 60,
+    SLOT_END4 = 61,
     SLOT_END5 = 62,
 };
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "demo/harness.h"
+#include "harness/harness.h"
 #include "gl11/gl11_api.h"
 #include "platform/png_file.h"
 

@@ -14,7 +14,8 @@
 #include "capture_options.h"
 #include "capture_video.h"
 #include "contact_sheet.h"
-#include "demo/harness.h"
+#include "frame_reader.h"
+#include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/png_file.h"
 #include "progress.h"
@@ -123,17 +124,40 @@ struct FrameRun {
     std::vector<WantedFrame> wanted; // frames mode and sheet
     ContactSheet sheet;
     VideoCapture video;
+    FrameReader reader;      // video: frames on their way back from GL
     int64_t first_drawn = 0; // video: frames from here on are drawn
     int64_t end = 0;         // one past the last frame run
     int64_t written = 0;     // outputs written
 };
 
+// Video: the oldest frame read back goes from GL into the encoder's queue.
+bool pass_frame(FrameRun* run, std::string* error) {
+    uint8_t* buffer = video_next_buffer(&run->video, error);
+    if (!buffer) return false;
+    if (!frame_reader_take(&run->reader, buffer)) {
+        *error = "cannot read a frame back from GL";
+        return false;
+    }
+    video_queue_buffer(&run->video);
+    ++run->written;
+    return true;
+}
+
+// Video: the frames still on their way back from GL.
+bool pass_waiting_frames(FrameRun* run, std::string* error) {
+    while (frame_reader_waiting(&run->reader) > 0)
+        if (!pass_frame(run, error)) return false;
+    return true;
+}
+
 bool keep_frame(FrameRun* run, int64_t n, size_t* next, std::string* error) {
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_VIDEO) {
         if (n < run->first_drawn) return true;
-        ++run->written;
-        return video_put_frame(&run->video, harness_read_rgb().data(), error);
+        if (frame_reader_waiting(&run->reader) >= FRAME_READER_DEPTH && !pass_frame(run, error))
+            return false;
+        frame_reader_start(&run->reader);
+        return true;
     }
     if (*next >= run->wanted.size() || run->wanted[*next].frame != n) return true;
     std::vector<uint8_t> rgb = harness_read_rgb();
@@ -173,7 +197,11 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
     if (o.mode == CAPTURE_VIDEO) {
         run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
         run->end = harness_first_frame_at(o.to_ms, o.fps);
-        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, HARNESS_MIX_RATE,
+        if (!frame_reader_begin(&run->reader, o.width, o.height)) {
+            *error = "cannot read frames back from GL (no pixel buffer objects)";
+            return false;
+        }
+        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, SHOW_MIX_RATE,
                          run->first_drawn, run->end, error))
             return false;
         harness_set_audio_sink(video_audio_sink, &run->video);
@@ -194,6 +222,7 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
 bool finish_outputs(FrameRun* run, std::string* error) {
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_VIDEO) {
+        if (!pass_waiting_frames(run, error)) return false;
         harness_render_audio_to(run->video.end_sample);
         return video_finish(&run->video, error);
     }
@@ -252,7 +281,10 @@ int capture(const CaptureOptions& o) {
         progress_begin(&progress, run.end);
         ok = run_frames(&run, &progress, &error) && finish_outputs(&run, &error);
     }
-    if (o.mode == CAPTURE_VIDEO) video_abandon(&run.video); // removes what is left
+    if (o.mode == CAPTURE_VIDEO) {
+        video_abandon(&run.video); // removes what is left
+        frame_reader_end(&run.reader);
+    }
     ok = sync_log_end(&log, ok, &error) && ok;
     progress_clear(&progress);
     if (ok) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "demo/frame.h"
+#include "show/frame.h"
 
 namespace {
 

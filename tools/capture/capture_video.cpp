@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -19,9 +20,18 @@ namespace {
 constexpr int WAV_HEADER_BYTES = 44;
 constexpr int WAV_CHANNELS = 2;
 constexpr int WAV_FRAME_BYTES = 4; // 16-bit stereo
+// The frames as GL reads them back: BGRA bytes, bottom row first.  ffmpeg
+// turns them upright by walking the rows backwards (no copy) and converts
+// them to the encoder's YUV exactly as it converts the same picture given as
+// RGB rows top first.
+const char* const VIDEO_INPUT_ARGS[] = {"-f", "rawvideo", "-pix_fmt", "bgra"};
+const char* const VIDEO_UPRIGHT_ARGS[] = {"-vf", "vflip"};
+constexpr size_t VIDEO_PIXEL_BYTES = 4;
 // Encoder settings: quality-bound H.264 that any player takes.
 const char* const VIDEO_CODEC_ARGS[] = {"-c:v", "libx264", "-preset",  "veryfast",
                                         "-crf", "18",      "-pix_fmt", "yuv420p"};
+// How often a frame loop waiting for room in the queue looks for a stop.
+constexpr std::chrono::milliseconds QUEUE_POLL{100};
 const char* const AUDIO_CODEC_ARGS[] = {"-c:a", "aac", "-b:a", "192k"};
 const char* const QUIET_ARGS[] = {"-hide_banner", "-nostdin", "-loglevel",
                                   "error",        "-nostats", "-y"};
@@ -111,14 +121,72 @@ bool create_part(const std::string& path, std::string* error, const std::string&
     return true;
 }
 
+// Writes all of `bytes` to `fd`; false when the reader is gone or a stop was
+// asked.
+bool write_all(int fd, const uint8_t* bytes, size_t size) {
+    size_t sent = 0;
+    while (sent < size) {
+        ssize_t n = write(fd, bytes + sent, size - sent);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (capture_stop_requested) return false;
+        if (n < 0 && errno == EINTR) continue;
+        return false;
+    }
+    return true;
+}
+
+// The writer thread: writes the queued frames in order until the queue is
+// closed and empty, or a write fails.
+void write_queued_frames(VideoCapture* v) {
+    VideoQueue& q = v->queue;
+    size_t size = video_frame_bytes(v);
+    std::unique_lock<std::mutex> hold(q.lock);
+    for (;;) {
+        q.changed.wait(hold, [&q] { return q.written < q.filled || q.closing; });
+        if (q.written == q.filled) return;
+        const uint8_t* frame = q.buffers[q.written % VIDEO_QUEUE_FRAMES].data();
+        hold.unlock();
+        bool ok = write_all(v->encoder_stdin, frame, size);
+        hold.lock();
+        if (!ok) q.failed = true;
+        if (ok) ++q.written;
+        q.changed.notify_all();
+        if (!ok) return;
+    }
+}
+
+void start_writer(VideoCapture* v) {
+    for (std::vector<uint8_t>& buffer : v->queue.buffers)
+        buffer.resize(video_frame_bytes(v));
+    v->queue.writer = std::thread(write_queued_frames, v);
+}
+
+// Closes the queue and waits for the writer: every queued frame written,
+// or the writer failed.  True when all were written.
+bool stop_writer(VideoCapture* v) {
+    VideoQueue& q = v->queue;
+    {
+        std::lock_guard<std::mutex> hold(q.lock);
+        q.closing = true;
+    }
+    q.changed.notify_all();
+    if (q.writer.joinable()) q.writer.join();
+    return !q.failed;
+}
+
 bool start_encoder(VideoCapture* v, int fps, std::string* error) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return fail(error, std::string("pipe: ") + strerror(errno));
     std::vector<std::string> args = {"ffmpeg"};
     add_args(args, QUIET_ARGS, sizeof QUIET_ARGS / sizeof *QUIET_ARGS);
-    args.insert(args.end(), {"-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
-                             std::to_string(v->width) + "x" + std::to_string(v->height),
-                             "-framerate", std::to_string(fps), "-i", "pipe:0", "-an"});
+    add_args(args, VIDEO_INPUT_ARGS, sizeof VIDEO_INPUT_ARGS / sizeof *VIDEO_INPUT_ARGS);
+    args.insert(args.end(),
+                {"-video_size", std::to_string(v->width) + "x" + std::to_string(v->height),
+                 "-framerate", std::to_string(fps), "-i", "pipe:0", "-an"});
+    add_args(args, VIDEO_UPRIGHT_ARGS, sizeof VIDEO_UPRIGHT_ARGS / sizeof *VIDEO_UPRIGHT_ARGS);
     add_args(args, VIDEO_CODEC_ARGS, sizeof VIDEO_CODEC_ARGS / sizeof *VIDEO_CODEC_ARGS);
     args.insert(args.end(), {"-f", "mp4", v->video_part});
     v->encoder = spawn(v->ffmpeg, args, fds[0]);
@@ -128,6 +196,7 @@ bool start_encoder(VideoCapture* v, int fps, std::string* error) {
         return fail(error, std::string("cannot start ffmpeg: ") + strerror(errno));
     }
     v->encoder_stdin = fds[1];
+    start_writer(v);
     return true;
 }
 
@@ -240,22 +309,36 @@ void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample
     v->next_sample = to;
 }
 
-bool video_put_frame(VideoCapture* v, const uint8_t* rgb, std::string* error) {
-    size_t size = static_cast<size_t>(v->width) * v->height * 3, sent = 0;
-    while (sent < size) {
-        ssize_t n = write(v->encoder_stdin, rgb + sent, size - sent);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (capture_stop_requested) return fail(error, "interrupted");
-        if (n < 0 && errno == EINTR) continue;
-        return fail(error, "ffmpeg stopped taking frames (see its message above)");
+size_t video_frame_bytes(const VideoCapture* v) {
+    return static_cast<size_t>(v->width) * static_cast<size_t>(v->height) * VIDEO_PIXEL_BYTES;
+}
+
+uint8_t* video_next_buffer(VideoCapture* v, std::string* error) {
+    VideoQueue& q = v->queue;
+    std::unique_lock<std::mutex> hold(q.lock);
+    while (!q.failed && q.filled - q.written >= VIDEO_QUEUE_FRAMES && !capture_stop_requested)
+        q.changed.wait_for(hold, QUEUE_POLL);
+    if (capture_stop_requested) {
+        fail(error, "interrupted");
+        return nullptr;
     }
-    return true;
+    if (q.failed) {
+        fail(error, "ffmpeg stopped taking frames (see its message above)");
+        return nullptr;
+    }
+    return q.buffers[q.filled % VIDEO_QUEUE_FRAMES].data();
+}
+
+void video_queue_buffer(VideoCapture* v) {
+    {
+        std::lock_guard<std::mutex> hold(v->queue.lock);
+        ++v->queue.filled;
+    }
+    v->queue.changed.notify_all();
 }
 
 bool video_finish(VideoCapture* v, std::string* error) {
+    bool all_written = stop_writer(v);
     close(v->encoder_stdin);
     v->encoder_stdin = -1;
     int status = wait_child(v->encoder);
@@ -263,7 +346,7 @@ bool video_finish(VideoCapture* v, std::string* error) {
     bool ok = true;
     if (capture_stop_requested) {
         ok = fail(error, "interrupted");
-    } else if (status != 0) {
+    } else if (!all_written || status != 0) {
         ok = fail(error, "ffmpeg could not encode the video (see its message above)");
     } else if (!complete_wav(v)) {
         ok = fail(error, system_error("cannot write", v->audio_part));
@@ -277,6 +360,11 @@ bool video_finish(VideoCapture* v, std::string* error) {
 }
 
 void video_abandon(VideoCapture* v) {
+    // A writer blocked on a stalled encoder returns once the encoder is gone.
+    if (v->queue.writer.joinable()) {
+        if (v->encoder > 0) kill(v->encoder, SIGTERM);
+        stop_writer(v);
+    }
     if (v->encoder_stdin >= 0) close(v->encoder_stdin);
     v->encoder_stdin = -1;
     if (v->encoder > 0) {

@@ -7,10 +7,14 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 // Set by the tool's signal handler (SIGINT, SIGTERM, SIGHUP); the frame loop
 // and the waits for ffmpeg stop when it is set.
@@ -22,6 +26,22 @@ void capture_catch_signals();
 
 // The path of an executable `name` on PATH; empty when there is none.
 std::string capture_find_program(const char* name);
+
+// Frames filled by the frame loop wait here while a thread of their own
+// writes them to ffmpeg's input, so that the show goes on drawing while
+// ffmpeg converts and encodes.
+constexpr int VIDEO_QUEUE_FRAMES = 4;
+
+struct VideoQueue {
+    std::vector<uint8_t> buffers[VIDEO_QUEUE_FRAMES];
+    int64_t filled = 0;   // frames handed to the writer
+    int64_t written = 0;  // frames the writer has written
+    bool closing = false; // no more frames come
+    bool failed = false;  // the writer could not write (ffmpeg gone, or a stop)
+    std::mutex lock;
+    std::condition_variable changed;
+    std::thread writer;
+};
 
 struct VideoCapture {
     std::string output;     // the file asked for
@@ -38,6 +58,7 @@ struct VideoCapture {
     int64_t next_sample = 0;  // next song sample the WAV expects
     bool audio_failed = false;
     int width = 0, height = 0;
+    VideoQueue queue;
 };
 
 // Checks ffmpeg and the output, creates the part files and starts the
@@ -48,11 +69,19 @@ bool video_begin(VideoCapture* video, const std::string& output, int width, int 
 // The harness's audio sink: keeps the samples of the span.
 void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample, void* user);
 
-// Sends one frame (RGB, top row first) to the encoder.
-bool video_put_frame(VideoCapture* video, const uint8_t* rgb, std::string* error);
+// Bytes of one frame as the encoder takes it: width * height * 4 (BGRA,
+// bottom row first, as GL reads it back; ffmpeg turns it upright).
+size_t video_frame_bytes(const VideoCapture* video);
 
-// Ends the encoder, completes the audio (silence where the song gave none),
-// muxes and renames.  On failure everything is removed.
+// The buffer to fill with the next frame, once the queue has room; null
+// (with `error`) when the encoder stopped taking frames or a stop was asked.
+uint8_t* video_next_buffer(VideoCapture* video, std::string* error);
+
+// Queues the buffer video_next_buffer gave, now filled, for the encoder.
+void video_queue_buffer(VideoCapture* video);
+
+// Writes the queued frames, ends the encoder, completes the audio (silence where the song gave
+// none), muxes and renames.  On failure everything is removed.
 bool video_finish(VideoCapture* video, std::string* error);
 
 // Stops the encoder and removes every part file.

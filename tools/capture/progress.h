@@ -1,6 +1,6 @@
-// Progress of a long capture on standard error: a bar with frames done, song
-// time, frames per second and time left, redrawn in place on a terminal;
-// elsewhere only the final summary line.
+// Progress of a long capture on standard error: frames done, song time,
+// frames per second and time left, as a bar redrawn in place on a terminal;
+// elsewhere (a log, a pipe) as one line at every tenth of the run.
 #pragma once
 
 #include <chrono>
@@ -12,6 +12,7 @@ struct Progress {
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point last_draw;
     bool drawn = false;
+    int64_t next_line = 0; // without a terminal: frames done at the next line
 };
 
 void progress_begin(Progress* progress, int64_t total_frames);

@@ -1,4 +1,4 @@
-// vm-font-bake OUT: runs the outline layer on the system's face with the
+// vintermoot-font-bake OUT: runs the outline layer on the system's face with the
 // show's font settings, records the GL calls of each glyph list, and writes
 // them with the metrics to OUT (the format of platform/outline_baked.h).
 #include <cstdio>
@@ -43,18 +43,18 @@ bool write_font(FILE* file, const char* face_name, const OutlineGlyphMetrics* me
 
 int main(int argc, char** argv) {
     if (argc != 2 || argv[1][0] == '-') {
-        fprintf(stderr, "usage: vm-font-bake OUT\n");
+        fprintf(stderr, "usage: vintermoot-font-bake OUT\n");
         return 2;
     }
     OutlineFace face{};
     if (!outline_find_face(OUTLINE_FONT_FAMILY, OUTLINE_FONT_BOLD, &face)) {
-        fprintf(stderr, "vm-font-bake: no usable face for %s\n", OUTLINE_FONT_FAMILY);
+        fprintf(stderr, "vintermoot-font-bake: no usable face for %s\n", OUTLINE_FONT_FAMILY);
         return 1;
     }
     static OutlineGlyphMetrics metrics[GLYPH_COUNT];
     if (!outline_build_lists(&face, 0, GLYPH_COUNT, LIST_BASE, OUTLINE_FONT_DEVIATION,
                              OUTLINE_FONT_EXTRUSION, metrics)) {
-        fprintf(stderr, "vm-font-bake: cannot read %s\n", face.path);
+        fprintf(stderr, "vintermoot-font-bake: cannot read %s\n", face.path);
         return 1;
     }
     // Written beside the target and renamed, so no half-written file remains.
@@ -64,11 +64,11 @@ int main(int argc, char** argv) {
     if (file) ok = fclose(file) == 0 && ok;
     if (!ok || rename(part.c_str(), argv[1]) != 0) {
         remove(part.c_str());
-        fprintf(stderr, "vm-font-bake: cannot write %s\n", argv[1]);
+        fprintf(stderr, "vintermoot-font-bake: cannot write %s\n", argv[1]);
         return 1;
     }
     OutlineStats stats = outline_stats();
-    printf("vm-font-bake: %u glyphs of %s, %ld triangles, into %s\n", GLYPH_COUNT, face.name,
-           stats.triangle_count, argv[1]);
+    printf("vintermoot-font-bake: %u glyphs of %s, %ld triangles, into %s\n", GLYPH_COUNT,
+           face.name, stats.triangle_count, argv[1]);
     return 0;
 }

@@ -72,7 +72,7 @@ bool text_begin() {
     for (int k = 0; k < FONT_COUNT; ++k) {
         OutlineFace found;
         if (!outline_find_face(FACE_WISHES[k].family, FACE_WISHES[k].bold, &found)) {
-            fprintf(stderr, "make_pictures: no face for %s\n", FACE_WISHES[k].family);
+            fprintf(stderr, "vintermoot-pictures: no face for %s\n", FACE_WISHES[k].family);
             return false;
         }
         char path[1100];
@@ -80,7 +80,7 @@ bool text_begin() {
         if (FACE_WISHES[k].style) italic_path(found.path, path, sizeof path);
         if (FT_New_Face(text_library, path, k == FONT_BOLD_ITALIC ? 0 : found.index,
                         &text_faces[k]) != 0) {
-            fprintf(stderr, "make_pictures: cannot open %s\n", path);
+            fprintf(stderr, "vintermoot-pictures: cannot open %s\n", path);
             return false;
         }
         FT_Select_Charmap(text_faces[k], FT_ENCODING_UNICODE);

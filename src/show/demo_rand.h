@@ -1,0 +1,12 @@
+// The show's one pseudo-random source: LCG state * 214013 + 2531011, output
+// bits 16..30.  Seeded with 1, never reseeded during a show (demo_rand_reset
+// is for tests and the harness only).  Drawn by the finale's spark seeding
+// at start-up and by its respawns.
+#pragma once
+
+#include <cstdint>
+
+int demo_rand();
+void demo_rand_reset();
+// The generator's raw 32-bit state (tests check where start-up leaves it).
+uint32_t demo_rand_state();

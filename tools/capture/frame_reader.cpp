@@ -1,0 +1,64 @@
+#include "frame_reader.h"
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstring>
+
+size_t frame_reader_bytes(const FrameReader* reader) {
+    return static_cast<size_t>(reader->width) * static_cast<size_t>(reader->height) * 4;
+}
+
+bool frame_reader_begin(FrameReader* reader, int width, int height) {
+    *reader = FrameReader{};
+    reader->width = width;
+    reader->height = height;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glGenBuffers(FRAME_READER_DEPTH, reader->buffers);
+    for (GLuint buffer : reader->buffers) {
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+        glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(frame_reader_bytes(reader)),
+                     nullptr, GL_STREAM_READ);
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    return glGetError() == GL_NO_ERROR;
+}
+
+void frame_reader_start(FrameReader* reader) {
+    GLuint buffer = reader->buffers[reader->started % FRAME_READER_DEPTH];
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    glReadBuffer(GL_BACK);
+    // BGRA is how the driver keeps the picture: the read is a plain copy
+    // and four-byte rows need no alignment setting.
+    glReadPixels(0, 0, reader->width, reader->height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    // Sends the copy on its way now, ahead of the next frame's drawing.
+    glFlush();
+    ++reader->started;
+}
+
+int64_t frame_reader_waiting(const FrameReader* reader) {
+    return reader->started - reader->taken;
+}
+
+bool frame_reader_take(FrameReader* reader, uint8_t* bgra) {
+    if (frame_reader_waiting(reader) <= 0) return false;
+    GLuint buffer = reader->buffers[reader->taken % FRAME_READER_DEPTH];
+    ++reader->taken;
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    const void* pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+    bool ok = pixels != nullptr;
+    if (ok) {
+        memcpy(bgra, pixels, frame_reader_bytes(reader));
+        ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    return ok;
+}
+
+void frame_reader_end(FrameReader* reader) {
+    if (reader->buffers[0] != 0) glDeleteBuffers(FRAME_READER_DEPTH, reader->buffers);
+    *reader = FrameReader{};
+}
