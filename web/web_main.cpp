@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "app/main_loop.h"
+#include "app/sound_start.h"
 #include "gfx/render_state.h"
 #include "show/beat.h"
 #include "show/demo_state.h"
@@ -29,8 +30,6 @@ extern "C" void vm_sdl_support();
 
 namespace {
 
-const char* const SOUND_REFUSED_TEXT = "DAMN!!!";
-const char* const SOUND_REFUSED_CAPTION = "Your sound device is used by an other applet";
 const char* const INIT_FAILED_TEXT = "Initialization Failed.";
 const char* const INIT_FAILED_CAPTION = "ERROR";
 const char* const NO_WEBGL_TEXT = "This browser cannot draw with WebGL.";
@@ -94,17 +93,6 @@ bool open_canvas() {
     if (!web.window) return false;
     web.context = SDL_GL_CreateContext(web.window);
     return web.context && gl11_context_begin(SDL_GL_GetProcAddress);
-}
-
-bool start_sound() {
-    if (!snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_FIRST)) {
-        msgbox_show(SOUND_REFUSED_TEXT, SOUND_REFUSED_CAPTION, MSGBOX_OK, MSGBOX_ICON_ERROR, false);
-        return false;
-    }
-    snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_SECOND);
-    song_module = snd_load_song(SHOW_MODULE_PATH);
-    snd_play_song(song_module);
-    return true;
 }
 
 void stop_show() {
@@ -188,7 +176,7 @@ int main(int argc, char** argv) {
         emscripten_set_main_loop(bench_frame, 0, 0);
         return EXIT_CLEAN;
     }
-    if (!start_sound()) return EXIT_SOUND_REFUSED;
+    if (!show_start_sound(true)) return EXIT_SOUND_REFUSED;
     frame_driver_reset();
     frame_driver.before_step = watch_notes;
     frame_pacer = FramePacer{};

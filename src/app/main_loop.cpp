@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "app/display.h"
+#include "app/sound_start.h"
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
-#include "platform/msgbox.h"
 #include "platform/sound.h"
 
 SoundVersionQuery show_sound_version = snd_get_version;
@@ -21,9 +21,6 @@ IdleWait show_idle_wait = show_idle_sleep;
 
 namespace {
 
-const char* const SOUND_REFUSED_TEXT = "DAMN!!!";
-const char* const SOUND_REFUSED_CAPTION = "Your sound device is used by an other applet";
-
 void shutdown_step(const char* name) {
     if (show_shutdown_hook) show_shutdown_hook(name);
 }
@@ -32,20 +29,6 @@ void shutdown_step(const char* name) {
 bool sound_version_accepted() {
     float version = show_sound_version();
     return version >= SHOW_MIN_SOUND_VERSION;
-}
-
-// Output, song load and play.  False when the output could not start (the
-// user has been told).
-bool start_sound() {
-    if (!snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_FIRST)) {
-        msgbox_show(SOUND_REFUSED_TEXT, SOUND_REFUSED_CAPTION, MSGBOX_OK, MSGBOX_ICON_ERROR, false);
-        return false;
-    }
-    snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_SECOND);
-    song_module = snd_load_song(SHOW_MODULE_PATH);
-    // Started later in the song, the music waits for the fast-forward.
-    if (show_start_ms <= 0) snd_play_song(song_module);
-    return true;
 }
 
 void shut_down() {
@@ -151,7 +134,8 @@ int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
     if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, fullscreen))
         return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
-    if (!start_sound()) return EXIT_SOUND_REFUSED;
+    // Started later in the song, the music waits for the fast-forward.
+    if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     if (show_start_ms > 0) start_at_run(show_start_ms);
     step_trace_open();
