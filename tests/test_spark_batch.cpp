@@ -127,6 +127,23 @@ TEST_F(SparkBatch, LeavesOutOnlySparksWhollyOutsideTheView) {
         EXPECT_EQ(batch_triangles[i].vertices, strip_triangles[i].vertices) << "triangle " << i;
 }
 
+// Sparks as seeded, black until they first respawn, add nothing under the
+// finale's blends (source alpha or one onto one) and are left out; the
+// picture is the strips' own under both.
+TEST_F(SparkBatch, LeavesOutBlackSparksWithoutChangingThePicture) {
+    std::vector<Spark> sparks = test_sparks(900);
+    for (size_t i = 0; i < sparks.size(); i += 3)
+        sparks[i].red = sparks[i].green = sparks[i].blue = 0.0f;
+    sparks[1].red = sparks[1].blue = 0.0f; // dark but not black: drawn
+    for (GLenum source : {GL_SRC_ALPHA, GL_ONE}) {
+        glBlendFunc(source, GL_ONE);
+        auto strips = picture([&] { draw_strips(sparks); });
+        auto batch = picture([&] { draw_batch(sparks); });
+        EXPECT_EQ(strips, batch);
+        EXPECT_EQ(sparks_left_out, 300);
+    }
+}
+
 // The batch leaves the client arrays off for the immediate-mode drawing
 // that follows.
 TEST_F(SparkBatch, LeavesClientArraysDisabled) {

@@ -29,7 +29,9 @@ void draw_textured_rect(float left, float bottom, float right, float top);
 // arrays, four corners per spark; the triangles are those of one
 // four-corner strip per spark.  The view is taken from the matrices at
 // spark_batch_begin: a square wholly outside it is left out (it would add
-// nothing to the picture), counted in sparks_left_out.
+// nothing to the picture), and so is a black one (it adds nothing under the
+// additive blends the finale draws with); both are counted in
+// sparks_left_out.
 constexpr int SPARK_COUNT = 5000;
 
 // One spark of the finale: alive flag, energy and its decay per step,

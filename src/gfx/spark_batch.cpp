@@ -5,7 +5,10 @@
 // the same.  The triangles index the corners, so each corner is transformed
 // once, as in the strip.  A square that lies wholly outside the view is left
 // out: none of its triangles could reach a pixel, and the rest keep their
-// order.
+// order.  So is a black one: the finale adds its sparks onto the frame
+// (destination factor one, no depth test), and the texture only multiplies
+// the colour, so a black square adds nothing to any pixel's colour (only to
+// the frame's alpha, which nothing reads or shows).
 #include <GL/gl.h>
 
 #include <cmath>
@@ -117,8 +120,9 @@ void spark_batch_begin() {
 }
 
 void spark_batch_add(const Spark& spark) {
+    bool black = spark.red == 0.0f && spark.green == 0.0f && spark.blue == 0.0f;
     float z = spark.pos_z + SPARK_DEPTH;
-    if (square_outside_view(spark.pos_x, spark.pos_y, z)) {
+    if (black || square_outside_view(spark.pos_x, spark.pos_y, z)) {
         ++sparks_left_out;
         return;
     }
