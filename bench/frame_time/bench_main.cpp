@@ -135,7 +135,7 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
         o->passed_on.push_back(arg);
         o->passed_on.push_back(value);
     }
-    return true;
+    return o->from_ms < o->to_ms; // an empty span measures nothing
 }
 
 double ms_since(std::chrono::steady_clock::time_point start) {
