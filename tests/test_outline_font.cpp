@@ -600,6 +600,30 @@ TEST_F(Font, FontWithoutListsPrintsNothing) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Lists that others make later under the names the released font had:
+// the font neither draws them nor deletes them.
+TEST_F(Font, ReleasedFontLeavesListsMadeLaterUnderItsNamesAlone) {
+    GLuint old_base = font_list_base;
+    ASSERT_NE(old_base, 0u);
+    release_outline_font();
+    EXPECT_EQ(font_list_base, 0u);
+    for (GLuint name = old_base; name < old_base + 256; ++name) {
+        glNewList(name, GL_COMPILE);
+        glBegin(GL_TRIANGLES);
+        glVertex2f(-1, -1);
+        glVertex2f(1, -1);
+        glVertex2f(0, 1);
+        glEnd();
+        glEndList();
+    }
+    EXPECT_TRUE(feedback([] { print_outline_text("Arial {x}"); }).empty());
+    release_outline_font();
+    for (GLuint name = old_base; name < old_base + 256; ++name)
+        EXPECT_TRUE(glIsList(name)) << name;
+    glDeleteLists(old_base, 256);
+    EXPECT_TRUE(build_outline_font());
+}
+
 TEST_F(Font, NoFontsInstalledBuildsAnEmptyFont) {
     // Swap in a font configuration that knows no fonts at all.
     FcConfig* system = FcConfigReference(nullptr);
@@ -667,7 +691,9 @@ bool same_polygons(const std::vector<FbPolygon>& a, const std::vector<FbPolygon>
 TEST_F(Font, BakedGlyphsDrawWhatTheOutlineLayerDraws) {
     std::string dir = temp_dir_make("baked_font");
     std::string path = dir + "/outline_font.bin";
-    ASSERT_EQ(system((std::string(VM_TOOL_VINTERMOOT_FONT_BAKE) + " " + path + " > /dev/null").c_str()), 0);
+    ASSERT_EQ(
+        system((std::string(VM_TOOL_VINTERMOOT_FONT_BAKE) + " " + path + " > /dev/null").c_str()),
+        0);
     constexpr uint32_t COUNT = 255;
     OutlineFace face{};
     ASSERT_TRUE(outline_find_face(OUTLINE_FONT_FAMILY, OUTLINE_FONT_BOLD, &face));

@@ -144,8 +144,11 @@ bool build_outline_font() {
     return built;
 }
 
+// Deletes the lists and forgets their names, which GL may hand out again:
+// a released font prints nothing and a second release deletes nothing.
 void release_outline_font() {
     if (font_list_base != 0) glDeleteLists(font_list_base, FONT_LIST_COUNT);
+    font_list_base = 0;
 }
 
 void print_outline_text(const char* format, ...) {
