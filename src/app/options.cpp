@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/option_parser.h"
+
 namespace {
 
 const char USAGE[] = "Usage: vintermoot [--window[=WxH] | --fullscreen] [--from T] [--data DIR] "
@@ -32,18 +34,6 @@ constexpr int64_t MS_PER_SECOND = 1000;
 constexpr int64_t MS_PER_MINUTE = 60000;
 constexpr int64_t MAX_NUMBER = 1000000000;
 
-struct Parser {
-    int argc;
-    char** argv;
-    int next;
-    std::string* error;
-};
-
-bool fail(Parser& p, const std::string& message) {
-    *p.error = message;
-    return false;
-}
-
 // Decimal digits only; at most MAX_NUMBER.
 bool parse_number(const std::string& text, int64_t* value) {
     if (text.empty() || text.size() > 10) return false;
@@ -72,52 +62,52 @@ bool parse_seconds(const std::string& text, int64_t* ms) {
 }
 
 // The option's value: after "=" in the same argument, else the next one.
-bool take_value(Parser& p, const std::string& name, const std::string& arg, size_t eq,
+bool take_value(OptionParser& p, const std::string& name, const std::string& arg, size_t eq,
                 std::string* value) {
     if (eq != std::string::npos) {
         *value = arg.substr(eq + 1);
         return true;
     }
-    if (p.next >= p.argc) return fail(p, "option " + name + " needs a value");
+    if (p.next >= p.argc) return option_fail(p, "option " + name + " needs a value");
     *value = p.argv[p.next++];
     return true;
 }
 
-bool take_size(Parser& p, const std::string& text, PlayerOptions* o) {
+bool take_size(OptionParser& p, const std::string& text, PlayerOptions* o) {
     size_t x = text.find('x');
     int64_t w = 0, h = 0;
     bool ok = x != std::string::npos && parse_number(text.substr(0, x), &w) &&
               parse_number(text.substr(x + 1), &h);
     if (!ok || w < OPTIONS_MIN_SIDE || h < OPTIONS_MIN_SIDE || w > OPTIONS_MAX_SIDE ||
         h > OPTIONS_MAX_SIDE)
-        return fail(p, "--window takes WIDTHxHEIGHT, each from " +
-                           std::to_string(OPTIONS_MIN_SIDE) + " to " +
-                           std::to_string(OPTIONS_MAX_SIDE) + ", not \"" + text + "\"");
+        return option_fail(p, "--window takes WIDTHxHEIGHT, each from " +
+                                  std::to_string(OPTIONS_MIN_SIDE) + " to " +
+                                  std::to_string(OPTIONS_MAX_SIDE) + ", not \"" + text + "\"");
     o->width = static_cast<int>(w);
     o->height = static_cast<int>(h);
     return true;
 }
 
-bool set_display(Parser& p, PlayerOptions* o, OptionsDisplay display) {
+bool set_display(OptionParser& p, PlayerOptions* o, OptionsDisplay display) {
     if (o->display != OPTIONS_DISPLAY_SHOW && o->display != display)
-        return fail(p, "give only one of --window and --fullscreen");
+        return option_fail(p, "give only one of --window and --fullscreen");
     o->display = display;
     return true;
 }
 
-bool take_from(Parser& p, const std::string& text, PlayerOptions* o) {
+bool take_from(OptionParser& p, const std::string& text, PlayerOptions* o) {
     int64_t ms;
     if (!options_parse_time(text.c_str(), &ms))
-        return fail(p, "--from takes a song time in ms or as m:ss, not \"" + text + "\"");
+        return option_fail(p, "--from takes a song time in ms or as m:ss, not \"" + text + "\"");
     if (ms > OPTIONS_SONG_END_MS)
-        return fail(p, "--from " + text + " lies after the end of the show (" +
-                           std::to_string(OPTIONS_SONG_END_MS) + " ms)");
+        return option_fail(p, "--from " + text + " lies after the end of the show (" +
+                                  std::to_string(OPTIONS_SONG_END_MS) + " ms)");
     o->from_ms = ms;
     return true;
 }
 
 // One argument (and its value).  `result` turns to HELP or VERSION when asked.
-bool parse_one(Parser& p, PlayerOptions* o, OptionsParse* result) {
+bool parse_one(OptionParser& p, PlayerOptions* o, OptionsParse* result) {
     std::string arg = p.argv[p.next++];
     size_t eq = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
     std::string name = arg.substr(0, eq);
@@ -126,7 +116,7 @@ bool parse_one(Parser& p, PlayerOptions* o, OptionsParse* result) {
     if ((name == "--help" || name == "--version" || name == "--fullscreen" ||
          name == "--no-vsync") &&
         has_value)
-        return fail(p, "option " + name + " takes no value");
+        return option_fail(p, "option " + name + " takes no value");
     if (name == "--help" || name == "-h") {
         *result = OPTIONS_HELP;
         return true;
@@ -147,12 +137,12 @@ bool parse_one(Parser& p, PlayerOptions* o, OptionsParse* result) {
     if (name == "--from") return take_value(p, name, arg, eq, &value) && take_from(p, value, o);
     if (name == "--data") {
         if (!take_value(p, name, arg, eq, &value)) return false;
-        if (value.empty()) return fail(p, "--data needs a directory");
+        if (value.empty()) return option_fail(p, "--data needs a directory");
         o->data_dir = value;
         return true;
     }
-    if (arg.rfind("-", 0) == 0) return fail(p, "unknown option \"" + arg + "\"");
-    return fail(p, "unexpected argument \"" + arg + "\"");
+    if (arg.rfind("-", 0) == 0) return option_fail(p, "unknown option \"" + arg + "\"");
+    return option_fail(p, "unexpected argument \"" + arg + "\"");
 }
 
 } // namespace
@@ -171,7 +161,7 @@ bool options_parse_time(const char* text, int64_t* ms) {
 
 OptionsParse options_parse(int argc, char** argv, PlayerOptions* options, std::string* error) {
     *options = PlayerOptions{};
-    Parser p{argc, argv, 1, error};
+    OptionParser p{argc, argv, 1, error};
     OptionsParse result = OPTIONS_OK;
     while (p.next < argc) {
         if (!parse_one(p, options, &result)) return OPTIONS_BAD;

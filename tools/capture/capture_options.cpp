@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/option_parser.h"
 #include "show/frame.h"
 
 namespace {
@@ -44,21 +45,9 @@ constexpr int MAX_FPS = FRAME_STEP_RATE;
 constexpr int MIN_SIDE = 16;
 constexpr int MAX_SIDE = 4096;
 
-struct Parser {
-    int argc;
-    char** argv;
-    int next;
-    std::string* error;
-};
-
-bool fail(Parser& p, const std::string& message) {
-    *p.error = message;
-    return false;
-}
-
 // The value after option `name`.
-bool take_value(Parser& p, const char* name, const char** value) {
-    if (p.next >= p.argc) return fail(p, std::string("option ") + name + " needs a value");
+bool take_value(OptionParser& p, const char* name, const char** value) {
+    if (p.next >= p.argc) return option_fail(p, std::string("option ") + name + " needs a value");
     *value = p.argv[p.next++];
     return true;
 }
@@ -75,26 +64,27 @@ bool parse_count(const char* text, int64_t* value) {
     return true;
 }
 
-bool take_time(Parser& p, const char* name, int64_t* value) {
+bool take_time(OptionParser& p, const char* name, int64_t* value) {
     const char* text;
     if (!take_value(p, name, &text)) return false;
     if (!parse_count(text, value))
-        return fail(p, std::string(name) + " takes a song time in whole ms, not \"" + text + "\"");
+        return option_fail(p, std::string(name) + " takes a song time in whole ms, not \"" + text +
+                                  "\"");
     return true;
 }
 
-bool take_int(Parser& p, const char* name, int low, int high, int* value) {
+bool take_int(OptionParser& p, const char* name, int low, int high, int* value) {
     const char* text;
     int64_t parsed;
     if (!take_value(p, name, &text)) return false;
     if (!parse_count(text, &parsed) || parsed < low || parsed > high)
-        return fail(p, std::string(name) + " takes a number from " + std::to_string(low) + " to " +
-                           std::to_string(high) + ", not \"" + text + "\"");
+        return option_fail(p, std::string(name) + " takes a number from " + std::to_string(low) +
+                                  " to " + std::to_string(high) + ", not \"" + text + "\"");
     *value = static_cast<int>(parsed);
     return true;
 }
 
-bool take_times(Parser& p, std::vector<int64_t>* times) {
+bool take_times(OptionParser& p, std::vector<int64_t>* times) {
     const char* text;
     if (!take_value(p, "--at", &text)) return false;
     std::string list = text;
@@ -104,15 +94,15 @@ bool take_times(Parser& p, std::vector<int64_t>* times) {
         std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
         int64_t value;
         if (!parse_count(item.c_str(), &value))
-            return fail(p, "--at takes song times in whole ms separated by commas, not \"" + list +
-                               "\"");
+            return option_fail(p, "--at takes song times in whole ms separated by commas, not \"" +
+                                      list + "\"");
         times->push_back(value);
         if (comma == std::string::npos) return true;
         start = comma + 1;
     }
 }
 
-bool take_size(Parser& p, CaptureOptions* o) {
+bool take_size(OptionParser& p, CaptureOptions* o) {
     const char* text;
     if (!take_value(p, "--size", &text)) return false;
     std::string size = text;
@@ -121,25 +111,26 @@ bool take_size(Parser& p, CaptureOptions* o) {
     if (x == std::string::npos || !parse_count(size.substr(0, x).c_str(), &w) ||
         !parse_count(size.substr(x + 1).c_str(), &h) || w < MIN_SIDE || h < MIN_SIDE ||
         w > MAX_SIDE || h > MAX_SIDE)
-        return fail(p, "--size takes WIDTHxHEIGHT, each from 16 to 4096, not \"" + size + "\"");
+        return option_fail(p,
+                           "--size takes WIDTHxHEIGHT, each from 16 to 4096, not \"" + size + "\"");
     o->width = static_cast<int>(w);
     o->height = static_cast<int>(h);
     return true;
 }
 
-bool set_output(Parser& p, CaptureOptions* o, CaptureMode mode, const char* name) {
+bool set_output(OptionParser& p, CaptureOptions* o, CaptureMode mode, const char* name) {
     if (o->mode != CAPTURE_NONE)
-        return fail(p, "give only one of --frames, --contact-sheet and --video");
+        return option_fail(p, "give only one of --frames, --contact-sheet and --video");
     const char* value;
     if (!take_value(p, name, &value)) return false;
-    if (!*value) return fail(p, std::string(name) + " needs a non-empty path");
+    if (!*value) return option_fail(p, std::string(name) + " needs a non-empty path");
     o->mode = mode;
     o->output = value;
     return true;
 }
 
 // One option and its value.
-bool parse_one(Parser& p, CaptureOptions* o, bool* help) {
+bool parse_one(OptionParser& p, CaptureOptions* o, bool* help) {
     std::string arg = p.argv[p.next++];
     if (arg == "--help" || arg == "-h") {
         *help = true;
@@ -166,7 +157,7 @@ bool parse_one(Parser& p, CaptureOptions* o, bool* help) {
         (arg == "--data" ? o->data_dir : o->sync_log) = value;
         return true;
     }
-    return fail(p, "unknown option \"" + arg + "\"");
+    return option_fail(p, "unknown option \"" + arg + "\"");
 }
 
 bool outside_song(int64_t t) {
@@ -178,36 +169,38 @@ std::string song_range_error(const std::string& what) {
 }
 
 // The combinations each output accepts.
-bool check(Parser& p, CaptureOptions* o) {
+bool check(OptionParser& p, CaptureOptions* o) {
     bool range = o->has_from || o->has_to;
     switch (o->mode) {
     case CAPTURE_NONE:
-        return fail(p, "nothing to write: give --frames, --contact-sheet or --video");
+        return option_fail(p, "nothing to write: give --frames, --contact-sheet or --video");
     case CAPTURE_FRAMES:
-        if (o->at.empty() == !range) return fail(p, "--frames needs either --at or --from/--to");
-        if (range && !o->has_to) return fail(p, "--frames with --from needs --to");
+        if (o->at.empty() == !range)
+            return option_fail(p, "--frames needs either --at or --from/--to");
+        if (range && !o->has_to) return option_fail(p, "--frames with --from needs --to");
         break;
     case CAPTURE_SHEET:
-        if (o->at.empty()) return fail(p, "--contact-sheet needs --at");
-        if (range) return fail(p, "--contact-sheet takes --at, not --from/--to");
+        if (o->at.empty()) return option_fail(p, "--contact-sheet needs --at");
+        if (range) return option_fail(p, "--contact-sheet takes --at, not --from/--to");
         break;
     case CAPTURE_VIDEO:
-        if (!o->at.empty()) return fail(p, "--video takes --from/--to, not --at");
-        if (o->width % 2 || o->height % 2) return fail(p, "--video needs an even width and height");
+        if (!o->at.empty()) return option_fail(p, "--video takes --from/--to, not --at");
+        if (o->width % 2 || o->height % 2)
+            return option_fail(p, "--video needs an even width and height");
         break;
     }
     if (o->every != 1 && (o->mode != CAPTURE_FRAMES || !range))
-        return fail(p, "--every belongs to --frames with --from/--to");
+        return option_fail(p, "--every belongs to --frames with --from/--to");
     for (int64_t t : o->at)
-        if (outside_song(t)) return fail(p, song_range_error("--at " + std::to_string(t)));
+        if (outside_song(t)) return option_fail(p, song_range_error("--at " + std::to_string(t)));
     if (range) {
         std::string span = std::to_string(o->from_ms) + " to " + std::to_string(o->to_ms) + " ms";
         if (outside_song(o->from_ms))
-            return fail(p, song_range_error("--from " + std::to_string(o->from_ms)));
+            return option_fail(p, song_range_error("--from " + std::to_string(o->from_ms)));
         if (outside_song(o->to_ms))
-            return fail(p, song_range_error("--to " + std::to_string(o->to_ms)));
+            return option_fail(p, song_range_error("--to " + std::to_string(o->to_ms)));
         bool empty = o->mode == CAPTURE_VIDEO ? o->to_ms <= o->from_ms : o->to_ms < o->from_ms;
-        if (empty) return fail(p, "the range " + span + " is empty");
+        if (empty) return option_fail(p, "the range " + span + " is empty");
     }
     return true;
 }
@@ -216,7 +209,7 @@ bool check(Parser& p, CaptureOptions* o) {
 
 CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error) {
     *options = CaptureOptions{};
-    Parser p{argc, argv, 1, error};
+    OptionParser p{argc, argv, 1, error};
     bool help = false;
     while (p.next < argc) {
         if (!parse_one(p, options, &help)) return CAPTURE_PARSE_BAD;
