@@ -566,6 +566,17 @@ TEST_F(Font, WithTheTextureMatrixCurrentEveryGlyphIsDrawn) {
     }
 }
 
+// A display list of someone else's under `name`: one triangle.
+void compile_triangle_list(GLuint name) {
+    glNewList(name, GL_COMPILE);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(-1, -1);
+    glVertex2f(1, -1);
+    glVertex2f(0, 1);
+    glEnd();
+    glEndList();
+}
+
 TEST_F(Font, FontWithoutListsPrintsNothing) {
     // glGenLists gives 0 between glBegin and glEnd: the font's request for
     // its lists fails.
@@ -580,13 +591,7 @@ TEST_F(Font, FontWithoutListsPrintsNothing) {
     std::vector<GLuint> others;
     for (GLuint name = 1; name < 255; ++name) {
         if (glIsList(name)) continue;
-        glNewList(name, GL_COMPILE);
-        glBegin(GL_TRIANGLES);
-        glVertex2f(-1, -1);
-        glVertex2f(1, -1);
-        glVertex2f(0, 1);
-        glEnd();
-        glEndList();
+        compile_triangle_list(name);
         others.push_back(name);
     }
     EXPECT_GE(others.size(), 250u);
@@ -607,15 +612,8 @@ TEST_F(Font, ReleasedFontLeavesListsMadeLaterUnderItsNamesAlone) {
     ASSERT_NE(old_base, 0u);
     release_outline_font();
     EXPECT_EQ(font_list_base, 0u);
-    for (GLuint name = old_base; name < old_base + 256; ++name) {
-        glNewList(name, GL_COMPILE);
-        glBegin(GL_TRIANGLES);
-        glVertex2f(-1, -1);
-        glVertex2f(1, -1);
-        glVertex2f(0, 1);
-        glEnd();
-        glEndList();
-    }
+    for (GLuint name = old_base; name < old_base + 256; ++name)
+        compile_triangle_list(name);
     EXPECT_TRUE(feedback([] { print_outline_text("Arial {x}"); }).empty());
     release_outline_font();
     for (GLuint name = old_base; name < old_base + 256; ++name)

@@ -153,15 +153,25 @@ TEST_F(OfflineSound, NoteDelayMovesTheNoteToItsTick) {
     EXPECT_EQ(play_module(*this, m, 16 * ROW_MS - 1), expected);
 }
 
-// Frame at which each row starts, found by mixing one frame at a time with
-// libopenmpt alone.
-std::vector<int64_t> row_start_frames(const std::string& path, int rows) {
+// The module in `bytes` (or in the file at `path`) opened by libopenmpt
+// alone, without the sound layer.
+openmpt_module* module_from_bytes(const std::vector<uint8_t>& bytes) {
+    return openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr);
+}
+
+openmpt_module* module_from_file(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");
     std::vector<uint8_t> bytes(1 << 16);
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
     std::fclose(f);
-    openmpt_module* mod = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return module_from_bytes(bytes);
+}
+
+// Frame at which each row starts, found by mixing one frame at a time with
+// libopenmpt alone.
+std::vector<int64_t> row_start_frames(const std::string& path, int rows) {
+    openmpt_module* mod = module_from_file(path);
     std::vector<int64_t> starts;
     int last_row = -1;
     float frame[2];
@@ -296,12 +306,7 @@ TEST_F(OfflineSound, WavFileHoldsTheRequestedRange) {
 // found by mixing one frame at a time with libopenmpt alone; -1 when it
 // does not within `max_frames`.
 int64_t loop_frame(const std::string& path, int64_t max_frames) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    std::vector<uint8_t> bytes(1 << 16);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
-    std::fclose(f);
-    openmpt_module* mod = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    openmpt_module* mod = module_from_file(path);
     openmpt_module_set_repeat_count(mod, -1);
     int64_t found = -1;
     int last_order = -1;
@@ -370,8 +375,7 @@ TEST(SoundCodes, PatternValuesMatchWhatTheLibraryReports) {
     cell(m, 3, 0) = {96, 0, 0, 0x0F, 0x06};
     cell(m, 4, 0) = {0, 0, 0, 0x0F, 0x80};
     std::vector<uint8_t> bytes = xm_write_memory(m);
-    openmpt_module* mod = openmpt_module_create_from_memory2(
-        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    openmpt_module* mod = module_from_bytes(bytes);
     ASSERT_NE(mod, nullptr);
     auto value = [mod](int row, int what) {
         return static_cast<int>(
