@@ -231,7 +231,8 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
             figures->startup_first_frame_ms = timing.render_ms + timing.finish_ms;
             startup.total_ms += figures->startup_first_frame_ms;
         }
-        if (demo.current_scene < 1 || demo.current_scene > BENCH_SCENES) continue;
+        // Frame 0 is timed for the start-up figure even before the span.
+        if (n < first || demo.current_scene < 1 || demo.current_scene > BENCH_SCENES) continue;
         if (!drawn) {
             samples[demo.current_scene - 1].cheap.push_back(timing.render_ms + timing.finish_ms);
             continue;
