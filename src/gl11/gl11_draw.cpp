@@ -166,8 +166,9 @@ bool build_program() {
 bool texturing() {
     if (!gl.texture_2d) return false;
     GLuint name = gl.bound_texture;
-    if (name == 0 || name >= gl.textures.size()) return false;
-    const TextureInfo& info = gl.textures[name];
+    auto found = gl.textures.find(name);
+    if (name == 0 || found == gl.textures.end()) return false;
+    const TextureInfo& info = found->second;
     // Without mipmaps only the non-mipmap filters make a complete texture.
     return info.has_image && (info.min_filter == GL_LINEAR || info.min_filter == GL_NEAREST);
 }

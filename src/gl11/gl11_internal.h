@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "gl11/gl11_api.h"
@@ -24,7 +25,10 @@ struct Vertex {
 // from the current values instead of its vertices.
 enum VertexAttribute { ATTR_NORMAL, ATTR_COLOR, ATTR_TEX, ATTR_COUNT };
 
-constexpr int MATRIX_STACK_DEPTH = 32;
+// The stack depths and list nesting Mesa's desktop GL has: modelview and
+// projection stacks of 32, a texture matrix stack of 10.
+constexpr int MATRIX_STACK_DEPTH = 32; // the deepest of the three
+constexpr int MATRIX_STACK_DEPTHS[3] = {32, 32, 10};
 constexpr int ATTRIB_STACK_DEPTH = 16;
 constexpr int MAX_LIST_NESTING = 64;
 
@@ -48,7 +52,10 @@ struct ListBlock {
     int line_count;
 };
 
+// What a display list keeps of a call: the call, with up to four floats and
+// four integers of arguments.
 enum ListOpKind {
+    OP_ERROR, // an error the compiled call raises when the list runs
     OP_BLOCK,
     OP_NORMAL,
     OP_COLOR,
@@ -64,16 +71,36 @@ enum ListOpKind {
     OP_BIND_TEXTURE,
     OP_ENABLE,
     OP_DISABLE,
+    OP_CALL_LIST_OFFSET, // glCallLists' code, added to the list base when run
+    OP_LIST_BASE,
+    OP_PUSH_ATTRIB,
+    OP_POP_ATTRIB,
+    OP_CLEAR_COLOR,
+    OP_CLEAR_DEPTH,
+    OP_CLEAR,
+    OP_VIEWPORT,
+    OP_SCISSOR,
+    OP_DEPTH_FUNC,
+    OP_POLYGON_MODE,
+    OP_SHADE_MODEL,
+    OP_HINT,
+    OP_LIGHT,
+    OP_FOGI,
+    OP_FOGF,
+    OP_FOGFV,
+    OP_TEX_GEN,
+    OP_TEX_PARAMETER,
 };
 
 struct ListOp {
     ListOpKind kind;
     float v[4];
-    uint32_t index; // block index, list name, texture name, capability or mode
+    // Block index, list name, texture name, capability, mode, enums or
+    // integer arguments, in the order of the call.
+    uint32_t n[4];
 };
 
 struct DisplayList {
-    bool reserved; // named by glGenLists and not deleted
     std::vector<ListOp> ops;
     std::vector<ListBlock> blocks;
 };
@@ -122,11 +149,14 @@ struct Gl11State {
     float fog_density, fog_color[4];
     GLint fog_mode;
     GLint texgen_mode_s, texgen_mode_t;
-    // Textures: the bound name and what is known of each name.
+    // Textures: the bound name and what is known of each name (any of the
+    // 2^32 names may be bound, so they are kept by name).
     GLuint bound_texture;
-    std::vector<TextureInfo> textures;
-    // Display lists.
-    std::vector<DisplayList> lists;
+    std::unordered_map<GLuint, TextureInfo> textures;
+    // Display lists by name, and the names glGenLists has not handed out
+    // (all from this one on; names are never handed out twice).
+    std::unordered_map<GLuint, DisplayList> lists;
+    uint64_t next_list;
     GLuint compiling; // list being compiled; 0: none
     GLuint list_base;
     GLuint list_base_stack[ATTRIB_STACK_DEPTH];
@@ -138,6 +168,7 @@ struct Gl11State {
     int array_depth;
     GLint pack_alignment, unpack_alignment;
     GLint viewport[4];
+    GLint max_viewport[2]; // as ES reports it
 };
 
 // The subset's one state; reset by gl11_context_begin.
@@ -145,6 +176,28 @@ extern Gl11State gl;
 
 // Records a GL error (the first one sticks until glGetError reads it).
 void gl11_set_error(GLenum error);
+// Raises `error` now, or while a list is compiled records it there, to be
+// raised when the list runs (as GL does for a compiled call).
+void gl11_compiled_error(GLenum error);
+// For a call that display lists keep: true when it is to run now.  While a
+// list is compiled, `op` is recorded instead (or, inside a primitive being
+// compiled, the GL_INVALID_OPERATION it raises there); between glBegin and
+// glEnd it raises GL_INVALID_OPERATION and changes nothing.
+bool gl11_runs_now(const ListOp& op);
+// For a call that runs at once even while a list is compiled: false (with
+// GL_INVALID_OPERATION) between an executed glBegin and its glEnd.
+bool gl11_outside_begin();
+// For a call that lists could keep but the subset does not: false (with
+// GL_INVALID_OPERATION, counted as not in the subset) while compiling, or
+// between glBegin and glEnd.
+bool gl11_runs_now_unrecorded(const char* what);
+// A list op of this kind with integer arguments.
+ListOp gl11_op(ListOpKind kind, uint32_t a = 0, uint32_t b = 0, uint32_t c = 0, uint32_t d = 0);
+// A list op of this kind with up to four floats of `v` (none when it is
+// null) and two integer arguments.
+ListOp gl11_op_floats(ListOpKind kind, const float* v, int count, uint32_t a = 0, uint32_t b = 0);
+// Releases every display list's buffers.
+void gl11_free_lists();
 // Passes the blend factors to ES (with the blend fault when it is on).
 void gl11_apply_blend();
 // A call or value the subset does not implement.

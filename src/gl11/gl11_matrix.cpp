@@ -13,10 +13,11 @@ void mult_current(const Mat4& m) {
     top = mat4_multiply(top, m);
 }
 
-bool record(ListOpKind kind, float a, float b, float c, float d) {
-    if (gl.compiling == 0) return false;
-    gl.lists[gl.compiling].ops.push_back(ListOp{kind, {a, b, c, d}, 0});
-    return true;
+// For a matrix call: true when it is to run now (else it was recorded, or
+// refused between glBegin and glEnd).
+bool runs_now(ListOpKind kind, float a = 0, float b = 0, float c = 0, float d = 0) {
+    const float v[4] = {a, b, c, d};
+    return gl11_runs_now(gl11_op_floats(kind, v, 4));
 }
 
 } // namespace
@@ -67,38 +68,35 @@ void mat4_normal_matrix(const Mat4& mv, float out[9]) {
 }
 
 void gl11_matrix_mode(GLenum mode) {
+    if (!gl11_runs_now(gl11_op(OP_MATRIX_MODE, mode))) return;
     int index = mode == GL_MODELVIEW ? 0 : mode == GL_PROJECTION ? 1 : mode == GL_TEXTURE ? 2 : -1;
     if (index < 0) return gl11_set_error(GL_INVALID_ENUM);
-    if (gl.compiling) {
-        gl.lists[gl.compiling].ops.push_back(
-            ListOp{OP_MATRIX_MODE, {0, 0, 0, 0}, static_cast<uint32_t>(mode)});
-        return;
-    }
     gl.matrix_mode = index;
 }
 
 void gl11_load_identity() {
-    if (record(OP_LOAD_IDENTITY, 0, 0, 0, 0)) return;
+    if (!runs_now(OP_LOAD_IDENTITY)) return;
     gl11_top(gl.matrix_mode) = mat4_identity();
 }
 
 void gl11_push_matrix() {
-    if (record(OP_PUSH, 0, 0, 0, 0)) return;
+    if (!runs_now(OP_PUSH)) return;
     MatrixStack& s = gl.stacks[gl.matrix_mode];
-    if (s.depth + 1 >= MATRIX_STACK_DEPTH) return gl11_set_error(GL_STACK_OVERFLOW);
+    if (s.depth + 1 >= MATRIX_STACK_DEPTHS[gl.matrix_mode])
+        return gl11_set_error(GL_STACK_OVERFLOW);
     s.levels[s.depth + 1] = s.levels[s.depth];
     ++s.depth;
 }
 
 void gl11_pop_matrix() {
-    if (record(OP_POP, 0, 0, 0, 0)) return;
+    if (!runs_now(OP_POP)) return;
     MatrixStack& s = gl.stacks[gl.matrix_mode];
     if (s.depth == 0) return gl11_set_error(GL_STACK_UNDERFLOW);
     --s.depth;
 }
 
 void gl11_translatef(GLfloat x, GLfloat y, GLfloat z) {
-    if (record(OP_TRANSLATE, x, y, z, 0)) return;
+    if (!runs_now(OP_TRANSLATE, x, y, z)) return;
     // Only the last column changes: m[12..15] += x * col0 + y * col1 + z * col2.
     Mat4& m = gl11_top(gl.matrix_mode);
     for (int row = 0; row < 4; ++row)
@@ -106,7 +104,7 @@ void gl11_translatef(GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void gl11_scalef(GLfloat x, GLfloat y, GLfloat z) {
-    if (record(OP_SCALE, x, y, z, 0)) return;
+    if (!runs_now(OP_SCALE, x, y, z)) return;
     Mat4& m = gl11_top(gl.matrix_mode);
     for (int row = 0; row < 4; ++row) {
         m.m[row] *= x;
@@ -116,7 +114,7 @@ void gl11_scalef(GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void gl11_rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
-    if (record(OP_ROTATE, angle, x, y, z)) return;
+    if (!runs_now(OP_ROTATE, angle, x, y, z)) return;
     float length = std::sqrt(x * x + y * y + z * z);
     if (length == 0.0f) return;
     x /= length;
@@ -138,7 +136,7 @@ void gl11_rotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void gl11_mult_matrixd(const GLdouble* values) {
-    if (gl.compiling) return gl11_unsupported("glMultMatrixd in a display list");
+    if (!gl11_runs_now_unrecorded("glMultMatrixd in a display list") || !values) return;
     Mat4 m;
     for (int i = 0; i < 16; ++i)
         m.m[i] = static_cast<float>(values[i]);
@@ -165,6 +163,7 @@ void gl11_get_floatv(GLenum name, GLfloat* values) {
                 : name == GL_PROJECTION_MATRIX ? 1
                 : name == GL_TEXTURE_MATRIX    ? 2
                                                : -1;
+    if (!gl11_outside_begin() || !values) return;
     if (index < 0) return gl11_unsupported("glGetFloatv of this value");
     memcpy(values, gl11_top(index).m, sizeof(float) * 16);
 }

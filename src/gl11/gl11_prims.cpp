@@ -49,11 +49,14 @@ bool is_line_mode(GLenum mode) {
     return mode == GL_LINES || mode == GL_LINE_STRIP || mode == GL_LINE_LOOP;
 }
 
+DisplayList& compiled_list() {
+    return gl.lists[gl.compiling];
+}
+
 void record_attribute(ListOpKind kind, const float* v, int size) {
-    ListOp op{kind, {0, 0, 0, 1}, 0};
-    for (int i = 0; i < size; ++i)
-        op.v[i] = v[i];
-    gl.lists[gl.compiling].ops.push_back(op);
+    ListOp op = gl11_op_floats(kind, v, size);
+    if (size < 4) op.v[3] = 1.0f;
+    compiled_list().ops.push_back(op);
 }
 
 // Inside glBegin/glEnd: notes that the next vertex carries the attribute.
@@ -125,7 +128,7 @@ GLuint upload(const std::vector<Vertex>& vertices) {
 // Ends a glBegin/glEnd inside glNewList: the primitive becomes a block with
 // its filled form uploaded once.
 void compile_block() {
-    DisplayList& list = gl.lists[gl.compiling];
+    DisplayList& list = compiled_list();
     ListBlock block{};
     block.mode = gl.begin_mode;
     block.vertices.swap(gl.begin_vertices);
@@ -142,11 +145,13 @@ void compile_block() {
                                     static_cast<int>(block.vertices.size()), false, &filled);
     block.fill_count = static_cast<int>(filled.size());
     if (!filled.empty()) block.fill_buffer = upload(filled);
-    list.ops.push_back(ListOp{OP_BLOCK, {0, 0, 0, 0}, static_cast<uint32_t>(list.blocks.size())});
+    list.ops.push_back(gl11_op(OP_BLOCK, static_cast<uint32_t>(list.blocks.size())));
     list.blocks.push_back(std::move(block));
 }
 
 void replay_block(ListBlock& block) {
+    // A primitive inside one that is open is refused, as glBegin is there.
+    if (gl.in_begin) return gl11_set_error(GL_INVALID_OPERATION);
     bool from_vertex[ATTR_COUNT];
     bool patched = false;
     for (int a = 0; a < ATTR_COUNT; ++a) {
@@ -181,9 +186,14 @@ void replay_block(ListBlock& block) {
 }
 
 void execute_op(DisplayList& list, const ListOp& op) {
+    const uint32_t* n = op.n;
+    const GLint* i = reinterpret_cast<const GLint*>(op.n);
     switch (op.kind) {
+    case OP_ERROR:
+        gl11_set_error(n[0]);
+        break;
     case OP_BLOCK:
-        replay_block(list.blocks[op.index]);
+        replay_block(list.blocks[n[0]]);
         break;
     case OP_NORMAL:
         set_normal(op.v[0], op.v[1], op.v[2]);
@@ -213,19 +223,76 @@ void execute_op(DisplayList& list, const ListOp& op) {
         gl11_load_identity();
         break;
     case OP_MATRIX_MODE:
-        gl11_matrix_mode(op.index);
+        gl11_matrix_mode(n[0]);
         break;
     case OP_CALL_LIST:
-        gl11_call_list(op.index);
+        gl11_call_list(n[0]);
+        break;
+    case OP_CALL_LIST_OFFSET:
+        gl11_call_list(gl.list_base + n[0]);
         break;
     case OP_BIND_TEXTURE:
-        gl11_bind_texture(GL_TEXTURE_2D, op.index);
+        gl11_bind_texture(n[0], n[1]);
         break;
     case OP_ENABLE:
-        gl11_enable(op.index);
+        gl11_enable(n[0]);
         break;
     case OP_DISABLE:
-        gl11_disable(op.index);
+        gl11_disable(n[0]);
+        break;
+    case OP_LIST_BASE:
+        gl11_list_base(n[0]);
+        break;
+    case OP_PUSH_ATTRIB:
+        gl11_push_attrib(n[0]);
+        break;
+    case OP_POP_ATTRIB:
+        gl11_pop_attrib();
+        break;
+    case OP_CLEAR_COLOR:
+        gl11_clear_color(op.v[0], op.v[1], op.v[2], op.v[3]);
+        break;
+    case OP_CLEAR_DEPTH:
+        gl11_clear_depth(op.v[0]);
+        break;
+    case OP_CLEAR:
+        gl11_clear(n[0]);
+        break;
+    case OP_VIEWPORT:
+        gl11_viewport(i[0], i[1], i[2], i[3]);
+        break;
+    case OP_SCISSOR:
+        gl11_scissor(i[0], i[1], i[2], i[3]);
+        break;
+    case OP_DEPTH_FUNC:
+        gl11_depth_func(n[0]);
+        break;
+    case OP_POLYGON_MODE:
+        gl11_polygon_mode(n[0], n[1]);
+        break;
+    case OP_SHADE_MODEL:
+        gl11_shade_model(n[0]);
+        break;
+    case OP_HINT:
+        gl11_hint(n[0], n[1]);
+        break;
+    case OP_LIGHT:
+        gl11_lightfv(n[0], n[1], op.v);
+        break;
+    case OP_FOGI:
+        gl11_fogi(n[0], i[1]);
+        break;
+    case OP_FOGF:
+        gl11_fogf(n[0], op.v[0]);
+        break;
+    case OP_FOGFV:
+        gl11_fogfv(n[0], op.v);
+        break;
+    case OP_TEX_GEN:
+        gl11_tex_geni(n[0], n[1], i[2]);
+        break;
+    case OP_TEX_PARAMETER:
+        gl11_tex_parameteri(n[0], n[1], i[2]);
         break;
     }
 }
@@ -239,12 +306,13 @@ void free_list(DisplayList& list) {
     list.blocks.clear();
 }
 
-// Reads array element i of a client array as floats.
-void read_element(const ClientArray& a, int i, float* out) {
+// Reads array element i of a client array as floats: its size (one to
+// four) of them, into out[0..3].
+void read_element(const ClientArray& a, int i, float out[4]) {
     int stride = a.stride ? a.stride : a.size * static_cast<int>(sizeof(float));
     const float* p = reinterpret_cast<const float*>(static_cast<const char*>(a.pointer) +
                                                     static_cast<size_t>(stride) * i);
-    for (int k = 0; k < a.size; ++k)
+    for (int k = 0; k < a.size && k < 4; ++k)
         out[k] = p[k];
 }
 
@@ -255,7 +323,11 @@ ClientArray* client_array(GLenum array) {
     return nullptr;
 }
 
-void set_pointer(ClientArray* a, GLint size, GLenum type, GLsizei stride, const void* pointer) {
+// GL takes 2 to 4 coordinates per vertex, 3 or 4 colour components, 1 to 4
+// texture coordinates.
+void set_pointer(ClientArray* a, GLint min_size, GLint size, GLenum type, GLsizei stride,
+                 const void* pointer) {
+    if (size < min_size || size > 4 || stride < 0) return gl11_set_error(GL_INVALID_VALUE);
     if (type != GL_FLOAT) return gl11_unsupported("a vertex array of other than floats");
     a->size = size;
     a->type = type;
@@ -318,7 +390,8 @@ GLenum gl11_assemble(GLenum mode, const Vertex* v, int n, bool outline, std::vec
 }
 
 void gl11_begin(GLenum mode) {
-    if (gl.in_begin || mode > GL_POLYGON) return gl11_set_error(GL_INVALID_OPERATION);
+    if (gl.in_begin) return gl11_compiled_error(GL_INVALID_OPERATION);
+    if (mode > GL_POLYGON) return gl11_compiled_error(GL_INVALID_ENUM);
     gl.in_begin = true;
     gl.begin_mode = mode;
     gl.begin_vertices.clear();
@@ -330,7 +403,7 @@ void gl11_begin(GLenum mode) {
 }
 
 void gl11_end() {
-    if (!gl.in_begin) return gl11_set_error(GL_INVALID_OPERATION);
+    if (!gl.in_begin) return gl11_compiled_error(GL_INVALID_OPERATION);
     gl.in_begin = false;
     if (gl.compiling) return compile_block();
     draw_now(gl.begin_mode, gl.begin_vertices.data(), static_cast<int>(gl.begin_vertices.size()),
@@ -346,8 +419,9 @@ void gl11_vertex3d(GLdouble x, GLdouble y, GLdouble z) {
     gl11_vertex3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
 }
 
+// The vector calls take a null pointer (which names no vector) as no call.
 void gl11_vertex3fv(const GLfloat* v) {
-    gl11_vertex3f(v[0], v[1], v[2]);
+    if (v) gl11_vertex3f(v[0], v[1], v[2]);
 }
 
 void gl11_normal3f(GLfloat x, GLfloat y, GLfloat z) {
@@ -359,7 +433,7 @@ void gl11_normal3d(GLdouble x, GLdouble y, GLdouble z) {
 }
 
 void gl11_normal3fv(const GLfloat* v) {
-    set_normal(v[0], v[1], v[2]);
+    if (v) set_normal(v[0], v[1], v[2]);
 }
 
 void gl11_color3f(GLfloat r, GLfloat g, GLfloat b) {
@@ -375,87 +449,247 @@ void gl11_tex_coord2f(GLfloat s, GLfloat t) {
 }
 
 void gl11_tex_coord2fv(const GLfloat* v) {
-    set_tex(v[0], v[1]);
+    if (v) set_tex(v[0], v[1]);
+}
+
+void gl11_compiled_error(GLenum error) {
+    if (gl.compiling)
+        compiled_list().ops.push_back(gl11_op(OP_ERROR, error));
+    else
+        gl11_set_error(error);
+}
+
+bool gl11_runs_now(const ListOp& op) {
+    if (gl.compiling) {
+        // Inside a primitive being compiled the call would run between
+        // glBegin and glEnd: its error is kept instead.
+        if (gl.in_begin)
+            gl11_compiled_error(GL_INVALID_OPERATION);
+        else
+            compiled_list().ops.push_back(op);
+        return false;
+    }
+    if (!gl.in_begin) return true;
+    gl11_set_error(GL_INVALID_OPERATION);
+    return false;
+}
+
+bool gl11_outside_begin() {
+    if (!gl.in_begin || gl.compiling) return true;
+    gl11_set_error(GL_INVALID_OPERATION);
+    return false;
+}
+
+bool gl11_runs_now_unrecorded(const char* what) {
+    if (gl.compiling && !gl.in_begin) {
+        gl11_unsupported(what);
+        return false;
+    }
+    return gl11_runs_now(gl11_op(OP_ERROR, GL_INVALID_OPERATION));
+}
+
+ListOp gl11_op(ListOpKind kind, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return ListOp{kind, {0.0f, 0.0f, 0.0f, 0.0f}, {a, b, c, d}};
+}
+
+ListOp gl11_op_floats(ListOpKind kind, const float* v, int count, uint32_t a, uint32_t b) {
+    ListOp op = gl11_op(kind, a, b);
+    for (int i = 0; i < count && i < 4 && v; ++i)
+        op.v[i] = v[i];
+    return op;
 }
 
 GLuint gl11_gen_lists(GLsizei range) {
-    if (range <= 0) return 0;
-    // Names are handed out after the highest ever used, never reused.
-    GLuint first = static_cast<GLuint>(std::max<size_t>(gl.lists.size(), 1));
-    gl.lists.resize(first + static_cast<size_t>(range));
-    for (GLuint i = first; i < gl.lists.size(); ++i)
-        gl.lists[i].reserved = true;
-    return first;
+    if (!gl11_outside_begin()) return 0;
+    if (range < 0) {
+        gl11_set_error(GL_INVALID_VALUE);
+        return 0;
+    }
+    // Names are handed out after the highest ever used, never reused; when
+    // the 32-bit names run out there are none (0).
+    uint64_t first = gl.next_list;
+    if (range == 0 || first + static_cast<uint64_t>(range) > (uint64_t{1} << 32)) return 0;
+    gl.next_list = first + static_cast<uint64_t>(range);
+    return static_cast<GLuint>(first);
 }
 
 void gl11_delete_lists(GLuint list, GLsizei range) {
-    for (GLuint name = list; name < list + static_cast<GLuint>(range) && name < gl.lists.size();
-         ++name) {
-        free_list(gl.lists[name]);
-        gl.lists[name].reserved = false;
+    if (!gl11_outside_begin()) return;
+    if (range < 0) return gl11_set_error(GL_INVALID_VALUE);
+    uint64_t end = uint64_t{list} + static_cast<uint64_t>(range);
+    auto in_range = [&](uint64_t name) { return name >= list && name < end; };
+    // Walks the names or the lists, whichever are fewer.
+    if (static_cast<uint64_t>(range) > gl.lists.size()) {
+        for (auto it = gl.lists.begin(); it != gl.lists.end();) {
+            if (in_range(it->first)) {
+                free_list(it->second);
+                it = gl.lists.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return;
+    }
+    for (uint64_t name = list; name < end; ++name) {
+        auto it = gl.lists.find(static_cast<GLuint>(name));
+        if (it == gl.lists.end()) continue;
+        free_list(it->second);
+        gl.lists.erase(it);
     }
 }
 
+void gl11_free_lists() {
+    for (auto& named : gl.lists)
+        free_list(named.second);
+    gl.lists.clear();
+}
+
 void gl11_new_list(GLuint list, GLenum mode) {
+    if (!gl11_outside_begin()) return;
+    if (list == 0) return gl11_set_error(GL_INVALID_VALUE);
+    if (mode != GL_COMPILE && mode != GL_COMPILE_AND_EXECUTE)
+        return gl11_set_error(GL_INVALID_ENUM);
+    if (gl.compiling) return gl11_set_error(GL_INVALID_OPERATION);
     if (mode != GL_COMPILE) return gl11_unsupported("glNewList other than GL_COMPILE");
-    if (list == 0 || gl.compiling || gl.in_begin) return gl11_set_error(GL_INVALID_OPERATION);
-    if (list >= gl.lists.size()) gl.lists.resize(list + 1);
     free_list(gl.lists[list]);
-    gl.lists[list].reserved = true;
+    if (list >= gl.next_list) gl.next_list = uint64_t{list} + 1;
     gl.compiling = list;
 }
 
 void gl11_end_list() {
     if (!gl.compiling) return gl11_set_error(GL_INVALID_OPERATION);
+    // GL may end a list inside a primitive and end the primitive in another
+    // list; the subset keeps whole primitives only.
+    if (gl.in_begin) return gl11_unsupported("glEndList inside glBegin/glEnd");
     gl.compiling = 0;
 }
 
 void gl11_call_list(GLuint list) {
     if (gl.compiling) {
-        gl.lists[gl.compiling].ops.push_back(ListOp{OP_CALL_LIST, {0, 0, 0, 0}, list});
+        if (gl.in_begin) return gl11_unsupported("glCallList inside a compiled glBegin/glEnd");
+        compiled_list().ops.push_back(gl11_op(OP_CALL_LIST, list));
         return;
     }
-    if (list == 0 || list >= gl.lists.size() || gl.call_depth >= MAX_LIST_NESTING) return;
+    if (gl.call_depth >= MAX_LIST_NESTING) return;
+    auto it = gl.lists.find(list);
+    if (it == gl.lists.end()) return;
     ++gl.call_depth;
-    // The ops are copied by index: a list may not change while it runs here.
-    DisplayList& target = gl.lists[list];
+    // Running a list compiles nothing, so its ops stay as they are.
+    DisplayList& target = it->second;
     for (size_t i = 0; i < target.ops.size(); ++i)
         execute_op(target, target.ops[i]);
     --gl.call_depth;
 }
 
+namespace {
+
+// Bytes per name of glCallLists' type; 0 for a type it does not take.
+int list_code_size(GLenum type) {
+    switch (type) {
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE:
+        return 1;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+    case GL_2_BYTES:
+        return 2;
+    case GL_3_BYTES:
+        return 3;
+    case GL_INT:
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT:
+    case GL_4_BYTES:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+// Name i of glCallLists' array, as an offset from the list base.
+GLuint list_code(GLenum type, const GLvoid* lists, GLsizei i) {
+    const GLubyte* p = static_cast<const GLubyte*>(lists) +
+                       static_cast<size_t>(list_code_size(type)) * static_cast<size_t>(i);
+    switch (type) {
+    case GL_BYTE:
+        return static_cast<GLuint>(static_cast<GLint>(static_cast<GLbyte>(p[0])));
+    case GL_UNSIGNED_BYTE:
+        return p[0];
+    case GL_2_BYTES:
+        return (GLuint{p[0]} << 8) | p[1];
+    case GL_3_BYTES:
+        return (GLuint{p[0]} << 16) | (GLuint{p[1]} << 8) | p[2];
+    case GL_4_BYTES:
+        return (GLuint{p[0]} << 24) | (GLuint{p[1]} << 16) | (GLuint{p[2]} << 8) | p[3];
+    default:
+        break;
+    }
+    GLshort s;
+    GLushort us;
+    GLuint u;
+    GLfloat f;
+    switch (type) {
+    case GL_SHORT:
+        memcpy(&s, p, sizeof s);
+        return static_cast<GLuint>(static_cast<GLint>(s));
+    case GL_UNSIGNED_SHORT:
+        memcpy(&us, p, sizeof us);
+        return us;
+    case GL_FLOAT:
+        // Beyond the 32-bit names (or not a number) names no list.
+        memcpy(&f, p, sizeof f);
+        if (!(f > -2147483648.0f && f < 4294967296.0f)) return 0xffffffffu;
+        return static_cast<GLuint>(static_cast<int64_t>(f));
+    default: // GL_INT, GL_UNSIGNED_INT
+        memcpy(&u, p, sizeof u);
+        return u;
+    }
+}
+
+} // namespace
+
 void gl11_call_lists(GLsizei n, GLenum type, const GLvoid* lists) {
-    if (type != GL_UNSIGNED_BYTE) return gl11_unsupported("glCallLists of other than bytes");
-    const GLubyte* codes = static_cast<const GLubyte*>(lists);
-    for (GLsizei i = 0; i < n; ++i)
-        gl11_call_list(gl.list_base + codes[i]);
+    if (gl.compiling && gl.in_begin)
+        return gl11_unsupported("glCallLists inside a compiled glBegin/glEnd");
+    if (n < 0) return gl11_compiled_error(GL_INVALID_VALUE);
+    if (list_code_size(type) == 0) return gl11_compiled_error(GL_INVALID_ENUM);
+    if (!lists) return;
+    // A list keeps the names; the list base counts when it runs.
+    for (GLsizei i = 0; i < n; ++i) {
+        GLuint code = list_code(type, lists, i);
+        if (gl.compiling)
+            compiled_list().ops.push_back(gl11_op(OP_CALL_LIST_OFFSET, code));
+        else
+            gl11_call_list(gl.list_base + code);
+    }
 }
 
 void gl11_list_base(GLuint base) {
-    gl.list_base = base;
+    if (gl11_runs_now(gl11_op(OP_LIST_BASE, base))) gl.list_base = base;
 }
 
 void gl11_push_attrib(GLbitfield mask) {
+    if (!gl11_runs_now(gl11_op(OP_PUSH_ATTRIB, mask))) return;
     if (mask != GL_LIST_BIT) return gl11_unsupported("glPushAttrib of other than GL_LIST_BIT");
     if (gl.list_base_depth >= ATTRIB_STACK_DEPTH) return gl11_set_error(GL_STACK_OVERFLOW);
     gl.list_base_stack[gl.list_base_depth++] = gl.list_base;
 }
 
 void gl11_pop_attrib() {
+    if (!gl11_runs_now(gl11_op(OP_POP_ATTRIB))) return;
     if (gl.list_base_depth == 0) return gl11_set_error(GL_STACK_UNDERFLOW);
     gl.list_base = gl.list_base_stack[--gl.list_base_depth];
 }
 
 void gl11_vertex_pointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer) {
-    set_pointer(&gl.arrays.vertex, size, type, stride, pointer);
+    set_pointer(&gl.arrays.vertex, 2, size, type, stride, pointer);
 }
 
 void gl11_color_pointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer) {
-    set_pointer(&gl.arrays.color, size, type, stride, pointer);
+    set_pointer(&gl.arrays.color, 3, size, type, stride, pointer);
 }
 
 void gl11_tex_coord_pointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer) {
-    set_pointer(&gl.arrays.tex, size, type, stride, pointer);
+    set_pointer(&gl.arrays.tex, 1, size, type, stride, pointer);
 }
 
 void gl11_enable_client_state(GLenum array) {
@@ -482,9 +716,12 @@ void gl11_pop_client_attrib() {
 }
 
 void gl11_draw_elements(GLenum mode, GLsizei count, GLenum type, const GLvoid* indices) {
+    if (!gl11_runs_now_unrecorded("glDrawElements in a display list")) return;
+    if (count < 0) return gl11_set_error(GL_INVALID_VALUE);
+    if (mode > GL_POLYGON) return gl11_set_error(GL_INVALID_ENUM);
     if (type != GL_UNSIGNED_SHORT) return gl11_unsupported("glDrawElements of other indices");
-    if (gl.compiling) return gl11_unsupported("glDrawElements in a display list");
-    if (!gl.arrays.vertex.enabled || count <= 0) return;
+    // Arrays and indices at a null pointer are left out rather than read.
+    if (!gl.arrays.vertex.enabled || !gl.arrays.vertex.pointer || count == 0 || !indices) return;
     const GLushort* index = static_cast<const GLushort*>(indices);
     // Each element as glArrayElement would give it: arrays where enabled,
     // else the current values.
@@ -495,11 +732,15 @@ void gl11_draw_elements(GLenum mode, GLsizei count, GLenum type, const GLvoid* i
         float pos[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         read_element(gl.arrays.vertex, index[i], pos);
         memcpy(v.pos, pos, sizeof v.pos);
-        if (gl.arrays.color.enabled) {
+        if (gl.arrays.color.enabled && gl.arrays.color.pointer) {
             v.color[3] = 1.0f;
             read_element(gl.arrays.color, index[i], v.color);
         }
-        if (gl.arrays.tex.enabled) read_element(gl.arrays.tex, index[i], v.tex);
+        if (gl.arrays.tex.enabled && gl.arrays.tex.pointer) {
+            float tex[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+            read_element(gl.arrays.tex, index[i], tex);
+            memcpy(v.tex, tex, sizeof v.tex);
+        }
     }
     // The current colour after glDrawElements is undefined in GL 1.1; it
     // stays as it was here.
