@@ -516,7 +516,8 @@ GLuint gl11_gen_lists(GLsizei range) {
 void gl11_delete_lists(GLuint list, GLsizei range) {
     if (!gl11_outside_begin()) return;
     if (range < 0) return gl11_set_error(GL_INVALID_VALUE);
-    uint64_t end = uint64_t{list} + static_cast<uint64_t>(range);
+    // Names past the last 32-bit one name nothing.
+    uint64_t end = std::min(uint64_t{list} + static_cast<uint64_t>(range), uint64_t{1} << 32);
     auto in_range = [&](uint64_t name) { return name >= list && name < end; };
     // Walks the names or the lists, whichever are fewer.
     if (static_cast<uint64_t>(range) > gl.lists.size()) {
