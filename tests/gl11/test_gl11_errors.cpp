@@ -165,6 +165,13 @@ const Row ROWS[] = {
          return Values{get(GL_MAX_TEXTURE_STACK_DEPTH), get(GL_TEXTURE_STACK_DEPTH)};
      },
      {GL_STACK_OVERFLOW, {10, 10}}},
+    {"StackDepthsAndNesting",
+     [] {
+         return Values{get(GL_MAX_MODELVIEW_STACK_DEPTH),     get(GL_MAX_PROJECTION_STACK_DEPTH),
+                       get(GL_MAX_TEXTURE_STACK_DEPTH),       get(GL_MAX_ATTRIB_STACK_DEPTH),
+                       get(GL_MAX_CLIENT_ATTRIB_STACK_DEPTH), get(GL_MAX_LIST_NESTING)};
+     },
+     {GL_NO_ERROR, {32, 32, 10, 16, 16, 64}}},
     {"BeginBadMode",
      [] {
          glBegin(BAD_MODE);
