@@ -6,11 +6,11 @@
 # compares the bytes (the package is dated at the commit, not at the build).
 # Then installs it with apt (so its declared dependencies are checked), and
 # checks the installed programs from another directory: the player's
-# --version, a manual page for every installed program, the desktop entry and
-# its icon, only the data the native programs read, and two seconds of song
-# time rendered headless by the installed capture tool from the installed
-# data.  Removes the package again.  Needs root (or sudo); CI runs it after
-# the tests.
+# --version, a manual page for every installed program naming every option
+# of its --help, the desktop entry and its icon, only the data the native
+# programs read, and two seconds of song time rendered headless by the
+# installed capture tool from the installed data.  Removes the package
+# again.  Needs root (or sudo); CI runs it after the tests.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VM_BUILD_DIR:-$root/build}"
@@ -91,11 +91,14 @@ for program in $programs; do
   warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)"
   [ -z "$warnings" ] || fail "man warns about $page: $warnings"
   man -w "$name" >/dev/null || fail "man does not find the page of $name"
-done
-zcat /usr/share/man/man6/vintermoot.6.gz >man.6
-# Roff spells each "-" of an option as "\-".
-for option in window fullscreen from data 'no\-vsync'; do
-  grep -qF -- "\\-\\-$option" man.6 || fail "the manual page lacks --$option"
+  # Every option the program's --help names is in its page (roff spells
+  # each "-" of an option as "\-").
+  zcat "$page" >"$name.6"
+  options="$("$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)"
+  [ -n "$options" ] || fail "$name --help names no option"
+  for option in $options; do
+    grep -qF -- "${option//-/\\-}" "$name.6" || fail "the manual page of $name lacks $option"
+  done
 done
 
 desktop=/usr/share/applications/vintermoot.desktop
