@@ -19,15 +19,16 @@
 #include "harness/harness.h"
 #include "show/show_check.h"
 #include "platform/png_file.h"
+#include "support/frame_compare.h"
 
 namespace {
 
 constexpr int FPS = 60;
 constexpr int64_t SHOW_END_MS = 330000;
-// Reference frames are drawn at 256 x 192 and kept at a quarter of that.
+// Reference frames are drawn at 256 x 192 and kept at a quarter of that, as
+// they are compared (support/frame_compare.h).
 constexpr int DRAW_W = 256, DRAW_H = 192;
-constexpr int SHRINK = 4;
-constexpr int REF_W = DRAW_W / SHRINK, REF_H = DRAW_H / SHRINK;
+constexpr int REF_W = DRAW_W / FRAME_SHRINK, REF_H = DRAW_H / FRAME_SHRINK;
 
 // Song times whose frames show each scene's layers.
 constexpr int64_t REFERENCE_TIMES[] = {
@@ -45,49 +46,8 @@ constexpr int64_t REFERENCE_TIMES[] = {
     325000, // scene 6: the outro
 };
 
-// How far a frame may stray from its reference: Mesa's rounding moves a few
-// values by a few steps; a missing layer, a wrong picture or a wrong blend
-// moves many pixels by much more.
-constexpr double MAX_MEAN_DIFFERENCE = 1.5;
-constexpr int LARGE_DIFFERENCE = 16;
-constexpr double MAX_LARGE_SHARE = 0.0015;
-
 std::string reference_path(int64_t t) {
     return std::string(VM_TEST_SOURCE_DIR) + "/reference/show_" + std::to_string(t) + ".png";
-}
-
-// Averages SHRINK x SHRINK blocks.
-std::vector<uint8_t> shrink(const std::vector<uint8_t>& rgb) {
-    std::vector<uint8_t> out(static_cast<size_t>(REF_W * REF_H * 3));
-    for (int y = 0; y < REF_H; ++y)
-        for (int x = 0; x < REF_W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int dy = 0; dy < SHRINK; ++dy)
-                    for (int dx = 0; dx < SHRINK; ++dx)
-                        sum += rgb[((y * SHRINK + dy) * DRAW_W + x * SHRINK + dx) * 3 + c];
-                out[(y * REF_W + x) * 3 + c] = static_cast<uint8_t>(sum / (SHRINK * SHRINK));
-            }
-    return out;
-}
-
-struct Difference {
-    double mean;
-    double large_share;
-};
-Difference compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    double total = 0;
-    int large = 0;
-    for (size_t p = 0; p < a.size(); p += 3) {
-        int worst = 0;
-        for (size_t c = 0; c < 3; ++c) {
-            int d = std::abs(int(a[p + c]) - int(b[p + c]));
-            total += d;
-            worst = std::max(worst, d);
-        }
-        large += worst > LARGE_DIFFERENCE;
-    }
-    return {total / static_cast<double>(a.size()), large / (a.size() / 3.0)};
 }
 
 bool is_reference_time(int64_t frame, int64_t* time) {
@@ -118,7 +78,7 @@ TEST(ShowRun, WholeShowPlaysInOrderWithFiniteStateAndMatchesItsReferences) {
         last_scene = demo.current_scene;
         scene_seen[demo.current_scene] = true;
         if (!reference) continue;
-        std::vector<uint8_t> small = shrink(harness_read_rgb());
+        std::vector<uint8_t> small = frame_shrink(harness_read_rgb(), DRAW_W, DRAW_H);
         if (update) {
             EXPECT_TRUE(png_write_rgb(reference_path(t).c_str(), REF_W, REF_H, small.data()));
             continue;
@@ -128,11 +88,10 @@ TEST(ShowRun, WholeShowPlaysInOrderWithFiniteStateAndMatchesItsReferences) {
         ASSERT_TRUE(png_read_rgb(reference_path(t).c_str(), &w, &h, &expected)) << t;
         ASSERT_EQ(w, REF_W);
         ASSERT_EQ(h, REF_H);
-        Difference d = compare(small, expected);
+        FrameDifference d = frame_difference(small, expected);
         std::printf("frame at %lld ms: mean difference %.3f, %.2f%% of pixels differ\n",
                     static_cast<long long>(t), d.mean, 100.0 * d.large_share);
-        EXPECT_LE(d.mean, MAX_MEAN_DIFFERENCE) << "frame at " << t << " ms";
-        EXPECT_LE(d.large_share, MAX_LARGE_SHARE) << "frame at " << t << " ms";
+        EXPECT_TRUE(frame_difference_within(d)) << "frame at " << t << " ms";
         ++compared;
     }
     for (int scene = 1; scene <= 6; ++scene)

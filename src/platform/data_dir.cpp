@@ -11,8 +11,9 @@ namespace {
 
 // Names the data directory may have (the show spells it both ways).
 const char* const DATA_NAMES[] = {"data", "Data"};
-// Where an installed program's data lies, relative to its own directory.
-constexpr const char* INSTALLED_FROM_BIN = "/../share/vintermoot";
+// Where an installed program's data lies, relative to its own directory
+// (the build says where it installs them).
+constexpr const char* INSTALLED_FROM_BIN = VM_INSTALL_DATA_FROM_BIN;
 
 bool holds_data(const std::string& dir) {
     for (const char* name : DATA_NAMES) {
@@ -45,7 +46,7 @@ bool data_dir_enter(const std::string& given, std::string* error) {
             }
     } else {
         std::string beside = executable_dir();
-        // Installed under some prefix: PREFIX/bin/program, PREFIX/share/vintermoot/data.
+        // Installed under some prefix: PREFIX/games/program, PREFIX/share/games/vintermoot/data.
         candidates = {".", beside, beside + INSTALLED_FROM_BIN, VM_INSTALL_DATA_DIR};
     }
     for (const std::string& dir : candidates) {
