@@ -174,3 +174,22 @@ void display_window_proc(const WinMessage& message) {
         break;
     }
 }
+
+DisplayMessages display_take_messages() {
+    DisplayMessages taken = {0, 0, false, false};
+    WinMessage message;
+    while (taken.taken < DISPLAY_MAX_MESSAGES && win_peek_message(&message)) {
+        ++taken.taken;
+        taken.last_code = message.code;
+        if (message.kind == WIN_MSG_QUIT) {
+            taken.quit = true;
+            break;
+        }
+        display_window_proc(message);
+        if (message.kind == WIN_MSG_KEYDOWN && message.code == WIN_VK_ESCAPE) {
+            taken.escape = true;
+            break;
+        }
+    }
+    return taken;
+}

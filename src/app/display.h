@@ -64,3 +64,21 @@ void display_resize(int width, int height);
 
 // Handles one message of the window.
 void display_window_proc(const WinMessage& message);
+
+// At most this many messages are taken in one go, so that a flood of input
+// cannot hold the show up for long.
+constexpr int DISPLAY_MAX_MESSAGES = 256;
+
+// What display_take_messages took.
+struct DisplayMessages {
+    int taken;     // messages taken
+    int last_code; // the parameter of the last one (the quit message's code)
+    bool quit;     // the last one was the quit message
+    bool escape;   // the last one was a key-down of Escape
+};
+
+// Takes every queued message (at most DISPLAY_MAX_MESSAGES), handing each to
+// display_window_proc, and stops early at the quit message (not handed on)
+// or at a key-down of Escape: either ends the show, however soon the key
+// comes up again and however many messages wait behind it.
+DisplayMessages display_take_messages();

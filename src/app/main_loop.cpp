@@ -97,26 +97,21 @@ LoopState main_loop_begin() {
 
 void main_loop_pass(LoopState& loop) {
     ++loop_counts.passes;
-    WinMessage message;
-    if (win_peek_message(&message)) {
+    // Messages first: the pass takes every queued one and then draws
+    // nothing.  A key-down of Escape ends the show as the quit message does,
+    // also when its key-up was queued with it.
+    DisplayMessages taken = display_take_messages();
+    if (taken.taken > 0) {
         ++loop_counts.messages;
-        loop.exit_code = message.code;
-        if (message.kind == WIN_MSG_QUIT)
-            loop.done = true;
-        else
-            display_window_proc(message);
+        // Ended by Escape: the key's code means nothing as an exit code.
+        loop.exit_code = taken.escape ? EXIT_CLEAN : taken.last_code;
+        loop.done = taken.quit || taken.escape;
         return;
     }
     bool drew = false;
     if (window_active) {
         drew = frame_play_pass(show_wall_clock());
         if (drew) ++loop_counts.frames;
-    }
-    if (key_down[WIN_VK_ESCAPE]) {
-        // Ended by Escape: the last message's parameter means nothing here.
-        loop.done = true;
-        loop.exit_code = EXIT_CLEAN;
-        return;
     }
     if (window_active && !drew) {
         // The picture on screen is still the newest step: presenting it
