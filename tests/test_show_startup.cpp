@@ -39,7 +39,8 @@ struct ShowStartup : ShellTest {};
 
 TEST_F(ShowStartup, VersionBelowMinimumExitsOneWithoutWindowOrBox) {
     show_sound_version = version_349;
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
+    expect_failure_line({"libopenmpt", "older", "update"});
     EXPECT_TRUE(shell_record.boxes.empty());
     EXPECT_TRUE(shell_record.trace.empty()); // not even the video subsystem
     EXPECT_EQ(shell_record.frames, 0);
@@ -47,7 +48,8 @@ TEST_F(ShowStartup, VersionBelowMinimumExitsOneWithoutWindowOrBox) {
 
 TEST_F(ShowStartup, VersionThatDoesNotCompareExitsOne) {
     show_sound_version = version_nan;
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
+    expect_failure_line({"libopenmpt"});
     EXPECT_TRUE(shell_record.boxes.empty());
     EXPECT_TRUE(shell_record.trace.empty());
 }
@@ -55,7 +57,8 @@ TEST_F(ShowStartup, VersionThatDoesNotCompareExitsOne) {
 TEST_F(ShowStartup, VersionExactlyMinimumIsAccepted) {
     show_sound_version = version_35;
     shell_record.frame_script = escape_at(2);
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show_reporting(), 0);
+    EXPECT_TRUE(shell_record.errors.empty()); // a show that ran reports no failure
     // The pass after the one that drew frame 2 takes the key and ends.
     EXPECT_EQ(shell_record.frames, 3);
 }
@@ -90,7 +93,8 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
 
 TEST_F(ShowStartup, FullscreenRefusedAndAnsweredNoClosesWithZero) {
     shell_record.fallback_answer = MSGBOX_ANSWER_NO;
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show_reporting(), 0);
+    expect_failure_line({"1024 x 768 at 32 bits", "--window", "--fullscreen"});
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     EXPECT_EQ(shell_record.boxes[0].caption, "Vexil GL");
     EXPECT_EQ(shell_record.boxes[1].text, "Program Will Now Close.");
@@ -139,7 +143,7 @@ TEST_F(ShowStartup, SetUpStepsRunInOrder) {
 
 TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    int code = run_show();
+    int code = run_show_reporting();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     EXPECT_EQ(code, 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u); // the question, then the sound box
@@ -153,6 +157,7 @@ TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
     EXPECT_FALSE(trace_has("destroy_display"));
     EXPECT_EQ(shell_record.frames, 0);
     EXPECT_NE(window_handle, nullptr); // the process ends with it
+    expect_failure_line({"cannot open the sound output", "SDL_AUDIODRIVER"});
 }
 
 // Each set-up step that fails after the window class exists: its box, shown
@@ -160,14 +165,15 @@ TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
 struct SetUpFailure {
     WinStep step;
     const char* text;
+    const char* what; // in the line on stderr
 };
 const SetUpFailure SET_UP_FAILURES[] = {
-    {WIN_STEP_CREATE_WINDOW, "Window Creation Error."},
-    {WIN_STEP_ACQUIRE_DEVICE, "Can't Create A GL Device Context."},
-    {WIN_STEP_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat."},
-    {WIN_STEP_SET_FORMAT, "Can't Set The PixelFormat."},
-    {WIN_STEP_CREATE_CONTEXT, "Can't Create A GL Rendering Context."},
-    {WIN_STEP_MAKE_CURRENT, "Can't Activate The GL Rendering Context."},
+    {WIN_STEP_CREATE_WINDOW, "Window Creation Error.", "cannot create the window"},
+    {WIN_STEP_ACQUIRE_DEVICE, "Can't Create A GL Device Context.", "OpenGL driver"},
+    {WIN_STEP_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat.", "pixel format"},
+    {WIN_STEP_SET_FORMAT, "Can't Set The PixelFormat.", "cannot draw with OpenGL"},
+    {WIN_STEP_CREATE_CONTEXT, "Can't Create A GL Rendering Context.", "create an OpenGL context"},
+    {WIN_STEP_MAKE_CURRENT, "Can't Activate The GL Rendering Context.", "context current"},
 };
 
 TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
@@ -177,7 +183,8 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
         shell_record.trace.clear();
         fullscreen = true;
         win_fail_step[failure.step] = true;
-        EXPECT_EQ(run_show(), 1);
+        EXPECT_EQ(run_show_reporting(), 1);
+        expect_failure_line({failure.what, "glxinfo", "--window"});
         win_fail_step[failure.step] = false;
         ASSERT_EQ(shell_record.boxes.size(), 2u);
         const ShownBox& box = shell_record.boxes[1];
@@ -200,7 +207,8 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
 
 TEST_F(ShowStartup, ClassRegistrationFailureShowsItsBoxWithoutReleaseAndExitsOne) {
     win_fail_step[WIN_STEP_REGISTER] = true;
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
+    expect_failure_line({"cannot start the video system", "SDL_VIDEODRIVER"});
     ASSERT_EQ(shell_record.boxes.size(), 1u);
     EXPECT_EQ(shell_record.boxes[0].text, "Failed To Register The Window Class.");
     EXPECT_EQ(shell_record.boxes[0].caption, "ERROR");
@@ -229,8 +237,9 @@ TEST_F(ShowStartup, EachReleaseFailureIsReportedAndTheRestStillRuns) {
         shell_record.trace.clear();
         ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
         win_fail_step[failure.step] = true;
-        destroy_display();
+        run_reporting(destroy_display);
         win_fail_step[failure.step] = false;
+        expect_failure_line({"at shutdown", "display settings"});
         ASSERT_EQ(shell_record.boxes.size(), 1u);
         EXPECT_EQ(shell_record.boxes[0].text, failure.text);
         EXPECT_EQ(shell_record.boxes[0].caption, "SHUTDOWN ERROR");

@@ -1,8 +1,11 @@
 #include "app/display.h"
 
+#include <cstdio>
+
 #include "gfx/render_state.h"
 #include "show/show_start.h"
 #include "platform/msgbox.h"
+#include "platform/report.h"
 
 DisplayRequest display_request;
 bool fullscreen = true;
@@ -37,16 +40,57 @@ const char* const TEXT_RELEASE_DC = "Release Device Context Failed.";
 const char* const TEXT_RELEASE_WINDOW = "Could Not Release hWnd.";
 const char* const TEXT_UNREGISTER = "Could Not Unregister Class.";
 
+// What each box reports, in the words of the line on stderr.
+struct FailureLine {
+    const char* box;
+    const char* what;
+};
+const FailureLine FAILURE_LINES[] = {
+    {TEXT_REGISTER, "cannot start the video system"},
+    {TEXT_WINDOW, "cannot create the window"},
+    {TEXT_DEVICE, "cannot load the OpenGL driver"},
+    {TEXT_CHOOSE_FORMAT, "the window has no pixel format"},
+    {TEXT_SET_FORMAT, "the window cannot draw with OpenGL"},
+    {TEXT_CONTEXT, "cannot create an OpenGL context"},
+    {TEXT_ACTIVATE, "cannot make the OpenGL context current"},
+    {TEXT_RELEASE_DC_RC, "at shutdown, cannot detach the OpenGL context"},
+    {TEXT_RELEASE_RC, "at shutdown, cannot delete the OpenGL context"},
+    {TEXT_RELEASE_DC, "at shutdown, cannot unload the OpenGL driver"},
+    {TEXT_RELEASE_WINDOW, "at shutdown, cannot destroy the window"},
+    {TEXT_UNREGISTER, "at shutdown, cannot stop the video system"},
+};
+const char* const MEND_REGISTER = "start it in a desktop session (DISPLAY or WAYLAND_DISPLAY set), "
+                                  "or name SDL's video driver in SDL_VIDEODRIVER";
+const char* const MEND_GL = "check that OpenGL works on this display (glxinfo -B; Debian's "
+                            "libgl1-mesa-dri draws in software), or try --window";
+const char* const MEND_RELEASE =
+    "the show has ended and the system frees what is left; if the desktop's resolution did "
+    "not come back, set it in the display settings";
+const char* const WHAT_FULLSCREEN =
+    "the display offers no full-screen mode of %d x %d at %d bits, and the window was declined";
+const char* const MEND_FULLSCREEN =
+    "start with --window, or --fullscreen for the display's own resolution";
+
+// The line on stderr for a failure reported by the box `text`, with SDL's
+// reason.  The start-up of the show reports its own failures (the picture
+// that failed), so its box has no line here.
+void report_line(const char* text, const char* mend) {
+    for (const FailureLine& line : FAILURE_LINES)
+        if (line.box == text) report_failure(line.what, report_sdl_reason(), mend);
+}
+
 void setup_box(const char* text, MsgBoxIcon icon) {
     msgbox_show(text, SETUP_CAPTION, MSGBOX_OK, icon, false);
 }
 
 void release_box(const char* text) {
+    report_line(text, MEND_RELEASE);
     msgbox_show(text, RELEASE_CAPTION, MSGBOX_OK, MSGBOX_ICON_INFORMATION, false);
 }
 
 // Releases everything, then tells the user why set-up stopped.
 bool fail_with(const char* text) {
+    report_line(text, MEND_GL);
     destroy_display();
     setup_box(text, MSGBOX_ICON_EXCLAMATION);
     return false;
@@ -58,6 +102,9 @@ bool request_fullscreen(int width, int height, int colour_bits) {
     MsgBoxAnswer answer = msgbox_show(FALLBACK_QUESTION, FALLBACK_CAPTION, MSGBOX_YES_NO,
                                       MSGBOX_ICON_EXCLAMATION, false);
     if (answer != MSGBOX_ANSWER_YES) {
+        char what[160];
+        std::snprintf(what, sizeof what, WHAT_FULLSCREEN, width, height, colour_bits);
+        report_failure(what, nullptr, MEND_FULLSCREEN);
         fallback_declined = true;
         setup_box(TEXT_WILL_CLOSE, MSGBOX_ICON_STOP);
         return false;
@@ -103,6 +150,7 @@ bool create_display(const char* title, int width, int height, int colour_bits,
     }
     win_desktop_mode = kind != DISPLAY_SHOW_MODE;
     if (!win_register(colour_bits)) {
+        report_line(TEXT_REGISTER, MEND_REGISTER);
         setup_box(TEXT_REGISTER, MSGBOX_ICON_EXCLAMATION);
         return false;
     }

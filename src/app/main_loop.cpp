@@ -11,6 +11,7 @@
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
+#include "platform/report.h"
 #include "platform/sound.h"
 
 SoundVersionQuery show_sound_version = snd_get_version;
@@ -28,7 +29,11 @@ void shutdown_step(const char* name) {
 // The version must compare as at least the minimum (a NaN never does).
 bool sound_version_accepted() {
     float version = show_sound_version();
-    return version >= SHOW_MIN_SOUND_VERSION;
+    if (version >= SHOW_MIN_SOUND_VERSION) return true;
+    report_failure("the libopenmpt library found at run time is older than the one the program "
+                   "was built with",
+                   nullptr, "update libopenmpt (Debian package libopenmpt0) to that version");
+    return false;
 }
 
 void shut_down() {

@@ -7,6 +7,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -43,6 +44,9 @@ struct ShellRecord {
     // pass draws.
     std::function<int64_t(int)> frame_script;
     int frames = 0;
+    // The failure lines (those that start with the program's name) printed
+    // on stderr by the last run_reporting.
+    std::vector<std::string> errors;
 };
 inline ShellRecord shell_record;
 
@@ -107,6 +111,37 @@ inline void push_other_event() {
     event.type = SDL_MOUSEMOTION;
     event.motion.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
+}
+
+// Runs `run` with stderr captured and keeps its failure lines.
+inline void run_reporting(const std::function<void()>& run) {
+    testing::internal::CaptureStderr();
+    run();
+    std::string text = testing::internal::GetCapturedStderr();
+    std::string prefix = std::string(program_invocation_short_name) + ": ";
+    shell_record.errors.clear();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (line.compare(0, prefix.size(), prefix) == 0) shell_record.errors.push_back(line);
+        start = end + 1;
+    }
+}
+
+inline int run_show_reporting() {
+    int code = -1;
+    run_reporting([&code] { code = run_show(); });
+    return code;
+}
+
+// The run printed exactly one failure line, and it holds each of `words`.
+inline void expect_failure_line(std::initializer_list<const char*> words) {
+    ASSERT_EQ(shell_record.errors.size(), 1u) << ::testing::PrintToString(shell_record.errors);
+    for (const char* word : words)
+        EXPECT_NE(shell_record.errors[0].find(word), std::string::npos)
+            << shell_record.errors[0] << " lacks " << word;
 }
 
 inline bool trace_has(const std::string& entry) {
