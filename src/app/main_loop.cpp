@@ -117,6 +117,11 @@ void main_loop_pass(LoopState& loop) {
     if (window_active) {
         drew = frame_play_pass(show_wall_clock());
         if (drew) ++loop_counts.frames;
+    } else {
+        // Minimised: nothing is drawn, but the steps go on with the song, so
+        // every note reaches its own step however long the window stays
+        // down, and the show is where the song is when it comes back.
+        frame_follow_pass();
     }
     if (window_active && !drew) {
         // The picture on screen is still the newest step: presenting it

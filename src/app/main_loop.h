@@ -68,7 +68,8 @@ LoopState main_loop_begin();
 // the quit message or a key-down of Escape ends the show), else advances
 // the show to the step its clock has reached and draws it, and presents.
 // With no new step due it presents nothing and waits for the next one
-// instead; while minimised it draws nothing and presents.
+// instead; while minimised it runs the steps due without drawing them and
+// presents.
 void main_loop_pass(LoopState& loop);
 
 // Runs the whole show; returns the process exit code.  On the sound failure
