@@ -212,12 +212,12 @@ struct FrameSteps : ShellTest {
         frame_clock = scripted_song_clock;
         show_wall_clock = scripted_wall_clock;
         show_idle_wait = no_idle_wait;
-        win_frame_pacing = false;
+        win_switches.frame_pacing = false;
     }
     ~FrameSteps() override {
         show_wall_clock = show_wall_clock_steady;
         show_idle_wait = show_idle_sleep;
-        win_frame_pacing = true;
+        win_switches.frame_pacing = true;
         harness_end();
     }
 

@@ -20,12 +20,12 @@ struct MainLoop : ShellTest {
     LoopState loop;
 
     MainLoop() {
-        win_frame_pacing = false; // these tests count passes, not time
+        win_switches.frame_pacing = false; // these tests count passes, not time
         EXPECT_TRUE(create_display(SHOW_TITLE, VIEW_W, VIEW_H, SHOW_COLOUR_BITS, false));
         loop = main_loop_begin();
         drain();
     }
-    ~MainLoop() override { win_frame_pacing = true; }
+    ~MainLoop() override { win_switches.frame_pacing = true; }
 
     // Runs passes until one finds the queue empty (the window's own start-up
     // messages are gone).
@@ -79,7 +79,7 @@ TEST_F(MainLoop, AFloodOfMessagesIsTakenOverAFewPassesWithoutAFrame) {
 TEST_F(MainLoop, MinimisedDrawsNothingButRunsTheStepsAndSwapsOnEveryIdlePass) {
     push_window_event(SDL_WINDOWEVENT_MINIMIZED);
     main_loop_pass(loop);
-    EXPECT_FALSE(window_active);
+    EXPECT_FALSE(display.window_active);
     // A collapsed client area: a viewport 0 wide and (0 counted as 1) 1 high.
     EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 0, 1}));
     for (int i = 0; i < 5; ++i)
@@ -92,7 +92,7 @@ TEST_F(MainLoop, MinimisedDrawsNothingButRunsTheStepsAndSwapsOnEveryIdlePass) {
 
     push_window_event(SDL_WINDOWEVENT_RESTORED);
     main_loop_pass(loop);
-    EXPECT_TRUE(window_active);
+    EXPECT_TRUE(display.window_active);
     EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, VIEW_W, VIEW_H}));
     main_loop_pass(loop);
     EXPECT_EQ(loop_counts.frames, 1);
@@ -103,7 +103,7 @@ TEST_F(MainLoop, LosingFocusWithoutMinimisingKeepsDrawing) {
     push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
     main_loop_pass(loop);
     main_loop_pass(loop);
-    EXPECT_TRUE(window_active);
+    EXPECT_TRUE(display.window_active);
     EXPECT_EQ(loop_counts.frames, 1);
 }
 
@@ -159,7 +159,7 @@ TEST_F(MainLoop, AnEscapeTapEndsTheShowOnThePassThatTakesIt) {
         // What came after the key is left for nobody: the show has ended.
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         push_window_event(SDL_WINDOWEVENT_RESTORED, VIEW_W, VIEW_H);
-        key_down[WIN_VK_ESCAPE] = false;
+        display.key_down[WIN_VK_ESCAPE] = false;
         loop = main_loop_begin();
         main_loop_pass(loop);
     }
@@ -190,10 +190,10 @@ TEST_F(MainLoop, HeldKeyStaysDownUntilItsKeyUp) {
     main_loop_pass(loop);
     for (int i = 0; i < 3; ++i)
         main_loop_pass(loop);
-    EXPECT_TRUE(key_down['A']);
+    EXPECT_TRUE(display.key_down['A']);
     push_key(SDLK_a, false);
     main_loop_pass(loop);
-    EXPECT_FALSE(key_down['A']);
+    EXPECT_FALSE(display.key_down['A']);
 }
 
 TEST_F(MainLoop, KeysWithAltHeldAreSystemKeysAndNotRecorded) {
@@ -202,8 +202,8 @@ TEST_F(MainLoop, KeysWithAltHeldAreSystemKeysAndNotRecorded) {
     main_loop_pass(loop);
     main_loop_pass(loop);
     main_loop_pass(loop);
-    EXPECT_FALSE(key_down[WIN_VK_ESCAPE]);
-    EXPECT_FALSE(key_down[0x79]);
+    EXPECT_FALSE(display.key_down[WIN_VK_ESCAPE]);
+    EXPECT_FALSE(display.key_down[0x79]);
     EXPECT_FALSE(loop.done);
 }
 
@@ -213,7 +213,7 @@ TEST_F(MainLoop, CloseRequestPostsQuitWithZeroAndKeepsTheWindow) {
     // The quit message goes behind what is queued; the same pass takes it.
     main_loop_pass(loop);
     EXPECT_TRUE(loop.done);
-    EXPECT_NE(window_handle, nullptr);
+    EXPECT_NE(display.window_handle, nullptr);
     EXPECT_EQ(loop.exit_code, 0);
     EXPECT_EQ(loop_counts.frames, 0);
 }
@@ -246,7 +246,7 @@ TEST(VirtualKeys, CodesOfCommonKeys) {
 // With --window or --fullscreen the 4:3 picture stays centred in the
 // drawable at any size, between black bars, with the show's projection.
 TEST_F(MainLoop, KeptAspectDisplayCentresTheFourByThreePicture) {
-    display_request.kind = DISPLAY_WINDOW;
+    display.request.kind = DISPLAY_WINDOW;
     struct SizeCase {
         int width, height;
         std::array<GLint, 4> viewport;
@@ -270,5 +270,5 @@ TEST_F(MainLoop, KeptAspectDisplayCentresTheFourByThreePicture) {
         PictureRect r = picture_rect(c.width, c.height);
         EXPECT_EQ((std::array<GLint, 4>{r.x, r.y, r.width, r.height}), c.viewport);
     }
-    display_request = DisplayRequest{};
+    display.request = DisplayRequest{};
 }

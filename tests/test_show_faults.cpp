@@ -16,9 +16,9 @@ struct ShowFaults : ShellTest {
     // Nothing of the show is left running: no window, no context, no video or
     // audio subsystem, no song, a visible cursor.
     void expect_nothing_left() {
-        EXPECT_EQ(window_handle, nullptr);
-        EXPECT_EQ(render_context, nullptr);
-        EXPECT_FALSE(device_context);
+        EXPECT_EQ(display.window_handle, nullptr);
+        EXPECT_EQ(display.render_context, nullptr);
+        EXPECT_FALSE(display.device_context);
         EXPECT_EQ(song_module, nullptr);
         EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
         EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
@@ -43,7 +43,7 @@ struct ShowFaults : ShellTest {
         shell_record.boxes.clear();
         shell_record.trace.clear();
         shell_record.frames = 0;
-        fullscreen = true;
+        display.fullscreen = true;
     }
 };
 
@@ -191,9 +191,9 @@ TEST_F(ShowFaults, NoAudioDeviceShowsDamnAndExitsOne) {
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     // The player ends the process here; what it leaves goes with it.
     win_end_process();
-    window_handle = nullptr;
-    render_context = nullptr;
-    device_context = false;
+    display.window_handle = nullptr;
+    display.render_context = nullptr;
+    display.device_context = false;
     EXPECT_EQ(SDL_WasInit(SDL_INIT_EVERYTHING), 0u);
 }
 

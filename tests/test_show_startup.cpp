@@ -69,7 +69,7 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
     int client_w = 0, client_h = 0;
     shell_record.frame_script = [&](int frame) -> int64_t {
         was_fullscreen = (SDL_GetWindowFlags(shell_sdl_window()) & SDL_WINDOW_FULLSCREEN) != 0;
-        win_client_size(window_handle, &client_w, &client_h);
+        win_client_size(display.window_handle, &client_w, &client_h);
         if (frame == 1) push_key(SDLK_ESCAPE, true);
         return 0;
     };
@@ -83,7 +83,7 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
     EXPECT_EQ(box.icon, MSGBOX_ICON_EXCLAMATION);
     EXPECT_FALSE(box.owned_by_focus);
     EXPECT_FALSE(box.window_existed);
-    EXPECT_FALSE(fullscreen);
+    EXPECT_FALSE(display.fullscreen);
     EXPECT_FALSE(was_fullscreen);
     EXPECT_EQ(client_w, SHOW_WIDTH);
     EXPECT_EQ(client_h, SHOW_HEIGHT);
@@ -113,8 +113,8 @@ TEST_F(ShowStartup, EscapeEndsWithZeroAndReleasesInOrder) {
     EXPECT_EQ(run_show(), 0);
     EXPECT_EQ(shell_record.frames, 4);
     EXPECT_EQ(trace_from("destroy_display"), WINDOWED_SHUTDOWN);
-    EXPECT_EQ(window_handle, nullptr);
-    EXPECT_EQ(render_context, nullptr);
+    EXPECT_EQ(display.window_handle, nullptr);
+    EXPECT_EQ(display.render_context, nullptr);
     EXPECT_EQ(song_module, nullptr);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
 }
@@ -156,7 +156,7 @@ TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
     EXPECT_TRUE(box.window_existed);
     EXPECT_FALSE(trace_has("destroy_display"));
     EXPECT_EQ(shell_record.frames, 0);
-    EXPECT_NE(window_handle, nullptr); // the process ends with it
+    EXPECT_NE(display.window_handle, nullptr); // the process ends with it
     expect_failure_line({"cannot open the sound output", "SDL_AUDIODRIVER"});
 }
 
@@ -181,11 +181,11 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
         SCOPED_TRACE(failure.text);
         shell_record.boxes.clear();
         shell_record.trace.clear();
-        fullscreen = true;
-        win_fail_step[failure.step] = true;
+        display.fullscreen = true;
+        win_switches.fail_step[failure.step] = true;
         EXPECT_EQ(run_show_reporting(), 1);
         expect_failure_line({failure.what, "glxinfo", "--window"});
-        win_fail_step[failure.step] = false;
+        win_switches.fail_step[failure.step] = false;
         ASSERT_EQ(shell_record.boxes.size(), 2u);
         const ShownBox& box = shell_record.boxes[1];
         EXPECT_EQ(box.text, failure.text);
@@ -198,15 +198,15 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
         ASSERT_GE(box.trace_at, 1u);
         EXPECT_EQ(shell_record.trace[box.trace_at - 1], "unregister");
         EXPECT_EQ(shell_record.frames, 0);
-        EXPECT_EQ(window_handle, nullptr);
-        EXPECT_EQ(render_context, nullptr);
-        EXPECT_FALSE(device_context);
+        EXPECT_EQ(display.window_handle, nullptr);
+        EXPECT_EQ(display.render_context, nullptr);
+        EXPECT_FALSE(display.device_context);
         EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
     }
 }
 
 TEST_F(ShowStartup, ClassRegistrationFailureShowsItsBoxWithoutReleaseAndExitsOne) {
-    win_fail_step[WIN_STEP_REGISTER] = true;
+    win_switches.fail_step[WIN_STEP_REGISTER] = true;
     EXPECT_EQ(run_show_reporting(), 1);
     expect_failure_line({"cannot start the video system", "SDL_VIDEODRIVER"});
     ASSERT_EQ(shell_record.boxes.size(), 1u);
@@ -236,9 +236,9 @@ TEST_F(ShowStartup, EachReleaseFailureIsReportedAndTheRestStillRuns) {
         shell_record.boxes.clear();
         shell_record.trace.clear();
         ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
-        win_fail_step[failure.step] = true;
+        win_switches.fail_step[failure.step] = true;
         run_reporting(destroy_display);
-        win_fail_step[failure.step] = false;
+        win_switches.fail_step[failure.step] = false;
         expect_failure_line({"at shutdown", "display settings"});
         ASSERT_EQ(shell_record.boxes.size(), 1u);
         EXPECT_EQ(shell_record.boxes[0].text, failure.text);
@@ -246,9 +246,9 @@ TEST_F(ShowStartup, EachReleaseFailureIsReportedAndTheRestStillRuns) {
         EXPECT_EQ(shell_record.boxes[0].icon, MSGBOX_ICON_INFORMATION);
         EXPECT_EQ(shell_record.boxes[0].buttons, MSGBOX_OK);
         EXPECT_TRUE(trace_has("unregister") || failure.step == WIN_STEP_UNREGISTER);
-        EXPECT_EQ(window_handle, nullptr);
-        EXPECT_EQ(render_context, nullptr);
-        EXPECT_FALSE(device_context);
+        EXPECT_EQ(display.window_handle, nullptr);
+        EXPECT_EQ(display.render_context, nullptr);
+        EXPECT_FALSE(display.device_context);
         // Undo what the injected failure skipped, so the next round starts clean.
         if (failure.step == WIN_STEP_UNREGISTER) win_unregister();
     }
@@ -284,10 +284,10 @@ void record_cursor_at_detach(WinStep step, bool ok) {
 TEST_F(ShowStartup, FullScreenReleaseGivesBackModeAndCursorBeforeAnythingElse) {
     ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
     // As after an accepted full-screen mode: the flag set, the cursor hidden.
-    fullscreen = true;
+    display.fullscreen = true;
     win_show_cursor(false);
     shell_record.trace.clear();
-    win_step_hook = record_cursor_at_detach;
+    win_switches.step_hook = record_cursor_at_detach;
     destroy_display();
     std::vector<std::string> expected = {"leave_fullscreen", "detach_context", "delete_context",
                                          "release_device",   "destroy_window", "unregister"};
@@ -308,7 +308,7 @@ void size_reported_when_shown(WinStep step, bool ok) {
 }
 
 TEST_F(ShowStartup, SizeReportedOnShowIsHandledBeforeTheRenderStateIsSet) {
-    win_step_hook = size_reported_when_shown;
+    win_switches.step_hook = size_reported_when_shown;
     GLint first_mode = 0;
     std::array<GLint, 4> first_viewport = {};
     shell_record.frame_script = [&](int frame) -> int64_t {

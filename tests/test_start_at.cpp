@@ -110,17 +110,17 @@ MsgBoxAnswer no_box(const char*, const char*, MsgBoxButtons, MsgBoxIcon, bool) {
 struct StartAt : ::testing::Test {
     StartAt() {
         msgbox_set_hook(no_box);
-        display_request = {DISPLAY_WINDOW, VIEW_W, VIEW_H};
-        win_frame_pacing = false;
+        display.request = {DISPLAY_WINDOW, VIEW_W, VIEW_H};
+        win_switches.frame_pacing = false;
     }
     ~StartAt() override {
         frame_clock = frame_clock_song;
-        if (window_handle) destroy_display();
+        if (display.window_handle) destroy_display();
         if (song_module) snd_free_song(song_module);
         song_module = nullptr;
         snd_close();
-        display_request = DisplayRequest{};
-        win_frame_pacing = true;
+        display.request = DisplayRequest{};
+        win_switches.frame_pacing = true;
         msgbox_set_hook(nullptr);
     }
 
@@ -195,7 +195,7 @@ SDL_Event close_event() {
     SDL_Event event = {};
     event.type = SDL_WINDOWEVENT;
     event.window.event = SDL_WINDOWEVENT_CLOSE;
-    event.window.windowID = SDL_GetWindowID(reinterpret_cast<SDL_Window*>(window_handle));
+    event.window.windowID = SDL_GetWindowID(reinterpret_cast<SDL_Window*>(display.window_handle));
     return event;
 }
 
@@ -229,7 +229,7 @@ TEST_F(StartAt, EscapeTapOrCloseEndsTheShowDuringTheFastForward) {
         EXPECT_EQ(loop.exit_code, 0);
         EXPECT_EQ(loop_counts.frames, 0);
         EXPECT_EQ(loop_counts.swaps, 0);
-        key_down[WIN_VK_ESCAPE] = false;
+        display.key_down[WIN_VK_ESCAPE] = false;
         destroy_display();
         snd_free_song(song_module);
         song_module = nullptr;

@@ -7,14 +7,7 @@
 #include "platform/msgbox.h"
 #include "platform/report.h"
 
-DisplayRequest display_request;
-bool fullscreen = true;
-bool window_active = true;
-bool key_down[WIN_KEY_COUNT] = {};
-WinWindow* window_handle = nullptr;
-bool device_context = false;
-WinContext* render_context = nullptr;
-bool fallback_declined = false;
+DisplayState display;
 
 namespace {
 
@@ -105,25 +98,26 @@ bool request_fullscreen(int width, int height, int colour_bits) {
         char what[160];
         std::snprintf(what, sizeof what, WHAT_FULLSCREEN, width, height, colour_bits);
         report_failure(what, nullptr, MEND_FULLSCREEN);
-        fallback_declined = true;
+        display.fallback_declined = true;
         setup_box(TEXT_WILL_CLOSE, MSGBOX_ICON_STOP);
         return false;
     }
-    fullscreen = false;
+    display.fullscreen = false;
     return true;
 }
 
 // Window, driver, pixel format and context, each checked in turn.
 bool open_gl_window(const char* title, int width, int height) {
-    window_handle = win_create_window(title, width, height, fullscreen);
-    if (!window_handle) return fail_with(TEXT_WINDOW);
-    device_context = win_acquire_device(window_handle);
-    if (!device_context) return fail_with(TEXT_DEVICE);
-    if (!win_choose_format(window_handle)) return fail_with(TEXT_CHOOSE_FORMAT);
-    if (!win_set_format(window_handle)) return fail_with(TEXT_SET_FORMAT);
-    render_context = win_create_context(window_handle);
-    if (!render_context) return fail_with(TEXT_CONTEXT);
-    if (!win_make_current(window_handle, render_context)) return fail_with(TEXT_ACTIVATE);
+    display.window_handle = win_create_window(title, width, height, display.fullscreen);
+    if (!display.window_handle) return fail_with(TEXT_WINDOW);
+    display.device_context = win_acquire_device(display.window_handle);
+    if (!display.device_context) return fail_with(TEXT_DEVICE);
+    if (!win_choose_format(display.window_handle)) return fail_with(TEXT_CHOOSE_FORMAT);
+    if (!win_set_format(display.window_handle)) return fail_with(TEXT_SET_FORMAT);
+    display.render_context = win_create_context(display.window_handle);
+    if (!display.render_context) return fail_with(TEXT_CONTEXT);
+    if (!win_make_current(display.window_handle, display.render_context))
+        return fail_with(TEXT_ACTIVATE);
     return true;
 }
 
@@ -141,24 +135,26 @@ void handle_show_messages() {
 
 bool create_display(const char* title, int width, int height, int colour_bits,
                     bool want_fullscreen) {
-    DisplayKind kind = display_request.kind;
-    fullscreen = kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
-    fallback_declined = false;
-    if (kind == DISPLAY_WINDOW && display_request.width > 0) {
-        width = display_request.width;
-        height = display_request.height;
+    DisplayKind kind = display.request.kind;
+    display.fullscreen =
+        kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
+    display.fallback_declined = false;
+    if (kind == DISPLAY_WINDOW && display.request.width > 0) {
+        width = display.request.width;
+        height = display.request.height;
     }
-    win_desktop_mode = kind != DISPLAY_SHOW_MODE;
+    win_switches.desktop_mode = kind != DISPLAY_SHOW_MODE;
     if (!win_register(colour_bits)) {
         report_line(TEXT_REGISTER, MEND_REGISTER);
         setup_box(TEXT_REGISTER, MSGBOX_ICON_EXCLAMATION);
         return false;
     }
-    if (fullscreen && kind == DISPLAY_SHOW_MODE && !request_fullscreen(width, height, colour_bits))
+    if (display.fullscreen && kind == DISPLAY_SHOW_MODE &&
+        !request_fullscreen(width, height, colour_bits))
         return false;
-    if (fullscreen) win_show_cursor(false);
+    if (display.fullscreen) win_show_cursor(false);
     if (!open_gl_window(title, width, height)) return false;
-    win_show(window_handle, fullscreen);
+    win_show(display.window_handle, display.fullscreen);
     handle_show_messages();
     display_resize(width, height);
     if (!show_start_up()) return fail_with(TEXT_INIT);
@@ -166,45 +162,45 @@ bool create_display(const char* title, int width, int height, int colour_bits,
 }
 
 void destroy_display() {
-    if (fullscreen) {
-        win_leave_fullscreen(window_handle);
+    if (display.fullscreen) {
+        win_leave_fullscreen(display.window_handle);
         win_show_cursor(true);
     }
-    if (render_context) {
+    if (display.render_context) {
         if (!win_make_current(nullptr, nullptr)) release_box(TEXT_RELEASE_DC_RC);
-        if (!win_delete_context(render_context)) release_box(TEXT_RELEASE_RC);
-        render_context = nullptr;
+        if (!win_delete_context(display.render_context)) release_box(TEXT_RELEASE_RC);
+        display.render_context = nullptr;
     }
-    if (device_context) {
+    if (display.device_context) {
         if (!win_release_device()) release_box(TEXT_RELEASE_DC);
-        device_context = false;
+        display.device_context = false;
     }
-    if (window_handle) {
-        if (!win_destroy_window(window_handle)) release_box(TEXT_RELEASE_WINDOW);
-        window_handle = nullptr;
+    if (display.window_handle) {
+        if (!win_destroy_window(display.window_handle)) release_box(TEXT_RELEASE_WINDOW);
+        display.window_handle = nullptr;
     }
     if (!win_unregister()) release_box(TEXT_UNREGISTER);
 }
 
 void display_resize(int width, int height) {
-    if (display_request.kind == DISPLAY_SHOW_MODE) {
+    if (display.request.kind == DISPLAY_SHOW_MODE) {
         resize_view(width, height);
         return;
     }
     // Messages give the size in screen units; GL draws in the drawable's
     // pixels, which differ on high-DPI screens.
-    if (window_handle && width > 0) win_client_size(window_handle, &width, &height);
+    if (display.window_handle && width > 0) win_client_size(display.window_handle, &width, &height);
     resize_view_centred(width, height);
 }
 
 void display_window_proc(const WinMessage& message) {
     switch (message.kind) {
     case WIN_MSG_MINIMIZE:
-        window_active = false;
+        display.window_active = false;
         resize_view(0, 0);
         break;
     case WIN_MSG_RESTORE:
-        window_active = true;
+        display.window_active = true;
         display_resize(message.width, message.height);
         break;
     case WIN_MSG_SIZE:
@@ -216,7 +212,7 @@ void display_window_proc(const WinMessage& message) {
     case WIN_MSG_KEYDOWN:
     case WIN_MSG_KEYUP:
         if (message.code > 0 && message.code < WIN_KEY_COUNT)
-            key_down[message.code] = message.kind == WIN_MSG_KEYDOWN;
+            display.key_down[message.code] = message.kind == WIN_MSG_KEYDOWN;
         break;
     default:
         break;

@@ -114,7 +114,7 @@ void main_loop_pass(LoopState& loop) {
         return;
     }
     bool drew = false;
-    if (window_active) {
+    if (display.window_active) {
         drew = frame_play_pass(show_wall_clock());
         if (drew) ++loop_counts.frames;
     } else {
@@ -123,7 +123,7 @@ void main_loop_pass(LoopState& loop) {
         // down, and the show is where the song is when it comes back.
         frame_follow_pass();
     }
-    if (window_active && !drew) {
+    if (display.window_active && !drew) {
         // The picture on screen is still the newest step: presenting it
         // again would only repeat it, so wait for the next step instead.
         ++loop_counts.idle;
@@ -131,14 +131,14 @@ void main_loop_pass(LoopState& loop) {
         return;
     }
     ++loop_counts.swaps;
-    win_swap_buffers(window_handle);
+    win_swap_buffers(display.window_handle);
     if (drew) step_trace_write();
 }
 
 int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
-    if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, fullscreen))
-        return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
+    if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, display.fullscreen))
+        return display.fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
     // Started later in the song, the music waits for the fast-forward.
     if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();

@@ -53,7 +53,7 @@ void draw_progress(double share) {
     clear_box(x, y, w, h, TRACK_GREY);
     clear_box(x, y, static_cast<int>(w * std::min(share, 1.0)), h, FILL_GREY);
     glPopAttrib();
-    win_swap_buffers(window_handle);
+    win_swap_buffers(display.window_handle);
     ++start_at_result.bars;
 }
 
@@ -88,7 +88,7 @@ void start_at_run(int64_t ms) {
             break;
         }
         double now_ms = ms_since(start);
-        if (window_active && now_ms > next_bar_ms) {
+        if (display.window_active && now_ms > next_bar_ms) {
             draw_progress(static_cast<double>(frame_driver.next_step - first) /
                           static_cast<double>(last + 1 - first));
             next_bar_ms = now_ms + START_AT_PROGRESS_EVERY_MS;

@@ -60,8 +60,8 @@ inline const char* win_step_name(WinStep step) {
 
 inline MsgBoxAnswer shell_record_box(const char* text, const char* caption, MsgBoxButtons buttons,
                                      MsgBoxIcon icon, bool owned) {
-    shell_record.boxes.push_back(
-        {text, caption, buttons, icon, owned, window_handle != nullptr, shell_record.trace.size()});
+    shell_record.boxes.push_back({text, caption, buttons, icon, owned,
+                                  display.window_handle != nullptr, shell_record.trace.size()});
     if (buttons == MSGBOX_YES_NO) return shell_record.fallback_answer;
     return MSGBOX_ANSWER_OK;
 }
@@ -81,7 +81,7 @@ inline int64_t shell_frame_clock() {
 }
 
 inline SDL_Window* shell_sdl_window() {
-    return reinterpret_cast<SDL_Window*>(window_handle);
+    return reinterpret_cast<SDL_Window*>(display.window_handle);
 }
 
 // Puts a key message on the queue, as the window would get it.
@@ -91,7 +91,7 @@ inline void push_key(SDL_Keycode key, bool down, Uint16 mod = KMOD_NONE) {
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     event.key.keysym.mod = mod;
-    event.key.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
+    event.key.windowID = display.window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
 }
 
@@ -101,7 +101,7 @@ inline void push_window_event(Uint8 what, int data1 = 0, int data2 = 0) {
     event.window.event = what;
     event.window.data1 = data1;
     event.window.data2 = data2;
-    event.window.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
+    event.window.windowID = display.window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
 }
 
@@ -109,7 +109,7 @@ inline void push_window_event(Uint8 what, int data1 = 0, int data2 = 0) {
 inline void push_other_event() {
     SDL_Event event = {};
     event.type = SDL_MOUSEMOTION;
-    event.motion.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
+    event.motion.windowID = display.window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
 }
 
@@ -173,27 +173,28 @@ struct ShellTest : ::testing::Test {
     ShellTest() {
         shell_record = ShellRecord{};
         msgbox_set_hook(shell_record_box);
-        win_step_hook = shell_record_step;
+        win_switches.step_hook = shell_record_step;
         show_shutdown_hook = shell_record_shutdown;
         frame_clock = shell_frame_clock;
-        for (bool& fail : win_fail_step)
+        for (bool& fail : win_switches.fail_step)
             fail = false;
-        fullscreen = true;
-        window_active = true;
-        for (bool& key : key_down)
+        display.fullscreen = true;
+        display.window_active = true;
+        for (bool& key : display.key_down)
             key = false;
         EXPECT_TRUE(show_test_data_write(dir));
     }
     ~ShellTest() override {
-        for (bool& fail : win_fail_step)
+        for (bool& fail : win_switches.fail_step)
             fail = false;
         // Whatever a test left open goes now.
-        if (window_handle || render_context || device_context) destroy_display();
+        if (display.window_handle || display.render_context || display.device_context)
+            destroy_display();
         if (song_module) snd_free_song(song_module);
         song_module = nullptr;
         snd_close();
         msgbox_set_hook(nullptr);
-        win_step_hook = nullptr;
+        win_switches.step_hook = nullptr;
         show_shutdown_hook = nullptr;
         show_sound_version = snd_get_version;
         frame_clock = frame_clock_song;
