@@ -3,5 +3,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VM_BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Warnings are errors here (and so in CI), not in other people's builds.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVM_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"

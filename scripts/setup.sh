@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 libgles2 libpng-dev zlib1g-dev
   libgtest-dev
   clang-14 libclang-rt-14-dev
-  ffmpeg sox xvfb xfonts-base xdotool imagemagick x11-utils libx11-dev procps
+  ffmpeg sox xvfb xfonts-base xdotool imagemagick x11-utils libx11-dev procps stress-ng
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi

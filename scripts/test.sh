@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test through CTest and a
-# ten-minute soak of the show; builds the Debian package, installs it,
-# checks the installed programs and removes it (scripts/package_test.sh);
-# then builds
-# again with the sanitizers and runs the suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the threaded parts under ThreadSanitizer
-# (scripts/sanitize.sh).  VM_SANITIZERS=0 leaves out the second half.
-# Prints how long each phase took.
+# Sets everything up, builds, and runs every test through CTest, then the
+# timing-sensitive tests again with both cores busy (scripts/stress_test.sh;
+# VM_STRESS=0 leaves that out), and a ten-minute soak of the show; builds
+# the Debian package, installs it, checks the installed programs and removes
+# it (scripts/package_test.sh); then builds again with the sanitizers and
+# runs the suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the threaded parts under ThreadSanitizer (scripts/sanitize.sh).
+# VM_SANITIZERS=0 leaves out the second half.  Prints how long each phase
+# took.
 #
 # The browser build (scripts/web.sh, into build-web/, tested by the
 # browser_show test) runs before the tests; from a cold cache it installs
@@ -48,6 +49,11 @@ else
   echo "test.sh: browser build left out (VM_WEB=0)"
 fi
 phase tests run_tests
+if [ "${VM_STRESS:-1}" != 0 ]; then
+  phase stressed "$root/scripts/stress_test.sh"
+else
+  echo "test.sh: the run under load left out (VM_STRESS=0)"
+fi
 phase soak run_soak
 phase package "$root/scripts/package_test.sh"
 if [ "${VM_SANITIZERS:-1}" = 1 ]; then

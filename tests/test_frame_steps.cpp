@@ -18,6 +18,7 @@
 #include "harness/harness.h"
 #include "show/show_check.h"
 #include "platform/offscreen.h"
+#include "platform/sound_internal.h"
 #include "shell_fixture.h"
 
 namespace {
@@ -211,12 +212,12 @@ struct FrameSteps : ShellTest {
         frame_clock = scripted_song_clock;
         show_wall_clock = scripted_wall_clock;
         show_idle_wait = no_idle_wait;
-        win_frame_pacing = false;
+        win_switches.frame_pacing = false;
     }
     ~FrameSteps() override {
         show_wall_clock = show_wall_clock_steady;
         show_idle_wait = show_idle_sleep;
-        win_frame_pacing = true;
+        win_switches.frame_pacing = true;
         harness_end();
     }
 
@@ -385,6 +386,52 @@ TEST_F(FrameSteps, APassRunsAtMostTheCatchUpBoundAndCatchesUpOnLaterPasses) {
     EXPECT_LE(loop_counts.swaps - swaps, 1);
     EXPECT_GE(loop_counts.idle, 1);
     stop_player();
+}
+
+// However long the window stays down, every note reaches its own step:
+// while minimised the steps run with the clock, so the song's note ring
+// never holds more than the notes of one pass (it would overflow after
+// about half an hour otherwise), and the first step shown after the restore
+// is the one due, in exactly the harness's state and picture.
+TEST_F(FrameSteps, AMinimisedPlayerKeepsUpWithTheSongAndRestoresToTheHarnessState) {
+    constexpr int64_t DOWN_MS = 20000, UP_MS = 80000, PASS_MS = 17;
+    start_player();
+    // The song renders on as the audio thread would, read or not.
+    auto pass_at = [this](int64_t song_ms) {
+        scripted.song_ms = song_ms;
+        scripted.wall_ns = song_ms * 1000000;
+        scripted_song_clock();
+        main_loop_pass(loop);
+    };
+    for (int64_t t = 0; t < DOWN_MS; t += PASS_MS)
+        pass_at(t);
+    push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+    int64_t frames = loop_counts.frames;
+    for (int64_t t = DOWN_MS; t < UP_MS; t += PASS_MS)
+        pass_at(t);
+    EXPECT_EQ(loop_counts.frames, frames); // nothing drawn while down
+    EXPECT_EQ(frame_driver.next_step, frame_last_step_at(UP_MS - PASS_MS) + 1);
+    const SndEventQueue& ring = song_module->events;
+    EXPECT_LE(ring.tail.load() - ring.head.load(), 2u); // only notes after the last step
+    EXPECT_EQ(ring.dropped.load(), 0u);
+
+    push_window_event(SDL_WINDOWEVENT_RESTORED);
+    int64_t t = UP_MS;
+    for (; loop_counts.frames == frames && t < UP_MS + 1000; t += PASS_MS)
+        pass_at(t);
+    int64_t shown = frame_driver.last_drawn_step;
+    EXPECT_GE(shown, frame_last_step_at(t - PASS_MS) - 1); // the step due, or one before
+    glReadBuffer(GL_FRONT);
+    Presented player = {show_state_bytes(), offscreen_read_rgb(W, H)};
+    glReadBuffer(GL_BACK);
+    stop_player();
+
+    ASSERT_EQ(harness_begin(W, H, FRAME_STEP_RATE), HARNESS_OK);
+    while (harness_next_frame() < shown)
+        harness_step(false);
+    harness_step(true);
+    EXPECT_EQ(first_difference(show_state_bytes(), player.state), -1);
+    EXPECT_EQ(first_difference(harness_read_rgb(), player.rgb), -1);
 }
 
 } // namespace

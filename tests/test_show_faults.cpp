@@ -16,9 +16,9 @@ struct ShowFaults : ShellTest {
     // Nothing of the show is left running: no window, no context, no video or
     // audio subsystem, no song, a visible cursor.
     void expect_nothing_left() {
-        EXPECT_EQ(window_handle, nullptr);
-        EXPECT_EQ(render_context, nullptr);
-        EXPECT_FALSE(device_context);
+        EXPECT_EQ(display.window_handle, nullptr);
+        EXPECT_EQ(display.render_context, nullptr);
+        EXPECT_FALSE(display.device_context);
         EXPECT_EQ(song_module, nullptr);
         EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
         EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
@@ -35,13 +35,15 @@ struct ShowFaults : ShellTest {
         ASSERT_GE(box.trace_at, 1u);
         EXPECT_EQ(shell_record.trace[box.trace_at - 1], "unregister");
         EXPECT_FALSE(trace_has("free_song")); // the sound never started
+        // One line on stderr names the picture and how to mend it.
+        expect_failure_line({"cannot load the picture \"Data/", "--data"});
     }
 
     void start_round() {
         shell_record.boxes.clear();
         shell_record.trace.clear();
         shell_record.frames = 0;
-        fullscreen = true;
+        display.fullscreen = true;
     }
 };
 
@@ -52,12 +54,13 @@ TEST_F(ShowFaults, EachMissingPictureFailsInitialisationAfterTeardown) {
         std::string path = show_test_picture_path(dir, slot);
         std::string aside = path + ".aside";
         std::filesystem::rename(path, aside);
-        EXPECT_EQ(run_show(), 1);
+        EXPECT_EQ(run_show_reporting(), 1);
         std::filesystem::rename(aside, path);
         // The question (answered Yes), then the failure; a missing file has
-        // no message of its own.
+        // no box of its own, but the line names it.
         ASSERT_EQ(shell_record.boxes.size(), 2u);
         expect_initialization_failed();
+        expect_failure_line({TEXTURE_FILES[slot], "missing"});
         EXPECT_EQ(shell_record.frames, 0);
         expect_nothing_left();
     }
@@ -71,18 +74,19 @@ void expect_decoder_box_then_failure(ShowFaults& test) {
     EXPECT_TRUE(shell_record.boxes[1].window_existed);
     test.expect_initialization_failed();
     test.expect_nothing_left();
+    expect_failure_line({"not a bitmap the show can read"});
 }
 
 TEST_F(ShowFaults, EmptyPictureShowsTheDecoderMessageFirst) {
     ASSERT_TRUE(write_file(show_test_picture_path(dir, 7), "", 0));
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
     expect_decoder_box_then_failure(*this);
 }
 
 TEST_F(ShowFaults, TruncatedPictureShowsTheDecoderMessageFirst) {
     std::string path = show_test_picture_path(dir, 30);
     std::filesystem::resize_file(path, 40);
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
     expect_decoder_box_then_failure(*this);
 }
 
@@ -92,13 +96,13 @@ TEST_F(ShowFaults, RandomBytesPictureShowsTheDecoderMessageFirst) {
     for (uint8_t& b : bytes)
         b = static_cast<uint8_t>(random());
     ASSERT_TRUE(write_file(show_test_picture_path(dir, 62), bytes.data(), bytes.size()));
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
     expect_decoder_box_then_failure(*this);
 }
 
 TEST_F(ShowFaults, MissingDataFolderFailsCleanly) {
     std::filesystem::remove_all(dir + "/data");
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     expect_initialization_failed();
     expect_nothing_left();
@@ -109,7 +113,7 @@ TEST_F(ShowFaults, DataFolderThatCannotBeReadFailsCleanly) {
     // should be cannot be read as one by anybody.
     std::filesystem::remove_all(dir + "/data");
     ASSERT_TRUE(write_file(dir + "/data", "x", 1));
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     expect_initialization_failed();
     expect_nothing_left();
@@ -118,7 +122,7 @@ TEST_F(ShowFaults, DataFolderThatCannotBeReadFailsCleanly) {
 TEST_F(ShowFaults, DataFolderWithoutPermissionsFailsCleanly) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads any folder";
     std::filesystem::permissions(dir + "/data", std::filesystem::perms::none);
-    int code = run_show();
+    int code = run_show_reporting();
     std::filesystem::permissions(dir + "/data", std::filesystem::perms::owner_all);
     EXPECT_EQ(code, 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u);
@@ -177,18 +181,19 @@ TEST_F(ShowFaults, CorruptModulePlaysOnTheSilentClock) {
 
 TEST_F(ShowFaults, NoAudioDeviceShowsDamnAndExitsOne) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    int code = run_show();
+    int code = run_show_reporting();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     EXPECT_EQ(code, 1);
     ASSERT_FALSE(shell_record.boxes.empty());
     EXPECT_EQ(shell_record.boxes.back().text, "DAMN!!!");
     EXPECT_EQ(shell_record.boxes.back().caption, "Your sound device is used by an other applet");
+    expect_failure_line({"sound output", "sound server"});
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     // The player ends the process here; what it leaves goes with it.
     win_end_process();
-    window_handle = nullptr;
-    render_context = nullptr;
-    device_context = false;
+    display.window_handle = nullptr;
+    display.render_context = nullptr;
+    display.device_context = false;
     EXPECT_EQ(SDL_WasInit(SDL_INIT_EVERYTHING), 0u);
 }
 

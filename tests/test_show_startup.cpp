@@ -39,7 +39,8 @@ struct ShowStartup : ShellTest {};
 
 TEST_F(ShowStartup, VersionBelowMinimumExitsOneWithoutWindowOrBox) {
     show_sound_version = version_349;
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
+    expect_failure_line({"libopenmpt", "older", "update"});
     EXPECT_TRUE(shell_record.boxes.empty());
     EXPECT_TRUE(shell_record.trace.empty()); // not even the video subsystem
     EXPECT_EQ(shell_record.frames, 0);
@@ -47,7 +48,8 @@ TEST_F(ShowStartup, VersionBelowMinimumExitsOneWithoutWindowOrBox) {
 
 TEST_F(ShowStartup, VersionThatDoesNotCompareExitsOne) {
     show_sound_version = version_nan;
-    EXPECT_EQ(run_show(), 1);
+    EXPECT_EQ(run_show_reporting(), 1);
+    expect_failure_line({"libopenmpt"});
     EXPECT_TRUE(shell_record.boxes.empty());
     EXPECT_TRUE(shell_record.trace.empty());
 }
@@ -55,9 +57,10 @@ TEST_F(ShowStartup, VersionThatDoesNotCompareExitsOne) {
 TEST_F(ShowStartup, VersionExactlyMinimumIsAccepted) {
     show_sound_version = version_35;
     shell_record.frame_script = escape_at(2);
-    EXPECT_EQ(run_show(), 0);
-    // The key message takes one pass; the next idle pass draws, then ends.
-    EXPECT_EQ(shell_record.frames, 4);
+    EXPECT_EQ(run_show_reporting(), 0);
+    EXPECT_TRUE(shell_record.errors.empty()); // a show that ran reports no failure
+    // The pass after the one that drew frame 2 takes the key and ends.
+    EXPECT_EQ(shell_record.frames, 3);
 }
 
 TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
@@ -66,7 +69,7 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
     int client_w = 0, client_h = 0;
     shell_record.frame_script = [&](int frame) -> int64_t {
         was_fullscreen = (SDL_GetWindowFlags(shell_sdl_window()) & SDL_WINDOW_FULLSCREEN) != 0;
-        win_client_size(window_handle, &client_w, &client_h);
+        win_client_size(display.window_handle, &client_w, &client_h);
         if (frame == 1) push_key(SDLK_ESCAPE, true);
         return 0;
     };
@@ -80,7 +83,7 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
     EXPECT_EQ(box.icon, MSGBOX_ICON_EXCLAMATION);
     EXPECT_FALSE(box.owned_by_focus);
     EXPECT_FALSE(box.window_existed);
-    EXPECT_FALSE(fullscreen);
+    EXPECT_FALSE(display.fullscreen);
     EXPECT_FALSE(was_fullscreen);
     EXPECT_EQ(client_w, SHOW_WIDTH);
     EXPECT_EQ(client_h, SHOW_HEIGHT);
@@ -90,7 +93,8 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredYesRunsWindowed) {
 
 TEST_F(ShowStartup, FullscreenRefusedAndAnsweredNoClosesWithZero) {
     shell_record.fallback_answer = MSGBOX_ANSWER_NO;
-    EXPECT_EQ(run_show(), 0);
+    EXPECT_EQ(run_show_reporting(), 0);
+    expect_failure_line({"1024 x 768 at 32 bits", "--window", "--fullscreen"});
     ASSERT_EQ(shell_record.boxes.size(), 2u);
     EXPECT_EQ(shell_record.boxes[0].caption, "Vexil GL");
     EXPECT_EQ(shell_record.boxes[1].text, "Program Will Now Close.");
@@ -107,10 +111,10 @@ TEST_F(ShowStartup, FullscreenRefusedAndAnsweredNoClosesWithZero) {
 TEST_F(ShowStartup, EscapeEndsWithZeroAndReleasesInOrder) {
     shell_record.frame_script = escape_at(3);
     EXPECT_EQ(run_show(), 0);
-    EXPECT_EQ(shell_record.frames, 5);
+    EXPECT_EQ(shell_record.frames, 4);
     EXPECT_EQ(trace_from("destroy_display"), WINDOWED_SHUTDOWN);
-    EXPECT_EQ(window_handle, nullptr);
-    EXPECT_EQ(render_context, nullptr);
+    EXPECT_EQ(display.window_handle, nullptr);
+    EXPECT_EQ(display.render_context, nullptr);
     EXPECT_EQ(song_module, nullptr);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
 }
@@ -139,7 +143,7 @@ TEST_F(ShowStartup, SetUpStepsRunInOrder) {
 
 TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    int code = run_show();
+    int code = run_show_reporting();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     EXPECT_EQ(code, 1);
     ASSERT_EQ(shell_record.boxes.size(), 2u); // the question, then the sound box
@@ -152,7 +156,8 @@ TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
     EXPECT_TRUE(box.window_existed);
     EXPECT_FALSE(trace_has("destroy_display"));
     EXPECT_EQ(shell_record.frames, 0);
-    EXPECT_NE(window_handle, nullptr); // the process ends with it
+    EXPECT_NE(display.window_handle, nullptr); // the process ends with it
+    expect_failure_line({"cannot open the sound output", "SDL_AUDIODRIVER"});
 }
 
 // Each set-up step that fails after the window class exists: its box, shown
@@ -160,14 +165,15 @@ TEST_F(ShowStartup, SoundRefusedShowsDamnWithTheDisplayStillUpAndExitsOne) {
 struct SetUpFailure {
     WinStep step;
     const char* text;
+    const char* what; // in the line on stderr
 };
 const SetUpFailure SET_UP_FAILURES[] = {
-    {WIN_STEP_CREATE_WINDOW, "Window Creation Error."},
-    {WIN_STEP_ACQUIRE_DEVICE, "Can't Create A GL Device Context."},
-    {WIN_STEP_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat."},
-    {WIN_STEP_SET_FORMAT, "Can't Set The PixelFormat."},
-    {WIN_STEP_CREATE_CONTEXT, "Can't Create A GL Rendering Context."},
-    {WIN_STEP_MAKE_CURRENT, "Can't Activate The GL Rendering Context."},
+    {WIN_STEP_CREATE_WINDOW, "Window Creation Error.", "cannot create the window"},
+    {WIN_STEP_ACQUIRE_DEVICE, "Can't Create A GL Device Context.", "OpenGL driver"},
+    {WIN_STEP_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat.", "pixel format"},
+    {WIN_STEP_SET_FORMAT, "Can't Set The PixelFormat.", "cannot draw with OpenGL"},
+    {WIN_STEP_CREATE_CONTEXT, "Can't Create A GL Rendering Context.", "create an OpenGL context"},
+    {WIN_STEP_MAKE_CURRENT, "Can't Activate The GL Rendering Context.", "context current"},
 };
 
 TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
@@ -175,10 +181,11 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
         SCOPED_TRACE(failure.text);
         shell_record.boxes.clear();
         shell_record.trace.clear();
-        fullscreen = true;
-        win_fail_step[failure.step] = true;
-        EXPECT_EQ(run_show(), 1);
-        win_fail_step[failure.step] = false;
+        display.fullscreen = true;
+        win_switches.fail_step[failure.step] = true;
+        EXPECT_EQ(run_show_reporting(), 1);
+        expect_failure_line({failure.what, "glxinfo", "--window"});
+        win_switches.fail_step[failure.step] = false;
         ASSERT_EQ(shell_record.boxes.size(), 2u);
         const ShownBox& box = shell_record.boxes[1];
         EXPECT_EQ(box.text, failure.text);
@@ -191,16 +198,17 @@ TEST_F(ShowStartup, EachSetUpFailureReleasesThenShowsItsBoxAndExitsOne) {
         ASSERT_GE(box.trace_at, 1u);
         EXPECT_EQ(shell_record.trace[box.trace_at - 1], "unregister");
         EXPECT_EQ(shell_record.frames, 0);
-        EXPECT_EQ(window_handle, nullptr);
-        EXPECT_EQ(render_context, nullptr);
-        EXPECT_FALSE(device_context);
+        EXPECT_EQ(display.window_handle, nullptr);
+        EXPECT_EQ(display.render_context, nullptr);
+        EXPECT_FALSE(display.device_context);
         EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_AUDIO), 0u);
     }
 }
 
 TEST_F(ShowStartup, ClassRegistrationFailureShowsItsBoxWithoutReleaseAndExitsOne) {
-    win_fail_step[WIN_STEP_REGISTER] = true;
-    EXPECT_EQ(run_show(), 1);
+    win_switches.fail_step[WIN_STEP_REGISTER] = true;
+    EXPECT_EQ(run_show_reporting(), 1);
+    expect_failure_line({"cannot start the video system", "SDL_VIDEODRIVER"});
     ASSERT_EQ(shell_record.boxes.size(), 1u);
     EXPECT_EQ(shell_record.boxes[0].text, "Failed To Register The Window Class.");
     EXPECT_EQ(shell_record.boxes[0].caption, "ERROR");
@@ -228,18 +236,19 @@ TEST_F(ShowStartup, EachReleaseFailureIsReportedAndTheRestStillRuns) {
         shell_record.boxes.clear();
         shell_record.trace.clear();
         ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
-        win_fail_step[failure.step] = true;
-        destroy_display();
-        win_fail_step[failure.step] = false;
+        win_switches.fail_step[failure.step] = true;
+        run_reporting(destroy_display);
+        win_switches.fail_step[failure.step] = false;
+        expect_failure_line({"at shutdown", "display settings"});
         ASSERT_EQ(shell_record.boxes.size(), 1u);
         EXPECT_EQ(shell_record.boxes[0].text, failure.text);
         EXPECT_EQ(shell_record.boxes[0].caption, "SHUTDOWN ERROR");
         EXPECT_EQ(shell_record.boxes[0].icon, MSGBOX_ICON_INFORMATION);
         EXPECT_EQ(shell_record.boxes[0].buttons, MSGBOX_OK);
         EXPECT_TRUE(trace_has("unregister") || failure.step == WIN_STEP_UNREGISTER);
-        EXPECT_EQ(window_handle, nullptr);
-        EXPECT_EQ(render_context, nullptr);
-        EXPECT_FALSE(device_context);
+        EXPECT_EQ(display.window_handle, nullptr);
+        EXPECT_EQ(display.render_context, nullptr);
+        EXPECT_FALSE(display.device_context);
         // Undo what the injected failure skipped, so the next round starts clean.
         if (failure.step == WIN_STEP_UNREGISTER) win_unregister();
     }
@@ -275,10 +284,10 @@ void record_cursor_at_detach(WinStep step, bool ok) {
 TEST_F(ShowStartup, FullScreenReleaseGivesBackModeAndCursorBeforeAnythingElse) {
     ASSERT_TRUE(create_display(SHOW_TITLE, 64, 48, SHOW_COLOUR_BITS, false));
     // As after an accepted full-screen mode: the flag set, the cursor hidden.
-    fullscreen = true;
+    display.fullscreen = true;
     win_show_cursor(false);
     shell_record.trace.clear();
-    win_step_hook = record_cursor_at_detach;
+    win_switches.step_hook = record_cursor_at_detach;
     destroy_display();
     std::vector<std::string> expected = {"leave_fullscreen", "detach_context", "delete_context",
                                          "release_device",   "destroy_window", "unregister"};
@@ -299,7 +308,7 @@ void size_reported_when_shown(WinStep step, bool ok) {
 }
 
 TEST_F(ShowStartup, SizeReportedOnShowIsHandledBeforeTheRenderStateIsSet) {
-    win_step_hook = size_reported_when_shown;
+    win_switches.step_hook = size_reported_when_shown;
     GLint first_mode = 0;
     std::array<GLint, 4> first_viewport = {};
     shell_record.frame_script = [&](int frame) -> int64_t {

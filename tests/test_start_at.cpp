@@ -110,17 +110,17 @@ MsgBoxAnswer no_box(const char*, const char*, MsgBoxButtons, MsgBoxIcon, bool) {
 struct StartAt : ::testing::Test {
     StartAt() {
         msgbox_set_hook(no_box);
-        display_request = {DISPLAY_WINDOW, VIEW_W, VIEW_H};
-        win_frame_pacing = false;
+        display.request = {DISPLAY_WINDOW, VIEW_W, VIEW_H};
+        win_switches.frame_pacing = false;
     }
     ~StartAt() override {
         frame_clock = frame_clock_song;
-        if (window_handle) destroy_display();
+        if (display.window_handle) destroy_display();
         if (song_module) snd_free_song(song_module);
         song_module = nullptr;
         snd_close();
-        display_request = DisplayRequest{};
-        win_frame_pacing = true;
+        display.request = DisplayRequest{};
+        win_switches.frame_pacing = true;
         msgbox_set_hook(nullptr);
     }
 
@@ -183,19 +183,58 @@ TEST_F(StartAt, FirstStepAndEveryLiveStepAfterItEqualTheHarness) {
     }
 }
 
-TEST_F(StartAt, EscapeStopsTheFastForwardAndTheMusicStillStartsThere) {
-    start_player();
+SDL_Event key_event(bool down) {
     SDL_Event event = {};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = SDLK_ESCAPE;
-    SDL_PushEvent(&event);
-    start_at_run(200000);
-    EXPECT_TRUE(start_at_result.interrupted);
-    EXPECT_EQ(start_at_result.steps, START_AT_CHUNK_STEPS);
-    EXPECT_TRUE(key_down[WIN_VK_ESCAPE]);
-    EXPECT_EQ(snd_peek_time(song_module), 200000);
-    key_down[WIN_VK_ESCAPE] = false;
+    return event;
+}
+
+SDL_Event close_event() {
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    event.window.windowID = SDL_GetWindowID(reinterpret_cast<SDL_Window*>(display.window_handle));
+    return event;
+}
+
+// Escape, however short the tap, and the close button stop the fast-forward
+// at its first look at the messages: the song is not rendered on to the
+// start, the music never starts, and the loop ends on its first pass
+// without drawing, with exit code 0.
+TEST_F(StartAt, EscapeTapOrCloseEndsTheShowDuringTheFastForward) {
+    constexpr int64_t START_MS = 200000;
+    const char* const CASES[] = {"Escape tap", "Escape held", "close button"};
+    for (const char* what : CASES) {
+        SCOPED_TRACE(what);
+        start_player();
+        std::vector<SDL_Event> events;
+        if (what == CASES[2]) {
+            events = {close_event()};
+        } else {
+            events = {key_event(true)};
+            if (what == CASES[0]) events.push_back(key_event(false));
+        }
+        for (SDL_Event& event : events)
+            SDL_PushEvent(&event);
+        start_at_run(START_MS);
+        EXPECT_TRUE(start_at_result.interrupted);
+        EXPECT_EQ(start_at_result.steps, START_AT_CHUNK_STEPS);
+        EXPECT_EQ(snd_peek_time(song_module), frame_step_time(START_AT_CHUNK_STEPS - 1));
+
+        LoopState loop = {false, -1};
+        main_loop_pass(loop);
+        EXPECT_TRUE(loop.done);
+        EXPECT_EQ(loop.exit_code, 0);
+        EXPECT_EQ(loop_counts.frames, 0);
+        EXPECT_EQ(loop_counts.swaps, 0);
+        display.key_down[WIN_VK_ESCAPE] = false;
+        destroy_display();
+        snd_free_song(song_module);
+        song_module = nullptr;
+        snd_close();
+    }
 }
 
 // The sound layer alone, offline against live-cued: the same notes at the

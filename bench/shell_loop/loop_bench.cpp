@@ -131,9 +131,9 @@ int main(int argc, char** argv) {
     std::printf("%dx%d, ", width, height);
     std::printf("swap interval %d (-1 adaptive, 1 vsync, 0 none)\n", win_swap_interval());
     measure_loop("pacing on", seconds);
-    win_frame_pacing = false;
+    win_switches.frame_pacing = false;
     measure_loop("pacing off", seconds);
-    win_frame_pacing = true;
+    win_switches.frame_pacing = true;
     destroy_display();
     measure_clock(seconds);
     return 0;

@@ -1,17 +1,13 @@
 #include "app/display.h"
 
+#include <cstdio>
+
 #include "gfx/render_state.h"
 #include "show/show_start.h"
 #include "platform/msgbox.h"
+#include "platform/report.h"
 
-DisplayRequest display_request;
-bool fullscreen = true;
-bool window_active = true;
-bool key_down[WIN_KEY_COUNT] = {};
-WinWindow* window_handle = nullptr;
-bool device_context = false;
-WinContext* render_context = nullptr;
-bool fallback_declined = false;
+DisplayState display;
 
 namespace {
 
@@ -37,16 +33,57 @@ const char* const TEXT_RELEASE_DC = "Release Device Context Failed.";
 const char* const TEXT_RELEASE_WINDOW = "Could Not Release hWnd.";
 const char* const TEXT_UNREGISTER = "Could Not Unregister Class.";
 
+// What each box reports, in the words of the line on stderr.
+struct FailureLine {
+    const char* box;
+    const char* what;
+};
+const FailureLine FAILURE_LINES[] = {
+    {TEXT_REGISTER, "cannot start the video system"},
+    {TEXT_WINDOW, "cannot create the window"},
+    {TEXT_DEVICE, "cannot load the OpenGL driver"},
+    {TEXT_CHOOSE_FORMAT, "the window has no pixel format"},
+    {TEXT_SET_FORMAT, "the window cannot draw with OpenGL"},
+    {TEXT_CONTEXT, "cannot create an OpenGL context"},
+    {TEXT_ACTIVATE, "cannot make the OpenGL context current"},
+    {TEXT_RELEASE_DC_RC, "at shutdown, cannot detach the OpenGL context"},
+    {TEXT_RELEASE_RC, "at shutdown, cannot delete the OpenGL context"},
+    {TEXT_RELEASE_DC, "at shutdown, cannot unload the OpenGL driver"},
+    {TEXT_RELEASE_WINDOW, "at shutdown, cannot destroy the window"},
+    {TEXT_UNREGISTER, "at shutdown, cannot stop the video system"},
+};
+const char* const MEND_REGISTER = "start it in a desktop session (DISPLAY or WAYLAND_DISPLAY set), "
+                                  "or name SDL's video driver in SDL_VIDEODRIVER";
+const char* const MEND_GL = "check that OpenGL works on this display (glxinfo -B; Debian's "
+                            "libgl1-mesa-dri draws in software), or try --window";
+const char* const MEND_RELEASE =
+    "the show has ended and the system frees what is left; if the desktop's resolution did "
+    "not come back, set it in the display settings";
+const char* const WHAT_FULLSCREEN =
+    "the display offers no full-screen mode of %d x %d at %d bits, and the window was declined";
+const char* const MEND_FULLSCREEN =
+    "start with --window, or --fullscreen for the display's own resolution";
+
+// The line on stderr for a failure reported by the box `text`, with SDL's
+// reason.  The start-up of the show reports its own failures (the picture
+// that failed), so its box has no line here.
+void report_line(const char* text, const char* mend) {
+    for (const FailureLine& line : FAILURE_LINES)
+        if (line.box == text) report_failure(line.what, report_sdl_reason(), mend);
+}
+
 void setup_box(const char* text, MsgBoxIcon icon) {
     msgbox_show(text, SETUP_CAPTION, MSGBOX_OK, icon, false);
 }
 
 void release_box(const char* text) {
+    report_line(text, MEND_RELEASE);
     msgbox_show(text, RELEASE_CAPTION, MSGBOX_OK, MSGBOX_ICON_INFORMATION, false);
 }
 
 // Releases everything, then tells the user why set-up stopped.
 bool fail_with(const char* text) {
+    report_line(text, MEND_GL);
     destroy_display();
     setup_box(text, MSGBOX_ICON_EXCLAMATION);
     return false;
@@ -58,25 +95,29 @@ bool request_fullscreen(int width, int height, int colour_bits) {
     MsgBoxAnswer answer = msgbox_show(FALLBACK_QUESTION, FALLBACK_CAPTION, MSGBOX_YES_NO,
                                       MSGBOX_ICON_EXCLAMATION, false);
     if (answer != MSGBOX_ANSWER_YES) {
-        fallback_declined = true;
+        char what[160];
+        std::snprintf(what, sizeof what, WHAT_FULLSCREEN, width, height, colour_bits);
+        report_failure(what, nullptr, MEND_FULLSCREEN);
+        display.fallback_declined = true;
         setup_box(TEXT_WILL_CLOSE, MSGBOX_ICON_STOP);
         return false;
     }
-    fullscreen = false;
+    display.fullscreen = false;
     return true;
 }
 
 // Window, driver, pixel format and context, each checked in turn.
 bool open_gl_window(const char* title, int width, int height) {
-    window_handle = win_create_window(title, width, height, fullscreen);
-    if (!window_handle) return fail_with(TEXT_WINDOW);
-    device_context = win_acquire_device(window_handle);
-    if (!device_context) return fail_with(TEXT_DEVICE);
-    if (!win_choose_format(window_handle)) return fail_with(TEXT_CHOOSE_FORMAT);
-    if (!win_set_format(window_handle)) return fail_with(TEXT_SET_FORMAT);
-    render_context = win_create_context(window_handle);
-    if (!render_context) return fail_with(TEXT_CONTEXT);
-    if (!win_make_current(window_handle, render_context)) return fail_with(TEXT_ACTIVATE);
+    display.window_handle = win_create_window(title, width, height, display.fullscreen);
+    if (!display.window_handle) return fail_with(TEXT_WINDOW);
+    display.device_context = win_acquire_device(display.window_handle);
+    if (!display.device_context) return fail_with(TEXT_DEVICE);
+    if (!win_choose_format(display.window_handle)) return fail_with(TEXT_CHOOSE_FORMAT);
+    if (!win_set_format(display.window_handle)) return fail_with(TEXT_SET_FORMAT);
+    display.render_context = win_create_context(display.window_handle);
+    if (!display.render_context) return fail_with(TEXT_CONTEXT);
+    if (!win_make_current(display.window_handle, display.render_context))
+        return fail_with(TEXT_ACTIVATE);
     return true;
 }
 
@@ -94,23 +135,26 @@ void handle_show_messages() {
 
 bool create_display(const char* title, int width, int height, int colour_bits,
                     bool want_fullscreen) {
-    DisplayKind kind = display_request.kind;
-    fullscreen = kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
-    fallback_declined = false;
-    if (kind == DISPLAY_WINDOW && display_request.width > 0) {
-        width = display_request.width;
-        height = display_request.height;
+    DisplayKind kind = display.request.kind;
+    display.fullscreen =
+        kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
+    display.fallback_declined = false;
+    if (kind == DISPLAY_WINDOW && display.request.width > 0) {
+        width = display.request.width;
+        height = display.request.height;
     }
-    win_desktop_mode = kind != DISPLAY_SHOW_MODE;
+    win_switches.desktop_mode = kind != DISPLAY_SHOW_MODE;
     if (!win_register(colour_bits)) {
+        report_line(TEXT_REGISTER, MEND_REGISTER);
         setup_box(TEXT_REGISTER, MSGBOX_ICON_EXCLAMATION);
         return false;
     }
-    if (fullscreen && kind == DISPLAY_SHOW_MODE && !request_fullscreen(width, height, colour_bits))
+    if (display.fullscreen && kind == DISPLAY_SHOW_MODE &&
+        !request_fullscreen(width, height, colour_bits))
         return false;
-    if (fullscreen) win_show_cursor(false);
+    if (display.fullscreen) win_show_cursor(false);
     if (!open_gl_window(title, width, height)) return false;
-    win_show(window_handle, fullscreen);
+    win_show(display.window_handle, display.fullscreen);
     handle_show_messages();
     display_resize(width, height);
     if (!show_start_up()) return fail_with(TEXT_INIT);
@@ -118,45 +162,45 @@ bool create_display(const char* title, int width, int height, int colour_bits,
 }
 
 void destroy_display() {
-    if (fullscreen) {
-        win_leave_fullscreen(window_handle);
+    if (display.fullscreen) {
+        win_leave_fullscreen(display.window_handle);
         win_show_cursor(true);
     }
-    if (render_context) {
+    if (display.render_context) {
         if (!win_make_current(nullptr, nullptr)) release_box(TEXT_RELEASE_DC_RC);
-        if (!win_delete_context(render_context)) release_box(TEXT_RELEASE_RC);
-        render_context = nullptr;
+        if (!win_delete_context(display.render_context)) release_box(TEXT_RELEASE_RC);
+        display.render_context = nullptr;
     }
-    if (device_context) {
+    if (display.device_context) {
         if (!win_release_device()) release_box(TEXT_RELEASE_DC);
-        device_context = false;
+        display.device_context = false;
     }
-    if (window_handle) {
-        if (!win_destroy_window(window_handle)) release_box(TEXT_RELEASE_WINDOW);
-        window_handle = nullptr;
+    if (display.window_handle) {
+        if (!win_destroy_window(display.window_handle)) release_box(TEXT_RELEASE_WINDOW);
+        display.window_handle = nullptr;
     }
     if (!win_unregister()) release_box(TEXT_UNREGISTER);
 }
 
 void display_resize(int width, int height) {
-    if (display_request.kind == DISPLAY_SHOW_MODE) {
+    if (display.request.kind == DISPLAY_SHOW_MODE) {
         resize_view(width, height);
         return;
     }
     // Messages give the size in screen units; GL draws in the drawable's
     // pixels, which differ on high-DPI screens.
-    if (window_handle && width > 0) win_client_size(window_handle, &width, &height);
+    if (display.window_handle && width > 0) win_client_size(display.window_handle, &width, &height);
     resize_view_centred(width, height);
 }
 
 void display_window_proc(const WinMessage& message) {
     switch (message.kind) {
     case WIN_MSG_MINIMIZE:
-        window_active = false;
+        display.window_active = false;
         resize_view(0, 0);
         break;
     case WIN_MSG_RESTORE:
-        window_active = true;
+        display.window_active = true;
         display_resize(message.width, message.height);
         break;
     case WIN_MSG_SIZE:
@@ -168,9 +212,28 @@ void display_window_proc(const WinMessage& message) {
     case WIN_MSG_KEYDOWN:
     case WIN_MSG_KEYUP:
         if (message.code > 0 && message.code < WIN_KEY_COUNT)
-            key_down[message.code] = message.kind == WIN_MSG_KEYDOWN;
+            display.key_down[message.code] = message.kind == WIN_MSG_KEYDOWN;
         break;
     default:
         break;
     }
+}
+
+DisplayMessages display_take_messages() {
+    DisplayMessages taken = {0, 0, false, false};
+    WinMessage message;
+    while (taken.taken < DISPLAY_MAX_MESSAGES && win_peek_message(&message)) {
+        ++taken.taken;
+        taken.last_code = message.code;
+        if (message.kind == WIN_MSG_QUIT) {
+            taken.quit = true;
+            break;
+        }
+        display_window_proc(message);
+        if (message.kind == WIN_MSG_KEYDOWN && message.code == WIN_VK_ESCAPE) {
+            taken.escape = true;
+            break;
+        }
+    }
+    return taken;
 }

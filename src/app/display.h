@@ -18,33 +18,32 @@ struct DisplayRequest {
     int width = 0, height = 0; // DISPLAY_WINDOW: the client size (0: create_display's)
 };
 
-// Set by the entry point before create_display; tests put it back.
-extern DisplayRequest display_request;
-
-// The display runs in the full-screen mode.  Set from create_display's
-// argument, cleared when the user accepts the windowed fallback; read by
-// destroy_display.
-extern bool fullscreen;
-
-// False while the window is minimised; the main loop draws frames only while
-// it is true.  Written by display_window_proc only.
-extern bool window_active;
-
-// One entry per virtual-key code, true from its key-down to its key-up
-// message.  Written by display_window_proc only; the main loop reads
-// entry 27 (Escape).
-extern bool key_down[WIN_KEY_COUNT];
-
-// The window, the hold on its GL driver and the GL context; set and cleared
-// by create_display and destroy_display only.
-extern WinWindow* window_handle;
-extern bool device_context;
-extern WinContext* render_context;
-
-// True when the last create_display stopped because the user answered No to
-// the windowed fallback: the viewer's choice, not a failure.  Set by
-// create_display only.
-extern bool fallback_declined;
+// The display of the show: one per process.
+struct DisplayState {
+    // How the display is asked for; set by the entry point before
+    // create_display, put back by tests.
+    DisplayRequest request;
+    // The display runs in the full-screen mode.  Set from create_display's
+    // argument, cleared when the user accepts the windowed fallback; read by
+    // destroy_display.
+    bool fullscreen = true;
+    // False while the window is minimised; the main loop draws frames only
+    // while it is true.  Written by display_window_proc only.
+    bool window_active = true;
+    // One entry per virtual-key code, true from its key-down to its key-up
+    // message.  Written by display_window_proc only.
+    bool key_down[WIN_KEY_COUNT] = {};
+    // The window, the hold on its GL driver and the GL context; set and
+    // cleared by create_display and destroy_display only.
+    WinWindow* window_handle = nullptr;
+    bool device_context = false;
+    WinContext* render_context = nullptr;
+    // True when the last create_display stopped because the user answered
+    // No to the windowed fallback: the viewer's choice, not a failure.  Set
+    // by create_display only.
+    bool fallback_declined = false;
+};
+extern DisplayState display;
 
 // Opens the window (full screen when `want_fullscreen`, asking before falling
 // back to a window), makes the GL context current, sets the projection and
@@ -64,3 +63,21 @@ void display_resize(int width, int height);
 
 // Handles one message of the window.
 void display_window_proc(const WinMessage& message);
+
+// At most this many messages are taken in one go, so that a flood of input
+// cannot hold the show up for long.
+constexpr int DISPLAY_MAX_MESSAGES = 256;
+
+// What display_take_messages took.
+struct DisplayMessages {
+    int taken;     // messages taken
+    int last_code; // the parameter of the last one (the quit message's code)
+    bool quit;     // the last one was the quit message
+    bool escape;   // the last one was a key-down of Escape
+};
+
+// Takes every queued message (at most DISPLAY_MAX_MESSAGES), handing each to
+// display_window_proc, and stops early at the quit message (not handed on)
+// or at a key-down of Escape: either ends the show, however soon the key
+// comes up again and however many messages wait behind it.
+DisplayMessages display_take_messages();

@@ -17,12 +17,12 @@ constexpr int EXIT_BAD_OPTIONS = 2;
 // Hands the options to the display, the window layer and the start.
 void apply_options(const PlayerOptions& options) {
     if (options.display == OPTIONS_DISPLAY_WINDOW)
-        display_request = {DISPLAY_WINDOW, options.width, options.height};
+        display.request = {DISPLAY_WINDOW, options.width, options.height};
     else if (options.display == OPTIONS_DISPLAY_FULLSCREEN)
-        display_request = {DISPLAY_DESKTOP_FULLSCREEN, 0, 0};
+        display.request = {DISPLAY_DESKTOP_FULLSCREEN, 0, 0};
     if (!options.vsync) {
-        win_want_vsync = false;
-        win_frame_pacing = false;
+        win_switches.want_vsync = false;
+        win_switches.frame_pacing = false;
     }
     show_start_ms = options.from_ms;
 }

@@ -11,6 +11,7 @@
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
+#include "platform/report.h"
 #include "platform/sound.h"
 
 SoundVersionQuery show_sound_version = snd_get_version;
@@ -28,7 +29,11 @@ void shutdown_step(const char* name) {
 // The version must compare as at least the minimum (a NaN never does).
 bool sound_version_accepted() {
     float version = show_sound_version();
-    return version >= SHOW_MIN_SOUND_VERSION;
+    if (version >= SHOW_MIN_SOUND_VERSION) return true;
+    report_failure("the libopenmpt library found at run time is older than the one the program "
+                   "was built with",
+                   nullptr, "update libopenmpt (Debian package libopenmpt0) to that version");
+    return false;
 }
 
 void shut_down() {
@@ -97,28 +102,28 @@ LoopState main_loop_begin() {
 
 void main_loop_pass(LoopState& loop) {
     ++loop_counts.passes;
-    WinMessage message;
-    if (win_peek_message(&message)) {
+    // Messages first: the pass takes every queued one and then draws
+    // nothing.  A key-down of Escape ends the show as the quit message does,
+    // also when its key-up was queued with it.
+    DisplayMessages taken = display_take_messages();
+    if (taken.taken > 0) {
         ++loop_counts.messages;
-        loop.exit_code = message.code;
-        if (message.kind == WIN_MSG_QUIT)
-            loop.done = true;
-        else
-            display_window_proc(message);
+        // Ended by Escape: the key's code means nothing as an exit code.
+        loop.exit_code = taken.escape ? EXIT_CLEAN : taken.last_code;
+        loop.done = taken.quit || taken.escape;
         return;
     }
     bool drew = false;
-    if (window_active) {
+    if (display.window_active) {
         drew = frame_play_pass(show_wall_clock());
         if (drew) ++loop_counts.frames;
+    } else {
+        // Minimised: nothing is drawn, but the steps go on with the song, so
+        // every note reaches its own step however long the window stays
+        // down, and the show is where the song is when it comes back.
+        frame_follow_pass();
     }
-    if (key_down[WIN_VK_ESCAPE]) {
-        // Ended by Escape: the last message's parameter means nothing here.
-        loop.done = true;
-        loop.exit_code = EXIT_CLEAN;
-        return;
-    }
-    if (window_active && !drew) {
+    if (display.window_active && !drew) {
         // The picture on screen is still the newest step: presenting it
         // again would only repeat it, so wait for the next step instead.
         ++loop_counts.idle;
@@ -126,14 +131,14 @@ void main_loop_pass(LoopState& loop) {
         return;
     }
     ++loop_counts.swaps;
-    win_swap_buffers(window_handle);
+    win_swap_buffers(display.window_handle);
     if (drew) step_trace_write();
 }
 
 int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
-    if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, fullscreen))
-        return fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
+    if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, display.fullscreen))
+        return display.fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
     // Started later in the song, the music waits for the fast-forward.
     if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();

@@ -48,7 +48,7 @@ void show_idle_sleep(int64_t ms);
 // main_loop_pass, read by tests and benchmarks.
 struct LoopCounts {
     int64_t passes;
-    int64_t messages; // passes that took a message
+    int64_t messages; // passes that took messages
     int64_t frames;   // passes that drew a new step of the show
     int64_t swaps;    // presented frames
     int64_t idle;     // passes that found no new step due and waited
@@ -64,10 +64,12 @@ struct LoopState {
 // A fresh loop state (and fresh counts).
 LoopState main_loop_begin();
 
-// One pass: takes at most one message, else advances the show to the step
-// its clock has reached and draws it (while the window is active), checks
-// Escape and presents.  With no new step due it presents nothing and waits
-// for the next one instead; while minimised it draws nothing and presents.
+// One pass: takes the queued messages (a pass that took any ends there;
+// the quit message or a key-down of Escape ends the show), else advances
+// the show to the step its clock has reached and draws it, and presents.
+// With no new step due it presents nothing and waits for the next one
+// instead; while minimised it runs the steps due without drawing them and
+// presents.
 void main_loop_pass(LoopState& loop);
 
 // Runs the whole show; returns the process exit code.  On the sound failure

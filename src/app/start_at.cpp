@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "app/display.h"
+#include "app/main_loop.h"
 #include "show/frame.h"
 #include "platform/sound.h"
 #include "platform/window.h"
@@ -52,23 +53,18 @@ void draw_progress(double share) {
     clear_box(x, y, w, h, TRACK_GREY);
     clear_box(x, y, static_cast<int>(w * std::min(share, 1.0)), h, FILL_GREY);
     glPopAttrib();
-    win_swap_buffers(window_handle);
+    win_swap_buffers(display.window_handle);
     ++start_at_result.bars;
 }
 
-// Handles the queued messages; false when the user asked to stop (a quit
-// message goes back on the queue for the loop).
+// Handles the queued messages; false when the viewer asked to stop (Escape
+// or the close button).  The stop goes back on the queue as the quit
+// message, so that the loop ends on its first pass.
 bool keep_going() {
-    WinMessage message;
-    while (win_peek_message(&message)) {
-        if (message.kind == WIN_MSG_QUIT) {
-            win_post_quit(message.code);
-            return false;
-        }
-        display_window_proc(message);
-        if (key_down[WIN_VK_ESCAPE]) return false;
-    }
-    return true;
+    DisplayMessages taken = display_take_messages();
+    if (taken.quit) win_post_quit(taken.last_code);
+    if (taken.escape) win_post_quit(EXIT_CLEAN);
+    return !taken.quit && !taken.escape;
 }
 
 double ms_since(Clock::time_point start) {
@@ -84,18 +80,26 @@ void start_at_run(int64_t ms) {
     frame_driver.before_step = cue_before_step;
     int64_t last = frame_last_step_at(ms) - 1;
     int64_t first = frame_driver.next_step;
+    double next_bar_ms = START_AT_PROGRESS_AFTER_MS;
     while (frame_driver.next_step <= last) {
         start_at_result.steps += frame_run_steps(last, START_AT_CHUNK_STEPS, false);
         if (!keep_going()) {
             start_at_result.interrupted = true;
             break;
         }
-        if (window_active && ms_since(start) > START_AT_PROGRESS_AFTER_MS)
+        double now_ms = ms_since(start);
+        if (display.window_active && now_ms > next_bar_ms) {
             draw_progress(static_cast<double>(frame_driver.next_step - first) /
                           static_cast<double>(last + 1 - first));
+            next_bar_ms = now_ms + START_AT_PROGRESS_EVERY_MS;
+        }
     }
     frame_driver.before_step = nullptr;
-    snd_cue_advance_to(song_module, ms);
-    snd_play_cued(song_module);
+    // Stopped early, the show ends: the rest of the song up to the start is
+    // not rendered and the music never starts.
+    if (!start_at_result.interrupted) {
+        snd_cue_advance_to(song_module, ms);
+        snd_play_cued(song_module);
+    }
     start_at_result.elapsed_ms = ms_since(start);
 }

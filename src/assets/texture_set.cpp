@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/report.h"
 
 // Slot order.  The greetings 3 to 5 are listed twice and become separate
 // textures; the end pictures run end1, end2, end3, end6, end4, end5.
@@ -82,6 +83,19 @@ void upload_texture_set(RgbImage* const* images) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
+// The line on stderr for the picture that stopped the set (the show's
+// start-up box does not name it).
+void report_failure_of(const char* path) {
+    char what[160];
+    FILE* probe = files_open(path, "r");
+    const char* why = probe ? "not a bitmap the show can read" : "missing or unreadable";
+    if (probe) fclose(probe);
+    std::snprintf(what, sizeof what, "cannot load the picture \"%s\"", path);
+    report_failure(what, why,
+                   "build the show's data (scripts/build.sh) or start with --data naming the "
+                   "directory that holds data/");
+}
+
 } // namespace
 
 int load_texture_set() {
@@ -90,7 +104,10 @@ int load_texture_set() {
     int decoded = 0;
     while (decoded < TEXTURE_COUNT) {
         images[decoded] = load_bitmap_file(TEXTURE_FILES[decoded]);
-        if (!images[decoded]) break; // later files are not opened
+        if (!images[decoded]) {
+            report_failure_of(TEXTURE_FILES[decoded]);
+            break; // later files are not opened
+        }
         ++decoded;
     }
     if (decoded == TEXTURE_COUNT) {

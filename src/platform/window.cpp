@@ -5,11 +5,7 @@
 #include <chrono>
 #include <thread>
 
-bool win_fail_step[WIN_STEP_COUNT] = {};
-WinStepHook win_step_hook = nullptr;
-bool win_frame_pacing = true;
-bool win_desktop_mode = false;
-bool win_want_vsync = true;
+WinSwitches win_switches;
 
 namespace {
 
@@ -68,13 +64,13 @@ constexpr int FUNCTION_KEY_COUNT = 12;
 
 // Runs the fault injection and the step hook around one step.
 bool step_fails(WinStep step) {
-    if (!win_fail_step[step]) return false;
-    if (win_step_hook) win_step_hook(step, false);
+    if (!win_switches.fail_step[step]) return false;
+    if (win_switches.step_hook) win_switches.step_hook(step, false);
     return true;
 }
 
 bool step_done(WinStep step, bool ok) {
-    if (win_step_hook) win_step_hook(step, ok);
+    if (win_switches.step_hook) win_switches.step_hook(step, ok);
     return ok;
 }
 
@@ -212,18 +208,18 @@ WinWindow* win_create_window(const char* title, int width, int height, bool full
     if (!fullscreen)
         flags |= SDL_WINDOW_RESIZABLE;
     else
-        flags |= win_desktop_mode ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_FULLSCREEN;
-    if (win_desktop_mode) flags |= SDL_WINDOW_ALLOW_HIGHDPI;
+        flags |= win_switches.desktop_mode ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_FULLSCREEN;
+    if (win_switches.desktop_mode) flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     // At the desktop's size from the start: a window manager makes it full
     // screen, but without one (a bare X server) it would keep the size asked
     // for while SDL reports the display's.
     SDL_DisplayMode desktop;
-    if (fullscreen && win_desktop_mode && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+    if (fullscreen && win_switches.desktop_mode && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
         width = desktop.w;
         height = desktop.h;
     }
     SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, flags);
-    if (window && fullscreen && !win_desktop_mode &&
+    if (window && fullscreen && !win_switches.desktop_mode &&
         SDL_SetWindowDisplayMode(window, &win_state.fullscreen_mode) != 0) {
         SDL_DestroyWindow(window);
         window = nullptr;
@@ -282,7 +278,7 @@ WinContext* win_create_context(WinWindow* window) {
     if (context) {
         // Adaptive vsync where the driver has it, else plain vsync.
         win_state.swap_interval = 0;
-        if (!win_want_vsync)
+        if (!win_switches.want_vsync)
             SDL_GL_SetSwapInterval(0);
         else if (SDL_GL_SetSwapInterval(-1) == 0)
             win_state.swap_interval = -1;
@@ -362,7 +358,7 @@ int win_virtual_key(int32_t sdl_keycode) {
 }
 
 void win_swap_buffers(WinWindow* window) {
-    if (win_frame_pacing) {
+    if (win_switches.frame_pacing) {
         Clock::time_point now = Clock::now();
         // Start a new schedule after a pause longer than one frame.
         if (!win_state.paced || now > win_state.next_present + FRAME_PERIOD)

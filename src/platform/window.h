@@ -45,14 +45,32 @@ enum WinStep {
     WIN_STEP_COUNT
 };
 
-// Fault injection for tests: a step whose entry is true reports failure
-// without doing anything.  All false by default; only tests set them.
-extern bool win_fail_step[WIN_STEP_COUNT];
-
-// Called with each step just after it was carried out (null by default;
-// tests record the order of set-up and release with it).
+// Called with each step just after it was carried out (tests record the
+// order of set-up and release with it).
 typedef void (*WinStepHook)(WinStep step, bool ok);
-extern WinStepHook win_step_hook;
+
+// The window layer's switches, set before the calls they affect.
+struct WinSwitches {
+    // Fault injection for tests: a step whose entry is true reports failure
+    // without doing anything.  All false by default; only tests set them.
+    bool fail_step[WIN_STEP_COUNT] = {};
+    // Null by default; only tests set it.
+    WinStepHook step_hook = nullptr;
+    // Desktop mode (false by default): a full-screen window covers the
+    // display at the desktop's own resolution with no mode change (instead
+    // of the mode win_find_fullscreen_mode found), and every window asks for
+    // a drawable of the screen's full pixel density on high-DPI displays.
+    // Set before win_create_window.
+    bool desktop_mode = false;
+    // True (the default) to wait for the present deadline (see
+    // win_swap_buffers); only tests, benchmarks and the player's --no-vsync
+    // turn it off.
+    bool frame_pacing = true;
+    // True (the default) to ask for vsync when the context is made; false
+    // asks for none (the player's --no-vsync).
+    bool want_vsync = true;
+};
+extern WinSwitches win_switches;
 
 // Starts the video subsystem and records the pixel-format request: double
 // buffering, a 16-bit depth buffer and `colour_bits` of colour.  Keeps the
@@ -63,12 +81,6 @@ bool win_unregister();
 // True when the display offers a mode of exactly width x height at
 // `colour_bits` (32 counts 24-bit colour stored in 32-bit pixels).
 bool win_find_fullscreen_mode(int width, int height, int colour_bits);
-
-// Desktop mode (false by default): a full-screen window covers the display at
-// the desktop's own resolution with no mode change (instead of the mode found
-// above), and every window asks for a drawable of the screen's full pixel
-// density on high-DPI displays.  Set before win_create_window.
-extern bool win_desktop_mode;
 
 // Creates the hidden window: full screen in the mode found above (or the
 // desktop's, in desktop mode), or a normal resizable window whose client area
@@ -144,14 +156,6 @@ constexpr int WIN_KEY_COUNT = 256;
 // already holds the swaps back, and keeps the rate when the display is much
 // faster than 60 Hz or swaps do not block at all.
 constexpr int WIN_MAX_FPS = 60;
-
-// True (the default) to wait for the deadline; only tests, benchmarks and
-// the player's --no-vsync turn it off.
-extern bool win_frame_pacing;
-
-// True (the default) to ask for vsync when the context is made; false asks
-// for none (the player's --no-vsync).
-extern bool win_want_vsync;
 
 // Presents the back buffer, paced as above.
 void win_swap_buffers(WinWindow* window);

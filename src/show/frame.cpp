@@ -192,6 +192,12 @@ bool frame_play_pass(int64_t now_ns) {
     return true;
 }
 
+int64_t frame_follow_pass() {
+    frame_driver.clock_ms = frame_clock();
+    return frame_run_steps(frame_last_step_at(frame_driver.clock_ms), FRAME_MAX_STEPS_PER_PASS,
+                           false);
+}
+
 int64_t frame_ms_to_next_step() {
     int64_t wait = frame_step_time(frame_driver.next_step) - frame_driver.clock_ms;
     return wait > 0 ? wait : 0;

@@ -66,6 +66,12 @@ constexpr int64_t FRAME_MAX_STEPS_PER_PASS = 60;
 // was nothing new to show: then nothing was drawn.
 bool frame_play_pass(int64_t now_ns);
 
+// One pass of the player while nothing is shown (a minimised window):
+// reads frame_clock once and runs the steps due (at most
+// FRAME_MAX_STEPS_PER_PASS), none drawn at full size, so that the notes
+// keep reaching their own steps.  Returns how many steps ran.
+int64_t frame_follow_pass();
+
 // Milliseconds of song time from the last clock reading of frame_play_pass
 // until the next step is due (0 when it is due already).
 int64_t frame_ms_to_next_step();

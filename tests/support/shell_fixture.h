@@ -7,6 +7,7 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -43,6 +44,9 @@ struct ShellRecord {
     // pass draws.
     std::function<int64_t(int)> frame_script;
     int frames = 0;
+    // The failure lines (those that start with the program's name) printed
+    // on stderr by the last run_reporting.
+    std::vector<std::string> errors;
 };
 inline ShellRecord shell_record;
 
@@ -56,8 +60,8 @@ inline const char* win_step_name(WinStep step) {
 
 inline MsgBoxAnswer shell_record_box(const char* text, const char* caption, MsgBoxButtons buttons,
                                      MsgBoxIcon icon, bool owned) {
-    shell_record.boxes.push_back(
-        {text, caption, buttons, icon, owned, window_handle != nullptr, shell_record.trace.size()});
+    shell_record.boxes.push_back({text, caption, buttons, icon, owned,
+                                  display.window_handle != nullptr, shell_record.trace.size()});
     if (buttons == MSGBOX_YES_NO) return shell_record.fallback_answer;
     return MSGBOX_ANSWER_OK;
 }
@@ -77,7 +81,7 @@ inline int64_t shell_frame_clock() {
 }
 
 inline SDL_Window* shell_sdl_window() {
-    return reinterpret_cast<SDL_Window*>(window_handle);
+    return reinterpret_cast<SDL_Window*>(display.window_handle);
 }
 
 // Puts a key message on the queue, as the window would get it.
@@ -87,7 +91,7 @@ inline void push_key(SDL_Keycode key, bool down, Uint16 mod = KMOD_NONE) {
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = key;
     event.key.keysym.mod = mod;
-    event.key.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
+    event.key.windowID = display.window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
 }
 
@@ -97,7 +101,7 @@ inline void push_window_event(Uint8 what, int data1 = 0, int data2 = 0) {
     event.window.event = what;
     event.window.data1 = data1;
     event.window.data2 = data2;
-    event.window.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
+    event.window.windowID = display.window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
 }
 
@@ -105,8 +109,39 @@ inline void push_window_event(Uint8 what, int data1 = 0, int data2 = 0) {
 inline void push_other_event() {
     SDL_Event event = {};
     event.type = SDL_MOUSEMOTION;
-    event.motion.windowID = window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
+    event.motion.windowID = display.window_handle ? SDL_GetWindowID(shell_sdl_window()) : 0;
     SDL_PushEvent(&event);
+}
+
+// Runs `run` with stderr captured and keeps its failure lines.
+inline void run_reporting(const std::function<void()>& run) {
+    testing::internal::CaptureStderr();
+    run();
+    std::string text = testing::internal::GetCapturedStderr();
+    std::string prefix = std::string(program_invocation_short_name) + ": ";
+    shell_record.errors.clear();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (line.compare(0, prefix.size(), prefix) == 0) shell_record.errors.push_back(line);
+        start = end + 1;
+    }
+}
+
+inline int run_show_reporting() {
+    int code = -1;
+    run_reporting([&code] { code = run_show(); });
+    return code;
+}
+
+// The run printed exactly one failure line, and it holds each of `words`.
+inline void expect_failure_line(std::initializer_list<const char*> words) {
+    ASSERT_EQ(shell_record.errors.size(), 1u) << ::testing::PrintToString(shell_record.errors);
+    for (const char* word : words)
+        EXPECT_NE(shell_record.errors[0].find(word), std::string::npos)
+            << shell_record.errors[0] << " lacks " << word;
 }
 
 inline bool trace_has(const std::string& entry) {
@@ -138,27 +173,28 @@ struct ShellTest : ::testing::Test {
     ShellTest() {
         shell_record = ShellRecord{};
         msgbox_set_hook(shell_record_box);
-        win_step_hook = shell_record_step;
+        win_switches.step_hook = shell_record_step;
         show_shutdown_hook = shell_record_shutdown;
         frame_clock = shell_frame_clock;
-        for (bool& fail : win_fail_step)
+        for (bool& fail : win_switches.fail_step)
             fail = false;
-        fullscreen = true;
-        window_active = true;
-        for (bool& key : key_down)
+        display.fullscreen = true;
+        display.window_active = true;
+        for (bool& key : display.key_down)
             key = false;
         EXPECT_TRUE(show_test_data_write(dir));
     }
     ~ShellTest() override {
-        for (bool& fail : win_fail_step)
+        for (bool& fail : win_switches.fail_step)
             fail = false;
         // Whatever a test left open goes now.
-        if (window_handle || render_context || device_context) destroy_display();
+        if (display.window_handle || display.render_context || display.device_context)
+            destroy_display();
         if (song_module) snd_free_song(song_module);
         song_module = nullptr;
         snd_close();
         msgbox_set_hook(nullptr);
-        win_step_hook = nullptr;
+        win_switches.step_hook = nullptr;
         show_shutdown_hook = nullptr;
         show_sound_version = snd_get_version;
         frame_clock = frame_clock_song;
