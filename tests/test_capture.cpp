@@ -2,10 +2,13 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -26,6 +29,10 @@ namespace {
 const char* const TOOL = VM_TOOL_VINTERMOOT_CAPTURE;
 constexpr int W = 64;
 constexpr int H = 48;
+// A tmpfs this small holds the span's audio and video parts but not the
+// muxed file as well: ffmpeg fails on the muxed file's trailer (its index).
+const char* const FULL_DISK_SIZE = "400k";
+const char* const FULL_DISK_ARGS = " --to 1500 --size 320x240";
 
 std::string quote(const std::string& s) {
     return "'" + s + "'";
@@ -102,23 +109,27 @@ TEST_F(CaptureTest, HelpPrintsTheUsage) {
 TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
     const char* const bad[] = {
         "--bogus",
-        "",                                       // nothing to write
-        "--frames x",                             // no times
-        "--frames x --at 1,,2",                   // empty time
-        "--frames x --at -5",                     // negative time
-        "--frames x --at 400000",                 // after the song
-        "--frames x --at 100 --from 0 --to 10",   // both ways at once
-        "--frames x --from 2000 --to 1000",       // empty range
-        "--contact-sheet s.png",                  // no times
-        "--contact-sheet s.png --at 1 --every 2", // every without a range
-        "--video v.mp4 --at 100",                 // video takes a range
-        "--video v.mp4 --from 331000",            // outside the song
-        "--video v.mp4 --size 65x48",             // odd width
-        "--frames x --at 1 --fps 0",              // no frame rate
-        "--frames x --at 1 --size 1024",          // no height
-        "--frames x --at 1 --size 8x8",           // too small
-        "--frames x --at 1 --fps",                // missing value
-        "--frames x --at 1 --video v.mp4",        // two outputs
+        "",                                          // nothing to write
+        "--frames x",                                // no times
+        "--frames x --at 1,,2",                      // empty time
+        "--frames x --at -5",                        // negative time
+        "--frames x --at 400000",                    // after the song
+        "--frames x --at 100 --from 0 --to 10",      // both ways at once
+        "--frames x --from 2000 --to 1000",          // empty range
+        "--contact-sheet s.png",                     // no times
+        "--contact-sheet s.png --at 1 --every 2",    // every without a range
+        "--video v.mp4 --at 100",                    // video takes a range
+        "--video v.mp4 --from 331000",               // outside the song
+        "--video v.mp4 --size 65x48",                // odd width
+        "--frames x --at 1 --fps 0",                 // no frame rate
+        "--frames x --at 1 --size 1024",             // no height
+        "--frames x --at 1 --size 8x8",              // too small
+        "--frames x --at 1 --fps",                   // missing value
+        "--frames x --at 1 --video v.mp4",           // two outputs
+        "--video v.mp4 --fps 1 --from 100 --to 200", // no frame in the span
+        "--frames x --fps 1 --from 100 --to 200",    // no frame in the span
+        "--frames x --at 1 --data ''",               // empty data directory
+        "--frames x --at 1 --sync-log ''",           // empty sync log path
     };
     for (const char* args : bad) {
         EXPECT_EQ(run(args), 2) << args;
@@ -337,12 +348,63 @@ TEST_F(CaptureTest, UnwritableOutputFails) {
     EXPECT_EQ(listing(out).size(), 1u);
 }
 
+// Outputs that exist and are not regular files are refused before anything
+// is drawn, and stay as they were.
+TEST_F(CaptureTest, OutputsThatAreNotFilesAreRefused) {
+    std::string device = out + "/device", frames = out + "/frames";
+    std::filesystem::create_directories(frames);
+    for (const std::string& path : {device, frames + "/0.png"})
+        ASSERT_EQ(mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << strerror(errno);
+    const std::string cases[] = {
+        "--video " + quote(device) + " --to 100",
+        "--contact-sheet " + quote(device) + " --at 0",
+        "--frames " + quote(frames) + " --at 0",
+        "--frames " + quote(out + "/other") + " --at 0 --sync-log " + quote(device),
+        "--video " + quote(out) + " --to 100", // a directory
+    };
+    for (const std::string& args : cases) {
+        EXPECT_EQ(run(args + size()), 2) << args;
+        EXPECT_NE(errors.find("is not a regular file"), std::string::npos) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+    struct stat info;
+    for (const std::string& path : {device, frames + "/0.png"})
+        EXPECT_TRUE(stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) << path;
+    EXPECT_EQ(listing(out).size(), 2u);
+    EXPECT_EQ(listing(frames).size(), 1u);
+}
+
+// A disk that fills up while ffmpeg writes: a small tmpfs of its own in a
+// private mount namespace holds the output.  ffmpeg may exit 0 with a file
+// that has no index; the capture must see that, fail and leave nothing.
+TEST_F(CaptureTest, FullDiskFailsAndLeavesNothing) {
+    if (std::system("unshare -m true 2>/dev/null") != 0)
+        GTEST_SKIP() << "unshare -m is not permitted here: the full-disk case is not tried";
+    std::string disk = dir + "/disk", script = dir + "/full_disk.sh";
+    std::filesystem::create_directories(disk);
+    std::string text = "mount -t tmpfs -o size=" + std::string(FULL_DISK_SIZE) + " tmpfs " +
+                       quote(disk) + " || exit 99\n" + quote(TOOL) + " --data " + quote(dir) +
+                       " --video " + quote(disk + "/v.mp4") + " --sync-log " +
+                       quote(disk + "/sync.txt") + FULL_DISK_ARGS + " 2>" + quote(dir + "/stderr") +
+                       "\necho $? >" + quote(dir + "/status") + "\nls -A " + quote(disk) + " >" +
+                       quote(dir + "/left") + "\n";
+    ASSERT_TRUE(write_file(script, text.data(), text.size()));
+    ASSERT_EQ(WEXITSTATUS(std::system(("unshare -m sh " + quote(script)).c_str())), 0);
+    errors = read_text(dir + "/stderr");
+    EXPECT_EQ(read_text(dir + "/status"), "1\n") << errors;
+    EXPECT_EQ(read_text(dir + "/left"), "") << errors;
+    EXPECT_EQ(errors.find(" frames in "), std::string::npos) << errors; // the success line
+}
+
 TEST_F(CaptureTest, FailingEncoderLeavesNoPartialFile) {
     std::string bin = dir + "/bin";
     std::filesystem::create_directories(bin);
     const char script[] = "#!/bin/sh\necho 'ffmpeg: broken on purpose' >&2\nexit 1\n";
     ASSERT_TRUE(write_file(bin + "/ffmpeg", script, sizeof script - 1));
     chmod((bin + "/ffmpeg").c_str(), 0755);
+    std::error_code linked; // the real ffprobe beside it: the run gets as far as the encoder
+    std::filesystem::create_symlink(command_output("command -v ffprobe | tr -d '\\n'"),
+                                    bin + "/ffprobe", linked);
     EXPECT_EQ(run("--video " + quote(out + "/v.mp4") + " --to 2000" + size(), "PATH=" + bin), 1);
     EXPECT_NE(errors.find("broken on purpose"), std::string::npos) << errors;
     EXPECT_TRUE(listing(out).empty());

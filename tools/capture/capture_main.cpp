@@ -79,12 +79,20 @@ bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string*
 
 bool sync_log_end(SyncLog* log, bool keep, std::string* error) {
     if (!log->file) return true;
-    bool ok = fclose(log->file) == 0;
+    bool ok = ferror(log->file) == 0;
+    ok = fclose(log->file) == 0 && ok;
     log->file = nullptr;
     if (keep && ok && rename(log->part.c_str(), log->path.c_str()) == 0) return true;
     unlink(log->part.c_str());
     if (keep) *error = "cannot write " + log->path + ": " + strerror(errno);
     return !keep;
+}
+
+// An output that exists and is not a regular file (a device, a directory, a
+// pipe) is never replaced: writing ends in a rename over it.
+bool is_not_a_file(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 // Writes a PNG through a part file, so that no half-written file is left.
@@ -268,6 +276,20 @@ int start_failure(HarnessFailure failure) {
     }
 }
 
+// The first output that exists and is not a regular file; empty when none.
+std::string refused_output(const CaptureOptions& o) {
+    std::vector<std::string> paths = {o.sync_log};
+    if (o.mode == CAPTURE_FRAMES)
+        for (const WantedFrame& w : frames_wanted(o))
+            paths.push_back(w.path);
+    else
+        paths.push_back(o.output);
+    for (const std::string& path : paths)
+        for (const char* suffix : {"", ".part", ".video.part", ".audio.part"})
+            if (!path.empty() && is_not_a_file(path + suffix)) return path + suffix;
+    return std::string();
+}
+
 int capture(const CaptureOptions& o) {
     std::string error;
     HarnessFailure started = harness_begin(o.width, o.height, o.fps);
@@ -314,6 +336,12 @@ int main(int argc, char** argv) {
     }
     options.output = absolute(options.output);
     options.sync_log = absolute(options.sync_log);
+    std::string refused = refused_output(options);
+    if (!refused.empty()) {
+        fprintf(stderr, "%s: will not write %s: it exists and is not a regular file\n", TOOL,
+                refused.c_str());
+        return EXIT_USAGE;
+    }
     if (!data_dir_enter(options.data_dir, &error)) return complain(error);
     capture_catch_signals();
     return capture(options);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "harness/harness.h"
 #include "platform/option_parser.h"
 #include "show/frame.h"
 
@@ -154,6 +155,9 @@ bool parse_one(OptionParser& p, CaptureOptions* o, bool* help) {
     const char* value;
     if (arg == "--data" || arg == "--sync-log") {
         if (!take_value(p, arg.c_str(), &value)) return false;
+        if (!*value)
+            return option_fail(p, arg == "--data" ? "--data needs a directory"
+                                                  : "--sync-log needs a non-empty path");
         (arg == "--data" ? o->data_dir : o->sync_log) = value;
         return true;
     }
@@ -201,11 +205,20 @@ bool check(OptionParser& p, CaptureOptions* o) {
             return option_fail(p, song_range_error("--to " + std::to_string(o->to_ms)));
         bool empty = o->mode == CAPTURE_VIDEO ? o->to_ms <= o->from_ms : o->to_ms < o->from_ms;
         if (empty) return option_fail(p, "the range " + span + " is empty");
+        if (capture_span_frames(*o) <= 0)
+            return option_fail(p, "the range " + span + " holds no frame at " +
+                                      std::to_string(o->fps) + " fps");
     }
     return true;
 }
 
 } // namespace
+
+int64_t capture_span_frames(const CaptureOptions& o) {
+    int64_t first = harness_first_frame_at(o.from_ms, o.fps);
+    if (o.mode == CAPTURE_VIDEO) return harness_first_frame_at(o.to_ms, o.fps) - first;
+    return harness_first_frame_at(o.to_ms + 1, o.fps) - first;
+}
 
 CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error) {
     *options = CaptureOptions{};

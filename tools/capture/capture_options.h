@@ -34,5 +34,9 @@ enum CaptureParse { CAPTURE_PARSE_OK, CAPTURE_PARSE_HELP, CAPTURE_PARSE_BAD };
 // says what is wrong.
 CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error);
 
+// Frames of the span --from/--to (video: from up to, not including, to;
+// frames: both included), before --every.
+int64_t capture_span_frames(const CaptureOptions& options);
+
 // The usage text.
 const char* capture_usage();

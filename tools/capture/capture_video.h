@@ -49,8 +49,12 @@ struct VideoCapture {
     std::string video_part; // H.264 stream from the encoder
     std::string audio_part; // WAV of the span's audio
     std::string ffmpeg;     // the ffmpeg program
-    pid_t encoder = -1;     // ffmpeg encoding the frames
-    int encoder_stdin = -1; // where the frames go
+    std::string ffprobe;    // reads the finished file back
+    std::string video_codec = "h264", audio_codec = "aac"; // as ffprobe names them
+    int fps = 60;
+    int64_t first_frame = 0, end_frame = 0; // the span's frames
+    pid_t encoder = -1;                     // ffmpeg encoding the frames
+    int encoder_stdin = -1;                 // where the frames go
     FILE* wav = nullptr;
     int rate = 44100;
     int64_t first_sample = 0; // song sample at the first frame
@@ -81,7 +85,8 @@ uint8_t* video_next_buffer(VideoCapture* video, std::string* error);
 void video_queue_buffer(VideoCapture* video);
 
 // Writes the queued frames, ends the encoder, completes the audio (silence where the song gave
-// none), muxes and renames.  On failure everything is removed.
+// none), muxes, reads the result back with ffprobe (every frame, the audio's length) and
+// renames.  On failure everything is removed.
 bool video_finish(VideoCapture* video, std::string* error);
 
 // Stops the encoder and removes every part file.
