@@ -100,10 +100,24 @@ std::string command_output(const std::string& command) {
     return text;
 }
 
-TEST_F(CaptureTest, HelpPrintsTheUsage) {
+TEST_F(CaptureTest, HelpPrintsTheUsageAndVersionTheVersion) {
     EXPECT_EQ(run("--help"), 0);
-    EXPECT_NE(output.find("Usage: vintermoot-capture"), std::string::npos);
+    EXPECT_EQ(output.rfind("Usage: vintermoot-capture", 0), 0u);
     EXPECT_NE(output.find("--contact-sheet"), std::string::npos);
+    EXPECT_EQ(run("--version"), 0);
+    EXPECT_EQ(output, std::string("vintermoot-capture (Vintermoot 2002) ") + VM_VERSION + "\n");
+}
+
+// Song times as the player takes them: ms, or m:ss with up to three decimals.
+TEST_F(CaptureTest, TimesTakeMinutesAndSecondsAsThePlayerDoes) {
+    ASSERT_EQ(run("--frames " + quote(out) + " --at 0:01.7,1700,0:01.700" + size()), 0) << errors;
+    std::vector<std::string> names = listing(out);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, std::vector<std::string>{"1700.png"});
+    ASSERT_EQ(run("--frames " + quote(out + "/span") + " --from 0:00.5 --to 0:00.55" + size()), 0);
+    EXPECT_EQ(listing(out + "/span").size(), 4u); // 500, 516, 533 and 550 ms
+    for (const char* bad : {"--at 1:7", "--at 0:60", "--at 1:07.1234", "--from 5:31 --to 5:32"})
+        EXPECT_EQ(run(std::string("--frames x ") + bad), 2) << bad;
 }
 
 TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
@@ -131,10 +145,13 @@ TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
         "--frames x --at 1 --data ''",               // empty data directory
         "--frames x --at 1 --sync-log ''",           // empty sync log path
     };
+    // One line that says what is wrong, then the usage line.
     for (const char* args : bad) {
         EXPECT_EQ(run(args), 2) << args;
-        EXPECT_NE(errors.find("Usage: vintermoot-capture"), std::string::npos) << args;
-        EXPECT_NE(errors.find("vintermoot-capture: "), std::string::npos) << args;
+        EXPECT_EQ(errors.rfind("vintermoot-capture: ", 0), 0u) << args;
+        size_t second = errors.find('\n') + 1;
+        EXPECT_EQ(errors.find("Usage: vintermoot-capture", second), second) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
     }
     EXPECT_TRUE(listing(out).empty());
 }
@@ -280,8 +297,8 @@ TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
     EXPECT_NEAR(probe_value(a, "duration"), 2.0, 0.03) << a;
     EXPECT_EQ(listing(out).size(), 2u); // no part files left
 
-    // Without a terminal the progress comes as one line per tenth of the run
-    // (75 frames: the 15 before 500 ms run too).
+    // Without a terminal the progress comes as one line per tenth of the 60
+    // frames written (the 15 frames of lead-in before 500 ms are not counted).
     std::istringstream progress(errors);
     std::string progress_line;
     int tenths = 0;
@@ -291,11 +308,12 @@ TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
             progress_line.find(" left") != std::string::npos) {
             ++tenths;
             EXPECT_NE(progress_line.find(std::to_string(tenths * 10) + " %  " +
-                                         std::to_string((tenths * 75 + 9) / 10) + "/75 frames"),
+                                         std::to_string(tenths * 6) + "/60 frames"),
                       std::string::npos)
                 << progress_line;
         }
     EXPECT_EQ(tenths, 10) << errors;
+    EXPECT_NE(errors.find("vintermoot-capture: 60 frames in "), std::string::npos) << errors;
 
     // The video's first frame is the harness's frame at 500 ms, within the
     // codec's loss, and nearer to it than to the next frame.
@@ -306,8 +324,8 @@ TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
     EXPECT_LT(own, 12.0);
     EXPECT_LT(own, mean_difference(extracted, out + "/533.png"));
 
-    // Each logged note sounds in the audio within one frame of the frame
-    // that first showed it.
+    // The log covers the video's frames, numbered from its first; each note
+    // sounds in the audio within one frame of the frame that first shows it.
     std::string raw = out + "/audio.raw";
     command_output("ffmpeg -v error -i " + quote(video) + " -vn -ac 1 -ar 44100 -f s16le " +
                    quote(raw));
@@ -321,14 +339,16 @@ TEST_F(CaptureTest, ShortVideoHasItsFramesAndItsAudio) {
         long long frame = 0;
         ASSERT_EQ(sscanf(line.c_str(), "%lf %lld %lf", &note_ms, &frame, &frame_ms), 3) << line;
         EXPECT_DOUBLE_EQ(std::fmod(note_ms, SHOW_TEST_BEAT_MS), 0.0) << line;
-        if (note_ms < 500) continue; // before the video
+        EXPECT_TRUE(frame >= 0 && frame < 60) << line;
+        EXPECT_EQ(frame_ms, static_cast<double>((frame + 15) * 1000 / 30)) << line;
         ++notes;
+        if (note_ms < 500) continue; // sounds just before the video, shown by its first frame
         bool matched = false;
         for (double t : heard)
             matched = matched || std::abs(t + 500 - frame_ms) <= 1000.0 / 30;
         EXPECT_TRUE(matched) << "no onset near " << line;
     }
-    EXPECT_EQ(notes, 4); // 960, 1440, 1920 and 2400; 480 is before the video
+    EXPECT_EQ(notes, 5); // 480 (shown first at 500 ms), 960, 1440, 1920 and 2400
 }
 
 TEST_F(CaptureTest, MissingFfmpegIsNamedAndLeavesNothing) {

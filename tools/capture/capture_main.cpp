@@ -37,11 +37,14 @@ struct WantedFrame {
     int64_t label_ms;
 };
 
-// What a run keeps besides the frames: the sync log and its part file.
+// What a run keeps besides the frames: the sync log and its part file.  It
+// lists the notes shown by frames first..end-1, numbered from `base` on (the
+// video's first frame is its frame 0).
 struct SyncLog {
     FILE* file = nullptr;
     std::string path, part;
     int fps = 60;
+    int64_t first = 0, end = 0, base = 0;
 };
 
 int complain(const std::string& message) {
@@ -57,8 +60,19 @@ std::string absolute(const std::string& path) {
 
 void log_note(double note_ms, int64_t frame, void* user) {
     SyncLog* log = static_cast<SyncLog*>(user);
-    fprintf(log->file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame),
+    if (frame < log->first || frame >= log->end) return;
+    fprintf(log->file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame - log->base),
             static_cast<long long>(harness_frame_time(frame, log->fps)));
+}
+
+// The frames of the run that the log covers: the video's frames, or the
+// PNG frames of a span (by their file numbers), or every frame up to the
+// last one written (--at).
+void sync_log_span(SyncLog* log, const CaptureOptions& o, int64_t first_written, int64_t end) {
+    bool span = o.mode == CAPTURE_VIDEO || (o.mode == CAPTURE_FRAMES && o.at.empty());
+    log->first = span ? first_written : 0;
+    log->end = end;
+    log->base = o.mode == CAPTURE_VIDEO ? first_written : 0;
 }
 
 bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string* error) {
@@ -72,7 +86,8 @@ bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string*
         return false;
     }
     fprintf(log->file, "# note_ms frame frame_ms: each note of the beat instrument, the song "
-                       "time it sounds at and the first frame that shows it\n");
+                       "time it sounds at, the first frame that shows it (a video's frames "
+                       "count from 0) and that frame's song time\n");
     harness_set_note_sink(log_note, log);
     return true;
 }
@@ -135,6 +150,7 @@ struct FrameRun {
     FrameReader reader;      // video: frames on their way back from GL
     int64_t first_drawn = 0; // video: frames from here on are drawn
     int64_t end = 0;         // one past the last frame run
+    int64_t total = 0;       // outputs to write
     int64_t written = 0;     // outputs written
 };
 
@@ -193,9 +209,13 @@ bool run_frames(FrameRun* run, Progress* progress, std::string* error) {
             *error = "interrupted";
             return false;
         }
-        harness_step(is_drawn(run, n, next));
+        bool drawn = is_drawn(run, n, next);
+        harness_step(drawn);
         if (!keep_frame(run, n, &next, error)) return false;
-        progress_update(progress, n + 1, harness_frame_time(n, run->options->fps));
+        // Progress counts the frames written, not the lead-in run up to them.
+        int64_t done = run->options->mode == CAPTURE_VIDEO ? n + 1 - run->first_drawn
+                                                           : static_cast<int64_t>(next);
+        if (drawn) progress_update(progress, done, harness_frame_time(n, run->options->fps));
     }
     return true;
 }
@@ -205,6 +225,7 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
     if (o.mode == CAPTURE_VIDEO) {
         run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
         run->end = harness_first_frame_at(o.to_ms, o.fps);
+        run->total = run->end - run->first_drawn;
         if (!frame_reader_begin(&run->reader, o.width, o.height)) {
             *error = "cannot read frames back from GL (no pixel buffer objects)";
             return false;
@@ -217,6 +238,8 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
     }
     run->wanted = frames_wanted(o);
     run->end = run->wanted.empty() ? 0 : run->wanted.back().frame + 1;
+    run->first_drawn = run->wanted.empty() ? 0 : run->wanted.front().frame;
+    run->total = static_cast<int64_t>(run->wanted.size());
     if (o.mode == CAPTURE_SHEET) {
         sheet_begin(&run->sheet, o.width, o.height, static_cast<int>(o.at.size()));
         return true;
@@ -298,9 +321,11 @@ int capture(const CaptureOptions& o) {
     run.options = &o;
     SyncLog log;
     Progress progress;
-    bool ok = prepare_outputs(&run, &error) && sync_log_begin(&log, o.sync_log, o.fps, &error);
+    bool ok = prepare_outputs(&run, &error);
+    sync_log_span(&log, o, run.first_drawn, run.end);
+    ok = ok && sync_log_begin(&log, o.sync_log, o.fps, &error);
     if (ok) {
-        progress_begin(&progress, run.end);
+        progress_begin(&progress, run.total);
         ok = run_frames(&run, &progress, &error) && finish_outputs(&run, &error);
     }
     if (o.mode == CAPTURE_VIDEO) {
@@ -311,7 +336,7 @@ int capture(const CaptureOptions& o) {
     progress_clear(&progress);
     if (ok) {
         std::string detail = result_text(o, run);
-        progress_finish(&progress, run.end, TOOL, detail.c_str());
+        progress_finish(&progress, run.written, TOOL, detail.c_str());
     }
     harness_end();
     if (ok) return EXIT_DONE;
@@ -326,10 +351,13 @@ int main(int argc, char** argv) {
     std::string error;
     switch (capture_parse(argc, argv, &options, &error)) {
     case CAPTURE_PARSE_HELP:
-        fputs(capture_usage(), stdout);
+        fputs(capture_help(), stdout);
+        return EXIT_DONE;
+    case CAPTURE_PARSE_VERSION:
+        fputs(capture_version(), stdout);
         return EXIT_DONE;
     case CAPTURE_PARSE_BAD:
-        fprintf(stderr, "%s: %s\n\n%s", TOOL, error.c_str(), capture_usage());
+        fprintf(stderr, "%s: %s\n%s", TOOL, error.c_str(), capture_usage());
         return EXIT_USAGE;
     case CAPTURE_PARSE_OK:
         break;

@@ -4,41 +4,49 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/options.h"
 #include "harness/harness.h"
 #include "platform/option_parser.h"
 #include "show/frame.h"
 
 namespace {
 
-const char USAGE[] = "Usage: vintermoot-capture [--data DIR] OUTPUT [options]\n"
-                     "Renders the show headless, frame-exact: frame n shows song time\n"
-                     "floor(n * 1000 / fps) ms on every run.  Run it from the directory that\n"
-                     "holds data/ (like the player), or name that directory with --data.\n"
-                     "\n"
-                     "Outputs (exactly one):\n"
-                     "  --frames DIR --at T1,T2,...     the first frame at or after each song\n"
-                     "                                  time T (ms) as DIR/<T>.png\n"
-                     "  --frames DIR --from T --to T [--every N]\n"
-                     "                                  every Nth frame from T to T (ms, both\n"
-                     "                                  included) as DIR/frame_<n>.png\n"
-                     "  --contact-sheet FILE --at T1,T2,...\n"
-                     "                                  one PNG of those frames, labelled\n"
-                     "  --video FILE [--from T] [--to T]\n"
-                     "                                  an MP4 (H.264 and AAC, through ffmpeg)\n"
-                     "                                  of song time T to T (default 0 to\n"
-                     "                                  330000 ms)\n"
-                     "\n"
-                     "Options:\n"
-                     "  --fps N          frames per second, 1..60 (default 60)\n"
-                     "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
-                     "                   4:3 projection, centred\n"
-                     "  --sync-log FILE  write each note of the beat instrument: the song time\n"
-                     "                   it sounds at and the first frame that shows it\n"
-                     "  --data DIR       the directory that holds data/\n"
-                     "  --help           this text\n"
-                     "\n"
-                     "Song times are whole milliseconds from 0 to 330000.  Exit status: 0 done,\n"
-                     "1 failed, 2 bad options, 130 interrupted.\n";
+const char USAGE[] = "Usage: vintermoot-capture [--data DIR] (--frames DIR | --contact-sheet FILE "
+                     "| --video FILE) [options]\n";
+
+const char HELP_BODY[] =
+    "Renders the show headless, frame-exact: frame n shows song time\n"
+    "floor(n * 1000 / fps) ms on every run.  Run it from the directory that\n"
+    "holds data/ (like the player), or name that directory with --data.\n"
+    "\n"
+    "Outputs (exactly one):\n"
+    "  --frames DIR --at T1,T2,...     the first frame at or after each song\n"
+    "                                  time T (ms) as DIR/<T>.png\n"
+    "  --frames DIR --from T --to T [--every N]\n"
+    "                                  every Nth frame from T to T (ms, both\n"
+    "                                  included) as DIR/frame_<n>.png\n"
+    "  --contact-sheet FILE --at T1,T2,...\n"
+    "                                  one PNG of those frames, labelled\n"
+    "  --video FILE [--from T] [--to T]\n"
+    "                                  an MP4 (H.264 and AAC, through ffmpeg)\n"
+    "                                  of song time T to T (default 0 to\n"
+    "                                  330000 ms)\n"
+    "\n"
+    "Options:\n"
+    "  --fps N          frames per second, 1..60 (default 60)\n"
+    "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
+    "                   4:3 projection, centred\n"
+    "  --sync-log FILE  write each note of the beat instrument: the song time\n"
+    "                   it sounds at and the first frame that shows it\n"
+    "  --data DIR       the directory that holds data/\n"
+    "  --help           this text\n"
+    "  --version        the program's version\n"
+    "\n"
+    "Song times are milliseconds (260000) or minutes and seconds as the player\n"
+    "takes them (4:20, 4:20.5, 4:20.125), from 0 to 330000 ms (5:30).\n"
+    "Exit status: 0 done, 1 failed, 2 bad options, 130 interrupted.\n";
+
+const char VERSION_TEXT[] = "vintermoot-capture (Vintermoot 2002) " VM_VERSION "\n";
 
 // The show moves in steps of 1/60 s of song time: a faster video would only
 // repeat its frames.
@@ -68,9 +76,9 @@ bool parse_count(const char* text, int64_t* value) {
 bool take_time(OptionParser& p, const char* name, int64_t* value) {
     const char* text;
     if (!take_value(p, name, &text)) return false;
-    if (!parse_count(text, value))
-        return option_fail(p, std::string(name) + " takes a song time in whole ms, not \"" + text +
-                                  "\"");
+    if (!options_parse_time(text, value))
+        return option_fail(p, std::string(name) +
+                                  " takes a song time in ms or as m:ss.fff, not \"" + text + "\"");
     return true;
 }
 
@@ -94,8 +102,9 @@ bool take_times(OptionParser& p, std::vector<int64_t>* times) {
         size_t comma = list.find(',', start);
         std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
         int64_t value;
-        if (!parse_count(item.c_str(), &value))
-            return option_fail(p, "--at takes song times in whole ms separated by commas, not \"" +
+        if (!options_parse_time(item.c_str(), &value))
+            return option_fail(p, "--at takes song times (ms or m:ss.fff) separated by commas, "
+                                  "not \"" +
                                       list + "\"");
         times->push_back(value);
         if (comma == std::string::npos) return true;
@@ -131,10 +140,14 @@ bool set_output(OptionParser& p, CaptureOptions* o, CaptureMode mode, const char
 }
 
 // One option and its value.
-bool parse_one(OptionParser& p, CaptureOptions* o, bool* help) {
+bool parse_one(OptionParser& p, CaptureOptions* o, CaptureParse* result) {
     std::string arg = p.argv[p.next++];
     if (arg == "--help" || arg == "-h") {
-        *help = true;
+        *result = CAPTURE_PARSE_HELP;
+        return true;
+    }
+    if (arg == "--version") {
+        *result = CAPTURE_PARSE_VERSION;
         return true;
     }
     if (arg == "--frames") return set_output(p, o, CAPTURE_FRAMES, "--frames");
@@ -223,14 +236,23 @@ int64_t capture_span_frames(const CaptureOptions& o) {
 CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error) {
     *options = CaptureOptions{};
     OptionParser p{argc, argv, 1, error};
-    bool help = false;
+    CaptureParse result = CAPTURE_PARSE_OK;
     while (p.next < argc) {
-        if (!parse_one(p, options, &help)) return CAPTURE_PARSE_BAD;
-        if (help) return CAPTURE_PARSE_HELP;
+        if (!parse_one(p, options, &result)) return CAPTURE_PARSE_BAD;
+        if (result != CAPTURE_PARSE_OK) return result;
     }
     return check(p, options) ? CAPTURE_PARSE_OK : CAPTURE_PARSE_BAD;
 }
 
 const char* capture_usage() {
     return USAGE;
+}
+
+const char* capture_help() {
+    static const std::string text = std::string(USAGE) + HELP_BODY;
+    return text.c_str();
+}
+
+const char* capture_version() {
+    return VERSION_TEXT;
 }

@@ -28,7 +28,12 @@ struct CaptureOptions {
     int height = 768;
 };
 
-enum CaptureParse { CAPTURE_PARSE_OK, CAPTURE_PARSE_HELP, CAPTURE_PARSE_BAD };
+enum CaptureParse {
+    CAPTURE_PARSE_OK,
+    CAPTURE_PARSE_HELP,
+    CAPTURE_PARSE_VERSION,
+    CAPTURE_PARSE_BAD
+};
 
 // Reads the arguments (argv[1..argc-1]).  On CAPTURE_PARSE_BAD, `error`
 // says what is wrong.
@@ -38,5 +43,8 @@ CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::
 // frames: both included), before --every.
 int64_t capture_span_frames(const CaptureOptions& options);
 
-// The usage text.
+// The one-line usage, the --help text (which starts with it) and what
+// --version prints.
 const char* capture_usage();
+const char* capture_help();
+const char* capture_version();
