@@ -144,6 +144,9 @@ TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
         "--frames x --fps 1 --from 100 --to 200",    // no frame in the span
         "--frames x --at 1 --data ''",               // empty data directory
         "--frames x --at 1 --sync-log ''",           // empty sync log path
+        "--frames x --at 1 --supersample 0",         // no samples
+        "--frames x --at 1 --supersample 5",         // more than 4
+        "--frames x --at 1 --supersample 2x",        // not a number
     };
     // One line that says what is wrong, then the usage line.
     for (const char* args : bad) {
@@ -366,6 +369,62 @@ TEST_F(CaptureTest, UnwritableOutputFails) {
     EXPECT_NE(errors.find("cannot write"), std::string::npos) << errors;
     EXPECT_EQ(run("--contact-sheet " + quote(file + "/s.png") + " --at 0" + size()), 1);
     EXPECT_EQ(listing(out).size(), 1u);
+}
+
+// A frame W x H at 2 x 2 supersampling is the frame drawn at 2W x 2H with
+// each 2 x 2 block averaged (rounded to nearest); the 4:3 picture keeps
+// whole-pixel black bars in frames of other shapes.  Supersampling 1 is the
+// plain frame.
+TEST_F(CaptureTest, SupersampledFrameIsTheLargerFrameBoxFiltered) {
+    struct Shape {
+        int w, h;      // frame
+        int bar, side; // bar width and where: 1 left and right, 2 top and bottom
+    };
+    const Shape shapes[] = {{70, 48, 3, 1}, {64, 58, 5, 2}};
+    for (const Shape& shape : shapes) {
+        std::string tag = std::to_string(shape.w) + "x" + std::to_string(shape.h);
+        std::string large = std::to_string(2 * shape.w) + "x" + std::to_string(2 * shape.h);
+        ASSERT_EQ(run("--frames " + quote(out + "/ss" + tag) +
+                      " --at 1700 --supersample 2 --size " + tag),
+                  0)
+            << errors;
+        ASSERT_EQ(run("--frames " + quote(out + "/large" + tag) + " --at 1700 --size " + large), 0);
+        int sw = 0, sh = 0, lw = 0, lh = 0;
+        std::vector<uint8_t> s, l;
+        ASSERT_TRUE(png_read_rgb((out + "/ss" + tag + "/1700.png").c_str(), &sw, &sh, &s));
+        ASSERT_TRUE(png_read_rgb((out + "/large" + tag + "/1700.png").c_str(), &lw, &lh, &l));
+        ASSERT_EQ(sw, shape.w);
+        ASSERT_EQ(lw, 2 * shape.w);
+        std::vector<uint8_t> expected(s.size());
+        for (int y = 0; y < shape.h; ++y)
+            for (int x = 0; x < shape.w; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int sum = 0;
+                    for (int dy = 0; dy < 2; ++dy)
+                        for (int dx = 0; dx < 2; ++dx)
+                            sum += l[((2 * y + dy) * static_cast<size_t>(lw) + 2 * x + dx) * 3 + c];
+                    expected[(static_cast<size_t>(y) * shape.w + x) * 3 + c] =
+                        static_cast<uint8_t>((sum + 2) / 4);
+                }
+        EXPECT_EQ(s, expected) << tag;
+        int bar_sum = 0, lit = 0;
+        for (int y = 0; y < shape.h; ++y)
+            for (int x = 0; x < shape.w; ++x) {
+                int along = shape.side == 1 ? x : y, size = shape.side == 1 ? shape.w : shape.h;
+                bool in_bar = along < shape.bar || along >= size - shape.bar;
+                for (int c = 0; c < 3; ++c) {
+                    uint8_t v = s[(static_cast<size_t>(y) * shape.w + x) * 3 + c];
+                    if (in_bar) bar_sum += v;
+                    if (!in_bar && (along == shape.bar || along == size - shape.bar - 1))
+                        lit += v > 0;
+                }
+            }
+        EXPECT_EQ(bar_sum, 0) << tag;
+        EXPECT_GT(lit, 0) << tag; // the picture reaches the bar's edge
+    }
+    ASSERT_EQ(run("--frames " + quote(out + "/one") + " --at 1700 --supersample 1" + size()), 0);
+    ASSERT_EQ(run("--frames " + quote(out + "/plain") + " --at 1700" + size()), 0);
+    EXPECT_EQ(read_bytes(out + "/one/1700.png"), read_bytes(out + "/plain/1700.png"));
 }
 
 // Outputs that exist and are not regular files are refused before anything

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "box_filter.h"
 #include "capture_options.h"
 #include "capture_video.h"
 #include "contact_sheet.h"
@@ -185,6 +186,11 @@ bool keep_frame(FrameRun* run, int64_t n, size_t* next, std::string* error) {
     }
     if (*next >= run->wanted.size() || run->wanted[*next].frame != n) return true;
     std::vector<uint8_t> rgb = harness_read_rgb();
+    if (o.supersample > 1) {
+        std::vector<uint8_t> drawn = std::move(rgb);
+        rgb.resize(static_cast<size_t>(o.width) * static_cast<size_t>(o.height) * 3);
+        box_filter_shrink(drawn.data(), o.width, o.height, 3, o.supersample, rgb.data());
+    }
     for (; *next < run->wanted.size() && run->wanted[*next].frame == n; ++*next) {
         const WantedFrame& w = run->wanted[*next];
         ++run->written;
@@ -226,7 +232,7 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
         run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
         run->end = harness_first_frame_at(o.to_ms, o.fps);
         run->total = run->end - run->first_drawn;
-        if (!frame_reader_begin(&run->reader, o.width, o.height)) {
+        if (!frame_reader_begin(&run->reader, o.width, o.height, o.supersample)) {
             *error = "cannot read frames back from GL (no pixel buffer objects)";
             return false;
         }
@@ -287,10 +293,13 @@ std::string result_text(const CaptureOptions& o, const FrameRun& run) {
     return text + "; " + startup_text();
 }
 
-int start_failure(HarnessFailure failure) {
+int start_failure(HarnessFailure failure, const CaptureOptions& o) {
     switch (failure) {
     case HARNESS_NO_CONTEXT:
-        return complain("cannot create an OpenGL context (offscreen driver)");
+        return complain("cannot create an OpenGL context of " +
+                        std::to_string(o.width * o.supersample) + "x" +
+                        std::to_string(o.height * o.supersample) +
+                        " (offscreen driver); a smaller --size or --supersample may fit");
     case HARNESS_NO_TEXTURES:
         return complain("cannot load the show's pictures from data/ (run from the directory "
                         "that holds data/, or give --data DIR)");
@@ -315,8 +324,8 @@ std::string refused_output(const CaptureOptions& o) {
 
 int capture(const CaptureOptions& o) {
     std::string error;
-    HarnessFailure started = harness_begin(o.width, o.height, o.fps);
-    if (started != HARNESS_OK) return start_failure(started);
+    HarnessFailure started = harness_begin_scaled(o.width, o.height, o.fps, o.supersample);
+    if (started != HARNESS_OK) return start_failure(started, o);
     FrameRun run;
     run.options = &o;
     SyncLog log;

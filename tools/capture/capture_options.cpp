@@ -36,6 +36,9 @@ const char HELP_BODY[] =
     "  --fps N          frames per second, 1..60 (default 60)\n"
     "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
     "                   4:3 projection, centred\n"
+    "  --supersample N  draw each frame at N x N times the size (1 to 4,\n"
+    "                   default 1) and shrink it with a box filter: smooth\n"
+    "                   edges and thin lines, N * N times the drawing\n"
     "  --sync-log FILE  write each note of the beat instrument: the song time\n"
     "                   it sounds at and the first frame that shows it\n"
     "  --data DIR       the directory that holds data/\n"
@@ -165,6 +168,8 @@ bool parse_one(OptionParser& p, CaptureOptions* o, CaptureParse* result) {
     if (arg == "--every") return take_int(p, "--every", 1, 1000000, &o->every);
     if (arg == "--fps") return take_int(p, "--fps", 1, MAX_FPS, &o->fps);
     if (arg == "--size") return take_size(p, o);
+    if (arg == "--supersample")
+        return take_int(p, "--supersample", 1, CAPTURE_MAX_SUPERSAMPLE, &o->supersample);
     const char* value;
     if (arg == "--data" || arg == "--sync-log") {
         if (!take_value(p, arg.c_str(), &value)) return false;

@@ -26,7 +26,11 @@ struct CaptureOptions {
     int fps = 60;
     int width = 1024;
     int height = 768;
+    int supersample = 1; // frames drawn this many times larger each way, then box-filtered
 };
+
+// Largest --supersample.
+constexpr int CAPTURE_MAX_SUPERSAMPLE = 4;
 
 enum CaptureParse {
     CAPTURE_PARSE_OK,

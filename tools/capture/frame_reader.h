@@ -13,17 +13,20 @@ constexpr int FRAME_READER_DEPTH = 3;
 
 struct FrameReader {
     unsigned buffers[FRAME_READER_DEPTH] = {};
-    int width = 0, height = 0;
-    int64_t started = 0; // reads started
-    int64_t taken = 0;   // frames taken
+    int width = 0, height = 0; // frames as taken
+    int factor = 1;            // frames as drawn are this many times larger each way
+    int64_t started = 0;       // reads started
+    int64_t taken = 0;         // frames taken
 };
 
-// Bytes of one frame: width * height * 4.
+// Bytes of one frame as taken: width * height * 4.
 size_t frame_reader_bytes(const FrameReader* reader);
 
-// Makes the buffers for frames of this size (the current context's back
-// buffer).  False when GL has no pixel buffer objects.
-bool frame_reader_begin(FrameReader* reader, int width, int height);
+// Makes the buffers for frames drawn at (width * factor) x (height *
+// factor), the current context's back buffer, and taken at width x height
+// (box-filtered down, box_filter.h).  False when GL has no pixel buffer
+// objects.
+bool frame_reader_begin(FrameReader* reader, int width, int height, int factor);
 
 // Starts reading the back buffer's frame into the next buffer.  Only when
 // fewer than FRAME_READER_DEPTH frames wait to be taken.
