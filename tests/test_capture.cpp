@@ -147,6 +147,10 @@ TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
         "--frames x --at 1 --supersample 0",         // no samples
         "--frames x --at 1 --supersample 5",         // more than 4
         "--frames x --at 1 --supersample 2x",        // not a number
+        "--video v.mkv --codec vp9",                 // no such codec
+        "--video v.mkv --codec ffv1 --crf 10",       // lossless has no quality
+        "--video v.mp4 --crf 52",                    // beyond H.264's range
+        "--frames x --at 1 --codec ffv1",            // codecs are for video
     };
     // One line that says what is wrong, then the usage line.
     for (const char* args : bad) {
@@ -425,6 +429,55 @@ TEST_F(CaptureTest, SupersampledFrameIsTheLargerFrameBoxFiltered) {
     ASSERT_EQ(run("--frames " + quote(out + "/one") + " --at 1700 --supersample 1" + size()), 0);
     ASSERT_EQ(run("--frames " + quote(out + "/plain") + " --at 1700" + size()), 0);
     EXPECT_EQ(read_bytes(out + "/one/1700.png"), read_bytes(out + "/plain/1700.png"));
+}
+
+// The lossless master holds exactly the frames the harness draws (here
+// supersampled, through the video path's read-back and filter).
+TEST_F(CaptureTest, LosslessVideoDecodesToExactlyTheHarnessFrames) {
+    std::string video = out + "/v.mkv", raw = out + "/v.rgb";
+    ASSERT_EQ(run("--video " + quote(video) +
+                  " --codec ffv1 --supersample 2 --from 500 --to 700 --fps 30" + size()),
+              0)
+        << errors;
+    std::string v = probe(video, "v:0", "codec_name,nb_read_frames");
+    EXPECT_NE(v.find("codec_name=ffv1"), std::string::npos) << v;
+    EXPECT_NE(probe(video, "a:0", "codec_name").find("codec_name=flac"), std::string::npos);
+    command_output("ffmpeg -v error -i " + quote(video) + " -f rawvideo -pix_fmt rgb24 " +
+                   quote(raw));
+    std::vector<uint8_t> decoded = read_bytes(raw);
+    std::string frames = out + "/frames";
+    ASSERT_EQ(
+        run("--frames " + quote(frames) + " --supersample 2 --from 500 --to 666 --fps 30" + size()),
+        0)
+        << errors;
+    size_t frame_bytes = static_cast<size_t>(W) * H * 3;
+    ASSERT_EQ(decoded.size(), 6 * frame_bytes); // 500, 533, ... 666 ms
+    for (int i = 0; i < 6; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "/frame_%06d.png", 15 + i);
+        int w = 0, h = 0;
+        std::vector<uint8_t> png;
+        ASSERT_TRUE(png_read_rgb((frames + name).c_str(), &w, &h, &png)) << name;
+        EXPECT_TRUE(std::equal(png.begin(), png.end(), decoded.begin() + i * frame_bytes)) << name;
+    }
+}
+
+// A codec whose encoder this ffmpeg lacks is named before anything is drawn.
+TEST_F(CaptureTest, MissingEncoderIsNamed) {
+    std::string bin = dir + "/bin";
+    std::filesystem::create_directories(bin);
+    const char script[] = "#!/bin/sh\necho ' V....D libx264   H.264'\necho ' A....D aac   AAC'\n";
+    ASSERT_TRUE(write_file(bin + "/ffmpeg", script, sizeof script - 1));
+    chmod((bin + "/ffmpeg").c_str(), 0755);
+    std::error_code linked;
+    std::filesystem::create_symlink(command_output("command -v ffprobe | tr -d '\\n'"),
+                                    bin + "/ffprobe", linked);
+    EXPECT_EQ(
+        run("--video " + quote(out + "/v.mp4") + " --codec hevc --to 500" + size(), "PATH=" + bin),
+        1);
+    EXPECT_NE(errors.find("has no libx265 encoder, which --codec hevc needs"), std::string::npos)
+        << errors;
+    EXPECT_TRUE(listing(out).empty());
 }
 
 // Outputs that exist and are not regular files are refused before anything

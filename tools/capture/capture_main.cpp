@@ -236,9 +236,18 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
             *error = "cannot read frames back from GL (no pixel buffer objects)";
             return false;
         }
-        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, SHOW_MIX_RATE,
-                         run->first_drawn, run->end, error))
-            return false;
+        VideoPlan plan;
+        plan.output = o.output;
+        plan.width = o.width;
+        plan.height = o.height;
+        plan.fps = o.fps;
+        plan.rate = SHOW_MIX_RATE;
+        plan.first_frame = run->first_drawn;
+        plan.end_frame = run->end;
+        plan.codec = o.codec;
+        plan.crf = o.crf;
+        plan.part_of_split = o.split_part;
+        if (!video_begin(&run->video, plan, error)) return false;
         harness_set_audio_sink(video_audio_sink, &run->video);
         return true;
     }

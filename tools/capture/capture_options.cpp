@@ -28,7 +28,7 @@ const char HELP_BODY[] =
     "  --contact-sheet FILE --at T1,T2,...\n"
     "                                  one PNG of those frames, labelled\n"
     "  --video FILE [--from T] [--to T]\n"
-    "                                  an MP4 (H.264 and AAC, through ffmpeg)\n"
+    "                                  a video with its music (through ffmpeg)\n"
     "                                  of song time T to T (default 0 to\n"
     "                                  330000 ms)\n"
     "\n"
@@ -36,6 +36,16 @@ const char HELP_BODY[] =
     "  --fps N          frames per second, 1..60 (default 60)\n"
     "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
     "                   4:3 projection, centred\n"
+    "  --codec NAME     the video's codec (default h264):\n"
+    "                     h264  H.264 and AAC in MP4\n"
+    "                     ffv1  lossless FFV1 and FLAC in Matroska (a master)\n"
+    "                     hevc  HEVC (H.265) and AAC in MP4\n"
+    "                     av1   AV1 (SVT-AV1) and AAC in MP4\n"
+    "  --crf N          quality of h264, hevc (0 to 51) and av1 (0 to 63); lower\n"
+    "                   is better and larger (defaults 18, 22 and 30)\n"
+    "  --split-part     write one part of a split capture for\n"
+    "                   scripts/capture_farm.sh to join: the audio stays PCM,\n"
+    "                   in a QuickTime file\n"
     "  --supersample N  draw each frame at N x N times the size (1 to 4,\n"
     "                   default 1) and shrink it with a box filter: smooth\n"
     "                   edges and thin lines, N * N times the drawing\n"
@@ -131,6 +141,35 @@ bool take_size(OptionParser& p, CaptureOptions* o) {
     return true;
 }
 
+bool take_codec(OptionParser& p, CaptureOptions* o) {
+    const char* text;
+    if (!take_value(p, "--codec", &text)) return false;
+    o->codec = capture_codec_named(text);
+    if (!o->codec)
+        return option_fail(p, "--codec takes one of " + capture_codec_names() + ", not \"" + text +
+                                  "\"");
+    return true;
+}
+
+// The codec's settings: --crf only for a lossy codec, within its range.
+bool check_codec(OptionParser& p, CaptureOptions* o) {
+    bool video = o->mode == CAPTURE_VIDEO;
+    if (!video && (o->has_crf || o->split_part || o->codec != capture_default_codec()))
+        return option_fail(p, "--codec, --crf and --split-part belong to --video");
+    const CaptureCodec& c = *o->codec;
+    if (!o->has_crf) {
+        o->crf = c.default_crf;
+        return true;
+    }
+    if (c.default_crf < 0)
+        return option_fail(p, std::string("--crf belongs to the lossy codecs; ") + c.name +
+                                  " keeps every pixel");
+    if (o->crf > c.max_crf)
+        return option_fail(p, std::string("--crf of ") + c.name + " takes 0 to " +
+                                  std::to_string(c.max_crf) + ", not " + std::to_string(o->crf));
+    return true;
+}
+
 bool set_output(OptionParser& p, CaptureOptions* o, CaptureMode mode, const char* name) {
     if (o->mode != CAPTURE_NONE)
         return option_fail(p, "give only one of --frames, --contact-sheet and --video");
@@ -168,6 +207,15 @@ bool parse_one(OptionParser& p, CaptureOptions* o, CaptureParse* result) {
     if (arg == "--every") return take_int(p, "--every", 1, 1000000, &o->every);
     if (arg == "--fps") return take_int(p, "--fps", 1, MAX_FPS, &o->fps);
     if (arg == "--size") return take_size(p, o);
+    if (arg == "--codec") return take_codec(p, o);
+    if (arg == "--crf") {
+        o->has_crf = true;
+        return take_int(p, "--crf", 0, 63, &o->crf);
+    }
+    if (arg == "--split-part") {
+        o->split_part = true;
+        return true;
+    }
     if (arg == "--supersample")
         return take_int(p, "--supersample", 1, CAPTURE_MAX_SUPERSAMPLE, &o->supersample);
     const char* value;
@@ -211,6 +259,7 @@ bool check(OptionParser& p, CaptureOptions* o) {
             return option_fail(p, "--video needs an even width and height");
         break;
     }
+    if (!check_codec(p, o)) return false;
     if (o->every != 1 && (o->mode != CAPTURE_FRAMES || !range))
         return option_fail(p, "--every belongs to --frames with --from/--to");
     for (int64_t t : o->at)

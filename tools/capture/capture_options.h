@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs.h"
+
 // The song range the tool accepts, and the default video range: the show's
 // five minutes of scenes and the half minute of the finale after them.
 constexpr int64_t CAPTURE_SONG_END_MS = 330000;
@@ -27,6 +29,10 @@ struct CaptureOptions {
     int width = 1024;
     int height = 768;
     int supersample = 1; // frames drawn this many times larger each way, then box-filtered
+    const CaptureCodec* codec = capture_default_codec();
+    bool has_crf = false;
+    int crf = 0;             // lossy codecs: the codec's default unless --crf
+    bool split_part = false; // --split-part: one part of a split capture
 };
 
 // Largest --supersample.

@@ -27,12 +27,8 @@ constexpr int WAV_FRAME_BYTES = 4; // 16-bit stereo
 const char* const VIDEO_INPUT_ARGS[] = {"-f", "rawvideo", "-pix_fmt", "bgra"};
 const char* const VIDEO_UPRIGHT_ARGS[] = {"-vf", "vflip"};
 constexpr size_t VIDEO_PIXEL_BYTES = 4;
-// Encoder settings: quality-bound H.264 that any player takes.
-const char* const VIDEO_CODEC_ARGS[] = {"-c:v", "libx264", "-preset",  "veryfast",
-                                        "-crf", "18",      "-pix_fmt", "yuv420p"};
 // How often a frame loop waiting for room in the queue looks for a stop.
 constexpr std::chrono::milliseconds QUEUE_POLL{100};
-const char* const AUDIO_CODEC_ARGS[] = {"-c:a", "aac", "-b:a", "192k"};
 // The audio may end this far from the video's end: the last AAC frame of
 // 1024 samples is whole.
 constexpr double VERIFY_AUDIO_SLACK_S = 0.05;
@@ -71,6 +67,15 @@ void wav_header(uint8_t* h, int rate, uint32_t frames) {
 
 void add_args(std::vector<std::string>& args, const char* const* list, size_t count) {
     args.insert(args.end(), list, list + count);
+}
+
+// Adds the words of `spaced` (separated by single spaces) to `args`.
+void add_words(std::vector<std::string>& args, const char* spaced) {
+    std::string words = spaced;
+    for (size_t start = 0, end; start < words.size(); start = end + 1) {
+        end = std::min(words.find(' ', start), words.size());
+        if (end > start) args.push_back(words.substr(start, end - start));
+    }
 }
 
 // Starts `program` with `args` (args[0] is the program's name), its standard
@@ -192,8 +197,12 @@ bool start_encoder(VideoCapture* v, int fps, std::string* error) {
                 {"-video_size", std::to_string(v->width) + "x" + std::to_string(v->height),
                  "-framerate", std::to_string(fps), "-i", "pipe:0", "-an"});
     add_args(args, VIDEO_UPRIGHT_ARGS, sizeof VIDEO_UPRIGHT_ARGS / sizeof *VIDEO_UPRIGHT_ARGS);
-    add_args(args, VIDEO_CODEC_ARGS, sizeof VIDEO_CODEC_ARGS / sizeof *VIDEO_CODEC_ARGS);
-    args.insert(args.end(), {"-f", "mp4", v->video_part});
+    const CaptureCodec* codec = v->codec;
+    args.insert(args.end(), {"-c:v", codec->encoder});
+    add_words(args, codec->encoder_args);
+    if (codec->default_crf >= 0) args.insert(args.end(), {"-crf", std::to_string(v->crf)});
+    args.insert(args.end(),
+                {"-pix_fmt", codec->pixel_format, "-f", codec->video_format, v->video_part});
     v->encoder = spawn(v->ffmpeg, args, fds[0]);
     close(fds[0]);
     if (v->encoder < 0) {
@@ -236,8 +245,14 @@ bool mux(VideoCapture* v, std::string* error) {
     add_args(args, QUIET_ARGS, sizeof QUIET_ARGS / sizeof *QUIET_ARGS);
     args.insert(args.end(), {"-i", v->video_part, "-i", v->audio_part, "-map", "0:v:0", "-map",
                              "1:a:0", "-c:v", "copy"});
-    add_args(args, AUDIO_CODEC_ARGS, sizeof AUDIO_CODEC_ARGS / sizeof *AUDIO_CODEC_ARGS);
-    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", v->part});
+    if (v->part_of_split) {
+        args.insert(args.end(), {"-c:a", CAPTURE_PART_AUDIO, "-f", CAPTURE_PART_FORMAT, v->part});
+    } else {
+        args.insert(args.end(), {"-c:a", v->codec->audio_encoder});
+        add_words(args, v->codec->audio_args);
+        add_words(args, v->codec->format_args);
+        args.insert(args.end(), {"-f", v->codec->format, v->part});
+    }
     pid_t pid = spawn(v->ffmpeg, args, -1);
     if (pid < 0) return fail(error, std::string("cannot start ffmpeg: ") + strerror(errno));
     int status = wait_child(pid);
@@ -363,7 +378,8 @@ bool verify(const VideoCapture* v, std::string* error) {
     if (f.video_streams != 1 || f.audio_streams != 1)
         found = std::to_string(f.video_streams) + " video and " + std::to_string(f.audio_streams) +
                 " audio streams";
-    else if (f.video_codec != v->video_codec || f.audio_codec != v->audio_codec)
+    else if (f.video_codec != v->codec->probe_name ||
+             f.audio_codec != (v->part_of_split ? CAPTURE_PART_AUDIO : v->codec->audio_probe_name))
         found = "codecs " + f.video_codec + " and " + f.audio_codec;
     else if (f.width != v->width || f.height != v->height)
         found = "frames of " + std::to_string(f.width) + "x" + std::to_string(f.height);
@@ -388,6 +404,21 @@ bool find_ffmpeg_program(const char* name, std::string* path, std::string* error
     return fail(error, std::string("cannot find the ") + name +
                            " program on PATH; it comes with the Debian package \"ffmpeg\" "
                            "(apt-get install ffmpeg)");
+}
+
+// Whether ffmpeg has the encoder the codec needs (Debian's has them all; a
+// build of one's own may not).
+bool check_encoder(const VideoCapture* v, std::string* error) {
+    std::string list;
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-encoders"};
+    if (run_for_output(v->ffmpeg, args, &list) != 0)
+        return fail(error, "cannot list the encoders of " + v->ffmpeg);
+    for (const char* encoder : {v->codec->encoder, v->codec->audio_encoder})
+        if (list.find(" " + std::string(encoder) + " ") == std::string::npos)
+            return fail(error, v->ffmpeg + " has no " + encoder + " encoder, which --codec " +
+                                   v->codec->name + " needs (Debian's ffmpeg package has it); " +
+                                   "choose another --codec");
+    return true;
 }
 
 // Flushes the finished file to the disk, so that a write the disk refuses
@@ -431,14 +462,19 @@ std::string capture_find_program(const char* name) {
     return std::string();
 }
 
-bool video_begin(VideoCapture* v, const std::string& output, int width, int height, int fps,
-                 int rate, int64_t first_frame, int64_t end_frame, std::string* error) {
+bool video_begin(VideoCapture* v, const VideoPlan& plan, std::string* error) {
+    const std::string& output = plan.output;
+    int fps = plan.fps, rate = plan.rate;
+    int64_t first_frame = plan.first_frame, end_frame = plan.end_frame;
+    v->codec = plan.codec;
+    v->crf = plan.crf;
+    v->part_of_split = plan.part_of_split;
     v->output = output;
     v->part = output + ".part";
     v->video_part = output + ".video.part";
     v->audio_part = output + ".audio.part";
-    v->width = width;
-    v->height = height;
+    v->width = plan.width;
+    v->height = plan.height;
     v->rate = rate;
     v->first_sample = first_frame * rate / fps;
     v->end_sample = end_frame * rate / fps;
@@ -446,8 +482,11 @@ bool video_begin(VideoCapture* v, const std::string& output, int width, int heig
     v->fps = fps;
     v->first_frame = first_frame;
     v->end_frame = end_frame;
+    // SVT-AV1 prints its settings on the error output unless told to report
+    // errors only.
+    setenv("SVT_LOG", "1", 0);
     if (!find_ffmpeg_program("ffmpeg", &v->ffmpeg, error) ||
-        !find_ffmpeg_program("ffprobe", &v->ffprobe, error))
+        !find_ffmpeg_program("ffprobe", &v->ffprobe, error) || !check_encoder(v, error))
         return false;
     bool ok = create_part(v->part, error, output) && create_part(v->video_part, error, output) &&
               open_wav(v, error) && start_encoder(v, fps, error);

@@ -1,8 +1,9 @@
 // Video output of vintermoot-capture: raw frames are piped into ffmpeg,
-// which encodes H.264 into a video-only part file, while the song's audio
-// for the same span goes into a WAV part file; at the end ffmpeg muxes both
-// (AAC audio) into a part file that is renamed to the output only when
-// everything succeeded.  Any failure or interruption removes every part.
+// which encodes them (codecs.h) into a video-only part file, while the
+// song's audio for the same span goes into a WAV part file; at the end
+// ffmpeg muxes both (the codec's audio) into a part file that is read back
+// and renamed to the output only when everything succeeded.  Any failure or
+// interruption removes every part.
 #pragma once
 
 #include <sys/types.h>
@@ -15,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "codecs.h"
 
 // Set by the tool's signal handler (SIGINT, SIGTERM, SIGHUP); the frame loop
 // and the waits for ffmpeg stop when it is set.
@@ -50,7 +53,9 @@ struct VideoCapture {
     std::string audio_part; // WAV of the span's audio
     std::string ffmpeg;     // the ffmpeg program
     std::string ffprobe;    // reads the finished file back
-    std::string video_codec = "h264", audio_codec = "aac"; // as ffprobe names them
+    const CaptureCodec* codec = nullptr;
+    int crf = 0;
+    bool part_of_split = false; // a part: the audio stays PCM (codecs.h)
     int fps = 60;
     int64_t first_frame = 0, end_frame = 0; // the span's frames
     pid_t encoder = -1;                     // ffmpeg encoding the frames
@@ -65,10 +70,20 @@ struct VideoCapture {
     VideoQueue queue;
 };
 
-// Checks ffmpeg and the output, creates the part files and starts the
-// encoder for frames [first_frame, end_frame) at `fps`.
-bool video_begin(VideoCapture* video, const std::string& output, int width, int height, int fps,
-                 int rate, int64_t first_frame, int64_t end_frame, std::string* error);
+// What to write: frames [first_frame, end_frame) at `fps`, the audio at
+// `rate`, encoded with `codec` at `crf` (lossy codecs).
+struct VideoPlan {
+    std::string output;
+    int width = 0, height = 0, fps = 60, rate = 44100;
+    int64_t first_frame = 0, end_frame = 0;
+    const CaptureCodec* codec = nullptr;
+    int crf = 0;
+    bool part_of_split = false;
+};
+
+// Checks ffmpeg, its encoder for the codec and the output, creates the part
+// files and starts the encoder.
+bool video_begin(VideoCapture* video, const VideoPlan& plan, std::string* error);
 
 // The harness's audio sink: keeps the samples of the span.
 void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample, void* user);
