@@ -27,6 +27,10 @@
 namespace {
 
 const char* const TOOL = VM_TOOL_VINTERMOOT_CAPTURE;
+const std::string FARM = std::string(VM_TEST_SOURCE_DIR) + "/../scripts/capture_farm.sh";
+// The span the split captures cover: 30 frames at 30 fps, in three spans of
+// 9, 12 and 9 frames (500-800, 800-1200, 1200-1500 ms).
+const char* const SPLIT_SPAN = " --from 500 --to 1500 --fps 30";
 constexpr int W = 64;
 constexpr int H = 48;
 // A tmpfs this small holds the span's audio and video parts but not the
@@ -81,6 +85,15 @@ struct CaptureTest : ::testing::Test {
         int status = std::system(command.c_str());
         errors = read_text(dir + "/stderr");
         output = read_text(dir + "/stdout");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // Runs scripts/capture_farm.sh with this tool and data, as run() does.
+    int farm(const std::string& args, const std::string& env = "", const std::string& tool = TOOL) {
+        std::string command = env + " bash " + quote(FARM) + " --tool " + quote(tool) + " --data " +
+                              quote(dir) + " " + args + " >" + quote(dir + "/stdout") + " 2>" +
+                              quote(dir + "/stderr");
+        int status = std::system(command.c_str());
+        errors = read_text(dir + "/stderr");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string size() const { return " --size " + std::to_string(W) + "x" + std::to_string(H); }
@@ -566,3 +579,101 @@ TEST_F(CaptureTest, InterruptedRunLeavesNoPartialFile) {
 }
 
 } // namespace
+
+namespace {
+
+// ffmpeg's framemd5 of every decoded frame, video and audio, with its time.
+std::string framemd5(const std::string& file) {
+    return command_output("ffmpeg -v error -i " + quote(file) + " -f framemd5 -");
+}
+
+// The first field of each line of ffprobe's CSV output for `entries`.
+std::vector<std::string> probe_column(const std::string& file, const std::string& entries) {
+    std::istringstream lines(command_output("ffprobe -v error -select_streams v:0 -show_entries " +
+                                            entries + " -of csv=p=0 " + quote(file)));
+    std::vector<std::string> column;
+    std::string line;
+    while (std::getline(lines, line))
+        if (!line.empty()) column.push_back(line.substr(0, line.find(',')));
+    return column;
+}
+
+// The decoded video of `file` as raw 8-bit YUV 4:2:0, or its audio as 16-bit
+// samples.
+std::vector<uint8_t> decoded(const std::string& file, const std::string& dir, bool audio) {
+    std::string raw = dir + "/decoded.raw";
+    command_output("ffmpeg -v error -y -i " + quote(file) +
+                   (audio ? " -vn -f s16le " : " -f rawvideo -pix_fmt yuv420p ") + quote(raw));
+    std::vector<uint8_t> bytes = read_bytes(raw);
+    unlink(raw.c_str());
+    return bytes;
+}
+
+// PSNR (dB) of one frame against its source; 99 when equal.
+double psnr(const uint8_t* a, const uint8_t* b, size_t size) {
+    double sum = 0;
+    for (size_t i = 0; i < size; ++i)
+        sum += (a[i] - b[i]) * (a[i] - b[i]);
+    return sum == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(size) / sum);
+}
+
+} // namespace
+
+// A lossless capture split in three spans over two local jobs is the video of
+// one run, frame for frame and sample for sample with their times.  A span
+// that fails leaves no output and keeps the others; the same command again
+// captures only the missing span.
+TEST_F(CaptureTest, SplitLosslessCaptureEqualsOneRun) {
+    std::string one = out + "/one.mkv", split = out + "/split.mkv";
+    ASSERT_EQ(run("--video " + quote(one) + " --codec ffv1" + SPLIT_SPAN + size()), 0) << errors;
+    std::string farm_args =
+        "--spans 3 --jobs 2 --output " + quote(split) + " --codec ffv1" + SPLIT_SPAN + size();
+    std::string failing = dir + "/failing_tool";
+    std::string script = "#!/bin/sh\ncase \" $* \" in *\" --from 800 \"*) echo 'span broken on "
+                         "purpose' >&2; exit 1;; esac\nexec " +
+                         quote(TOOL) + " \"$@\"\n";
+    ASSERT_TRUE(write_file(failing, script.data(), script.size()));
+    chmod(failing.c_str(), 0755);
+    EXPECT_EQ(farm(farm_args, "", failing), 1);
+    EXPECT_NE(errors.find("span broken on purpose"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("span(s) 1 of 3 failed"), std::string::npos) << errors;
+    EXPECT_FALSE(exists(split));
+    EXPECT_TRUE(exists(split + ".parts/span_0.mov") && exists(split + ".parts/span_2.mov"));
+    EXPECT_FALSE(exists(split + ".parts/span_1.mov"));
+
+    ASSERT_EQ(farm(farm_args), 0) << errors;
+    EXPECT_NE(errors.find("capturing 1 of 3 spans"), std::string::npos) << errors;
+    std::string expected = framemd5(one);
+    EXPECT_NE(expected.find("\n0,"), std::string::npos) << expected; // video frames
+    EXPECT_NE(expected.find("\n1,"), std::string::npos) << expected; // audio frames
+    EXPECT_EQ(framemd5(split), expected);
+    EXPECT_FALSE(exists(split + ".parts"));
+}
+
+// An H.264 capture split in three: the frames at the same times, the audio
+// equal sample for sample, and every frame within the codec's loss of the
+// frame one run encodes (its source, in the encoder's YUV 4:2:0).
+TEST_F(CaptureTest, SplitH264CaptureMatchesOneRun) {
+    std::string source = out + "/source.mkv", one = out + "/one.mp4", split = out + "/split.mp4";
+    // A high quality, so that the floor tells a right frame from a wrong one.
+    std::string quality = " --crf 4";
+    ASSERT_EQ(run("--video " + quote(source) + " --codec ffv1" + SPLIT_SPAN + size()), 0) << errors;
+    ASSERT_EQ(run("--video " + quote(one) + quality + SPLIT_SPAN + size()), 0) << errors;
+    ASSERT_EQ(farm("--spans 3 --jobs 2 --output " + quote(split) + quality + SPLIT_SPAN + size()),
+              0)
+        << errors;
+    std::vector<std::string> times = probe_column(one, "frame=pts");
+    EXPECT_EQ(times.size(), 30u);
+    EXPECT_EQ(probe_column(split, "frame=pts"), times);
+    std::vector<uint8_t> sound = decoded(one, dir, true);
+    EXPECT_GT(sound.size(), 44100u * 4 * 99 / 100);
+    EXPECT_EQ(decoded(split, dir, true), sound);
+    std::vector<uint8_t> reference = decoded(source, dir, false),
+                         frames = decoded(split, dir, false);
+    size_t frame_bytes = static_cast<size_t>(W) * H * 3 / 2;
+    ASSERT_EQ(reference.size(), 30 * frame_bytes);
+    ASSERT_EQ(frames.size(), reference.size());
+    for (size_t i = 0; i < 30; ++i)
+        EXPECT_GE(psnr(&frames[i * frame_bytes], &reference[i * frame_bytes], frame_bytes), 45.0)
+            << "frame " << i;
+}

@@ -226,6 +226,22 @@ bool run_frames(FrameRun* run, Progress* progress, std::string* error) {
     return true;
 }
 
+// The video the options ask for: the frames of --from up to --to.
+VideoPlan video_plan_of(const CaptureOptions& o) {
+    VideoPlan plan;
+    plan.output = o.output;
+    plan.width = o.width;
+    plan.height = o.height;
+    plan.fps = o.fps;
+    plan.rate = SHOW_MIX_RATE;
+    plan.first_frame = harness_first_frame_at(o.from_ms, o.fps);
+    plan.end_frame = harness_first_frame_at(o.to_ms, o.fps);
+    plan.codec = o.codec;
+    plan.crf = o.crf;
+    plan.part_of_split = o.split_part;
+    return plan;
+}
+
 bool prepare_outputs(FrameRun* run, std::string* error) {
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_VIDEO) {
@@ -236,18 +252,7 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
             *error = "cannot read frames back from GL (no pixel buffer objects)";
             return false;
         }
-        VideoPlan plan;
-        plan.output = o.output;
-        plan.width = o.width;
-        plan.height = o.height;
-        plan.fps = o.fps;
-        plan.rate = SHOW_MIX_RATE;
-        plan.first_frame = run->first_drawn;
-        plan.end_frame = run->end;
-        plan.codec = o.codec;
-        plan.crf = o.crf;
-        plan.part_of_split = o.split_part;
-        if (!video_begin(&run->video, plan, error)) return false;
+        if (!video_begin(&run->video, video_plan_of(o), error)) return false;
         harness_set_audio_sink(video_audio_sink, &run->video);
         return true;
     }
@@ -362,6 +367,20 @@ int capture(const CaptureOptions& o) {
     return capture_stop_requested ? EXIT_INTERRUPTED : EXIT_FAILED;
 }
 
+// Joins the parts of a split capture into the video of the whole span.
+int join(const CaptureOptions& o) {
+    VideoPlan plan = video_plan_of(o);
+    VideoCapture video;
+    std::string error;
+    if (!video_join(&video, plan, o.join, &error)) {
+        complain(error);
+        return capture_stop_requested ? EXIT_INTERRUPTED : EXIT_FAILED;
+    }
+    fprintf(stderr, "%s: joined %lld frames into %s\n", TOOL,
+            static_cast<long long>(plan.end_frame - plan.first_frame), o.output.c_str());
+    return EXIT_DONE;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -388,7 +407,11 @@ int main(int argc, char** argv) {
                 refused.c_str());
         return EXIT_USAGE;
     }
-    if (!data_dir_enter(options.data_dir, &error)) return complain(error);
     capture_catch_signals();
+    if (!options.join.empty()) {
+        options.join = absolute(options.join);
+        return join(options);
+    }
+    if (!data_dir_enter(options.data_dir, &error)) return complain(error);
     return capture(options);
 }

@@ -46,6 +46,10 @@ const char HELP_BODY[] =
     "  --split-part     write one part of a split capture for\n"
     "                   scripts/capture_farm.sh to join: the audio stays PCM,\n"
     "                   in a QuickTime file\n"
+    "  --join LIST      join the parts of a split capture that LIST names (as\n"
+    "                   ffmpeg's concat demuxer reads it) into --video FILE,\n"
+    "                   the video as it is; give the whole span and the\n"
+    "                   parts' settings\n"
     "  --supersample N  draw each frame at N x N times the size (1 to 4,\n"
     "                   default 1) and shrink it with a box filter: smooth\n"
     "                   edges and thin lines, N * N times the drawing\n"
@@ -154,8 +158,11 @@ bool take_codec(OptionParser& p, CaptureOptions* o) {
 // The codec's settings: --crf only for a lossy codec, within its range.
 bool check_codec(OptionParser& p, CaptureOptions* o) {
     bool video = o->mode == CAPTURE_VIDEO;
-    if (!video && (o->has_crf || o->split_part || o->codec != capture_default_codec()))
-        return option_fail(p, "--codec, --crf and --split-part belong to --video");
+    if (!video &&
+        (o->has_crf || o->split_part || !o->join.empty() || o->codec != capture_default_codec()))
+        return option_fail(p, "--codec, --crf, --split-part and --join belong to --video");
+    if (o->split_part && !o->join.empty())
+        return option_fail(p, "give only one of --split-part and --join");
     const CaptureCodec& c = *o->codec;
     if (!o->has_crf) {
         o->crf = c.default_crf;
@@ -211,6 +218,13 @@ bool parse_one(OptionParser& p, CaptureOptions* o, CaptureParse* result) {
     if (arg == "--crf") {
         o->has_crf = true;
         return take_int(p, "--crf", 0, 63, &o->crf);
+    }
+    if (arg == "--join") {
+        const char* list;
+        if (!take_value(p, "--join", &list)) return false;
+        if (!*list) return option_fail(p, "--join needs a non-empty path");
+        o->join = list;
+        return true;
     }
     if (arg == "--split-part") {
         o->split_part = true;

@@ -33,6 +33,7 @@ struct CaptureOptions {
     bool has_crf = false;
     int crf = 0;             // lossy codecs: the codec's default unless --crf
     bool split_part = false; // --split-part: one part of a split capture
+    std::string join;        // --join LIST: join the parts LIST names
 };
 
 // Largest --supersample.

@@ -240,11 +240,14 @@ bool complete_wav(VideoCapture* v) {
     return ok;
 }
 
-bool mux(VideoCapture* v, std::string* error) {
+// Muxes the video and audio streams that `inputs` (ffmpeg's input
+// arguments) give into the finished file, the video as it is, the audio
+// encoded with the codec's audio encoder (PCM for a part).
+bool mux(VideoCapture* v, const std::vector<std::string>& inputs, std::string* error) {
     std::vector<std::string> args = {"ffmpeg"};
     add_args(args, QUIET_ARGS, sizeof QUIET_ARGS / sizeof *QUIET_ARGS);
-    args.insert(args.end(), {"-i", v->video_part, "-i", v->audio_part, "-map", "0:v:0", "-map",
-                             "1:a:0", "-c:v", "copy"});
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    args.insert(args.end(), {"-c:v", "copy"});
     if (v->part_of_split) {
         args.insert(args.end(), {"-c:a", CAPTURE_PART_AUDIO, "-f", CAPTURE_PART_FORMAT, v->part});
     } else {
@@ -462,7 +465,11 @@ std::string capture_find_program(const char* name) {
     return std::string();
 }
 
-bool video_begin(VideoCapture* v, const VideoPlan& plan, std::string* error) {
+namespace {
+
+// The plan's settings and the paths of the part files, for a capture or a
+// join; finds ffmpeg, ffprobe and the codec's encoders.
+bool video_plan(VideoCapture* v, const VideoPlan& plan, std::string* error) {
     const std::string& output = plan.output;
     int fps = plan.fps, rate = plan.rate;
     int64_t first_frame = plan.first_frame, end_frame = plan.end_frame;
@@ -485,11 +492,37 @@ bool video_begin(VideoCapture* v, const VideoPlan& plan, std::string* error) {
     // SVT-AV1 prints its settings on the error output unless told to report
     // errors only.
     setenv("SVT_LOG", "1", 0);
-    if (!find_ffmpeg_program("ffmpeg", &v->ffmpeg, error) ||
-        !find_ffmpeg_program("ffprobe", &v->ffprobe, error) || !check_encoder(v, error))
-        return false;
+    return find_ffmpeg_program("ffmpeg", &v->ffmpeg, error) &&
+           find_ffmpeg_program("ffprobe", &v->ffprobe, error) && check_encoder(v, error);
+}
+
+// The finished part file read back, flushed and renamed to the output; every
+// part file removed either way.
+bool video_complete(VideoCapture* v, bool ok, std::string* error) {
+    ok = ok && verify(v, error);
+    if (ok && !sync_file(v->part)) ok = fail(error, system_error("cannot write", v->output));
+    if (ok && rename(v->part.c_str(), v->output.c_str()) != 0)
+        ok = fail(error, system_error("cannot write", v->output));
+    video_abandon(v); // the parts are no longer needed either way
+    return ok;
+}
+
+} // namespace
+
+bool video_join(VideoCapture* v, const VideoPlan& plan, const std::string& list,
+                std::string* error) {
+    if (!video_plan(v, plan, error)) return false;
+    bool ok =
+        create_part(v->part, error, plan.output) &&
+        mux(v, {"-f", "concat", "-safe", "0", "-i", list, "-map", "0:v:0", "-map", "0:a:0"}, error);
+    return video_complete(v, ok, error);
+}
+
+bool video_begin(VideoCapture* v, const VideoPlan& plan, std::string* error) {
+    if (!video_plan(v, plan, error)) return false;
+    const std::string& output = plan.output;
     bool ok = create_part(v->part, error, output) && create_part(v->video_part, error, output) &&
-              open_wav(v, error) && start_encoder(v, fps, error);
+              open_wav(v, error) && start_encoder(v, plan.fps, error);
     if (!ok) video_abandon(v);
     return ok;
 }
@@ -547,13 +580,10 @@ bool video_finish(VideoCapture* v, std::string* error) {
     } else if (!complete_wav(v)) {
         ok = fail(error, system_error("cannot write", v->audio_part));
     } else {
-        ok = mux(v, error) && verify(v, error);
+        ok = mux(v, {"-i", v->video_part, "-i", v->audio_part, "-map", "0:v:0", "-map", "1:a:0"},
+                 error);
     }
-    if (ok && !sync_file(v->part)) ok = fail(error, system_error("cannot write", v->output));
-    if (ok && rename(v->part.c_str(), v->output.c_str()) != 0)
-        ok = fail(error, system_error("cannot write", v->output));
-    video_abandon(v); // the parts are no longer needed either way
-    return ok;
+    return video_complete(v, ok, error);
 }
 
 void video_abandon(VideoCapture* v) {

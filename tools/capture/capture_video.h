@@ -85,6 +85,14 @@ struct VideoPlan {
 // files and starts the encoder.
 bool video_begin(VideoCapture* video, const VideoPlan& plan, std::string* error);
 
+// Joins the parts of a split capture (each written with plan.part_of_split
+// for its own span) that `list` names, as ffmpeg's concat demuxer reads it,
+// into plan.output: the video streams as they are, the audio encoded once as
+// a single run encodes it.  The result is checked against the plan's whole
+// span as a capture's is; on failure nothing is left.
+bool video_join(VideoCapture* video, const VideoPlan& plan, const std::string& list,
+                std::string* error);
+
 // The harness's audio sink: keeps the samples of the span.
 void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample, void* user);
 
