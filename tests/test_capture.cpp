@@ -677,3 +677,83 @@ TEST_F(CaptureTest, SplitH264CaptureMatchesOneRun) {
         EXPECT_GE(psnr(&frames[i * frame_bytes], &reference[i * frame_bytes], frame_bytes), 45.0)
             << "frame " << i;
 }
+
+namespace {
+
+// An ssh server of the test's own on 127.0.0.1 (host and user keys in
+// `dir`), for the split capture over ssh.  `ssh` is the client command that
+// reaches it; empty when no server could be started here.
+struct TestSshServer {
+    pid_t pid = -1;
+    std::string ssh;
+};
+
+TestSshServer ssh_server_start(const std::string& dir) {
+    TestSshServer server;
+    std::string sshd = command_output("command -v sshd || ls /usr/sbin/sshd 2>/dev/null");
+    sshd = sshd.substr(0, sshd.find('\n'));
+    if (sshd.empty() || command_output("command -v ssh").empty()) return server;
+    int port = 20000 + static_cast<int>(getpid() % 20000);
+    std::string keys = "ssh-keygen -q -t ed25519 -N '' -f " + quote(dir + "/host_key") +
+                       " && ssh-keygen -q -t ed25519 -N '' -f " + quote(dir + "/user_key") +
+                       " && cp " + quote(dir + "/user_key.pub") + " " +
+                       quote(dir + "/authorized_keys") + " && mkdir -p /run/sshd";
+    if (std::system(keys.c_str()) != 0) return server;
+    std::string config = "Port " + std::to_string(port) + "\nListenAddress 127.0.0.1\nHostKey " +
+                         dir + "/host_key\nAuthorizedKeysFile " + dir +
+                         "/authorized_keys\nPidFile " + dir +
+                         "/sshd.pid\nStrictModes no\nUsePAM no\nPasswordAuthentication no\n"
+                         "PermitRootLogin prohibit-password\n";
+    std::string config_file = dir + "/sshd_config", log = dir + "/sshd.log";
+    if (!write_file(config_file, config.data(), config.size())) return server;
+    // In the foreground (-D), a child of the test that it stops and waits for.
+    server.pid = fork();
+    if (server.pid == 0) {
+        execl(sshd.c_str(), sshd.c_str(), "-D", "-f", config_file.c_str(), "-E", log.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (server.pid < 0) return server;
+    std::string client = "ssh -p " + std::to_string(port) + " -i " + dir +
+                         "/user_key -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null "
+                         "-o BatchMode=yes -o LogLevel=ERROR";
+    // Wait until the server answers (or has ended).
+    for (int i = 0; i < 50 && server.ssh.empty(); ++i) {
+        if (waitpid(server.pid, nullptr, WNOHANG) != 0) {
+            server.pid = -1;
+            break;
+        }
+        if (command_output(client + " root@127.0.0.1 echo up 2>/dev/null") == "up\n")
+            server.ssh = client;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return server;
+}
+
+void ssh_server_stop(const TestSshServer& server) {
+    if (server.pid <= 0) return;
+    kill(server.pid, SIGTERM);
+    waitpid(server.pid, nullptr, 0);
+}
+
+} // namespace
+
+// The same split over ssh to this machine: the spans run there and come back.
+TEST_F(CaptureTest, SplitOverSshEqualsOneRun) {
+    TestSshServer server = ssh_server_start(dir);
+    if (server.ssh.empty()) {
+        ssh_server_stop(server);
+        GTEST_SKIP() << "no ssh server could be started on 127.0.0.1 here: the split over ssh "
+                        "is not tried";
+    }
+    std::string one = out + "/one.mkv", split = out + "/split.mkv";
+    ASSERT_EQ(run("--video " + quote(one) + " --codec ffv1" + SPLIT_SPAN + size()), 0) << errors;
+    int status = farm("--spans 2 --jobs 2 --sshlogin 2/root@127.0.0.1 --output " + quote(split) +
+                          " --codec ffv1" + SPLIT_SPAN + size(),
+                      "PARALLEL_SSH=" + quote(server.ssh));
+    ssh_server_stop(server);
+    ASSERT_EQ(status, 0) << errors;
+    EXPECT_EQ(framemd5(split), framemd5(one));
+    EXPECT_FALSE(exists(split + ".parts"));
+}
