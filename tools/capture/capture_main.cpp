@@ -179,7 +179,8 @@ bool keep_frame(FrameRun* run, int64_t n, size_t* next, std::string* error) {
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_VIDEO) {
         if (n < run->first_drawn) return true;
-        if (frame_reader_waiting(&run->reader) >= FRAME_READER_DEPTH && !pass_frame(run, error))
+        if (frame_reader_waiting(&run->reader) >= frame_reader_depth(&run->reader) &&
+            !pass_frame(run, error))
             return false;
         frame_reader_start(&run->reader);
         return true;

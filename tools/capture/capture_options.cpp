@@ -34,8 +34,9 @@ const char HELP_BODY[] =
     "\n"
     "Options:\n"
     "  --fps N          frames per second, 1..60 (default 60)\n"
-    "  --size WxH       frame size (default 1024x768); the picture keeps its\n"
-    "                   4:3 projection, centred\n"
+    "  --size WxH       frame size up to 4096x4096 (default 1024x768); the 4:3\n"
+    "                   picture is centred between black bars.  Presets: 768p\n"
+    "                   (1024x768), 1080p (1920x1080), 2160p or 4k (3840x2160)\n"
     "  --codec NAME     the video's codec (default h264):\n"
     "                     h264  H.264 and AAC in MP4\n"
     "                     ffv1  lossless FFV1 and FLAC in Matroska (a master)\n"
@@ -129,17 +130,33 @@ bool take_times(OptionParser& p, std::vector<int64_t>* times) {
     }
 }
 
+// Named sizes for --size.
+struct SizePreset {
+    const char* name;
+    int width, height;
+};
+const SizePreset SIZE_PRESETS[] = {
+    {"768p", 1024, 768}, {"1080p", 1920, 1080}, {"2160p", 3840, 2160}, {"4k", 3840, 2160}};
+
 bool take_size(OptionParser& p, CaptureOptions* o) {
     const char* text;
     if (!take_value(p, "--size", &text)) return false;
     std::string size = text;
+    for (const SizePreset& preset : SIZE_PRESETS)
+        if (size == preset.name) {
+            o->width = preset.width;
+            o->height = preset.height;
+            return true;
+        }
     size_t x = size.find('x');
     int64_t w, h;
     if (x == std::string::npos || !parse_count(size.substr(0, x).c_str(), &w) ||
         !parse_count(size.substr(x + 1).c_str(), &h) || w < MIN_SIDE || h < MIN_SIDE ||
         w > MAX_SIDE || h > MAX_SIDE)
         return option_fail(p,
-                           "--size takes WIDTHxHEIGHT, each from 16 to 4096, not \"" + size + "\"");
+                           "--size takes WIDTHxHEIGHT, each from 16 to 4096, or 768p, 1080p, 2160p "
+                           "(or 4k), not \"" +
+                               size + "\"");
     o->width = static_cast<int>(w);
     o->height = static_cast<int>(h);
     return true;

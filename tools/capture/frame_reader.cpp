@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
+
 #include "box_filter.h"
 
 namespace {
@@ -28,8 +30,12 @@ bool frame_reader_begin(FrameReader* reader, int width, int height, int factor) 
     reader->factor = factor;
     while (glGetError() != GL_NO_ERROR) {
     }
-    glGenBuffers(FRAME_READER_DEPTH, reader->buffers);
-    for (GLuint buffer : reader->buffers) {
+    size_t fit = FRAME_READER_BUDGET / drawn_bytes(reader);
+    reader->depth =
+        static_cast<int>(std::max<size_t>(1, std::min<size_t>(FRAME_READER_DEPTH, fit)));
+    glGenBuffers(reader->depth, reader->buffers);
+    for (int i = 0; i < reader->depth; ++i) {
+        GLuint buffer = reader->buffers[i];
         glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
         glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(drawn_bytes(reader)), nullptr,
                      GL_STREAM_READ);
@@ -39,7 +45,7 @@ bool frame_reader_begin(FrameReader* reader, int width, int height, int factor) 
 }
 
 void frame_reader_start(FrameReader* reader) {
-    GLuint buffer = reader->buffers[reader->started % FRAME_READER_DEPTH];
+    GLuint buffer = reader->buffers[reader->started % reader->depth];
     glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
     glReadBuffer(GL_BACK);
     // BGRA is how the driver keeps the picture: the read is a plain copy
@@ -52,13 +58,17 @@ void frame_reader_start(FrameReader* reader) {
     ++reader->started;
 }
 
+int frame_reader_depth(const FrameReader* reader) {
+    return reader->depth;
+}
+
 int64_t frame_reader_waiting(const FrameReader* reader) {
     return reader->started - reader->taken;
 }
 
 bool frame_reader_take(FrameReader* reader, uint8_t* bgra) {
     if (frame_reader_waiting(reader) <= 0) return false;
-    GLuint buffer = reader->buffers[reader->taken % FRAME_READER_DEPTH];
+    GLuint buffer = reader->buffers[reader->taken % reader->depth];
     ++reader->taken;
     glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
     const void* pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
@@ -73,6 +83,6 @@ bool frame_reader_take(FrameReader* reader, uint8_t* bgra) {
 }
 
 void frame_reader_end(FrameReader* reader) {
-    if (reader->buffers[0] != 0) glDeleteBuffers(FRAME_READER_DEPTH, reader->buffers);
+    if (reader->buffers[0] != 0) glDeleteBuffers(reader->depth, reader->buffers);
     *reader = FrameReader{};
 }
