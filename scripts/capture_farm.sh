@@ -148,6 +148,7 @@ for ((k = 0; k < spans; k++)); do
   [ -f "$parts/span_$k.mov" ] || failed+=("$k")
 done
 if [ "${#failed[@]}" -gt 0 ]; then
+  [ -z "$sshlogin" ] || echo "capture_farm: each host of --sshlogin needs ssh without a password, rsync, $tool_path and the show's data" >&2
   fail "span(s) ${failed[*]} of $spans failed (see the messages above); the finished spans are kept in $parts: run the same command again to capture only the missing ones"
 fi
 
