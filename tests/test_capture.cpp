@@ -164,6 +164,7 @@ TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
         "--video v.mkv --codec ffv1 --crf 10",       // lossless has no quality
         "--video v.mp4 --crf 52",                    // beyond H.264's range
         "--frames x --at 1 --codec ffv1",            // codecs are for video
+        "--video v.mp4 --join l.txt --sync-log s",   // a join draws nothing
     };
     // One line that says what is wrong, then the usage line.
     for (const char* args : bad) {
@@ -523,10 +524,14 @@ TEST_F(CaptureTest, OutputsThatAreNotFilesAreRefused) {
 // private mount namespace holds the output.  ffmpeg may exit 0 with a file
 // that has no index; the capture must see that, fail and leave nothing.
 TEST_F(CaptureTest, FullDiskFailsAndLeavesNothing) {
-    if (std::system("unshare -m true 2>/dev/null") != 0)
-        GTEST_SKIP() << "unshare -m is not permitted here: the full-disk case is not tried";
     std::string disk = dir + "/disk", script = dir + "/full_disk.sh";
     std::filesystem::create_directories(disk);
+    std::string probe_mount =
+        "unshare -m sh -c 'mount -t tmpfs -o size=" + std::string(FULL_DISK_SIZE) + " tmpfs " +
+        disk + "' 2>/dev/null";
+    if (std::system(probe_mount.c_str()) != 0)
+        GTEST_SKIP() << "a private tmpfs (unshare -m, mount -t tmpfs) is not permitted here: the "
+                        "full-disk case is not tried";
     std::string text = "mount -t tmpfs -o size=" + std::string(FULL_DISK_SIZE) + " tmpfs " +
                        quote(disk) + " || exit 99\n" + quote(TOOL) + " --data " + quote(dir) +
                        " --video " + quote(disk + "/v.mp4") + " --sync-log " +

@@ -180,6 +180,8 @@ bool check_codec(OptionParser& p, CaptureOptions* o) {
         return option_fail(p, "--codec, --crf, --split-part and --join belong to --video");
     if (o->split_part && !o->join.empty())
         return option_fail(p, "give only one of --split-part and --join");
+    if (!o->join.empty() && !o->sync_log.empty())
+        return option_fail(p, "--join draws nothing: give --sync-log to the parts' capture");
     const CaptureCodec& c = *o->codec;
     if (!o->has_crf) {
         o->crf = c.default_crf;
