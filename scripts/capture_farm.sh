@@ -76,7 +76,7 @@ done
 [[ "$spans" =~ ^[1-9][0-9]{0,3}$ ]] || bad "--spans takes a number of parts from 1 to 9999"
 [[ "$jobs" =~ ^[1-9][0-9]{0,3}$ ]] || bad "--jobs takes a number of jobs at once from 1 to 9999"
 [ -n "$output" ] || bad "--output needs a file"
-[[ "$fps" =~ ^[1-9][0-9]?$ ]] && [ "$fps" -le 60 ] || bad "--fps takes a number from 1 to 60"
+if ! [[ "$fps" =~ ^[1-9][0-9]?$ ]] || [ "$fps" -gt 60 ]; then bad "--fps takes a number from 1 to 60"; fi
 [ "$to" -le 330000 ] || bad "--to lies after the end of the show (330000 ms)"
 [ "$from" -lt "$to" ] || bad "the range $from to $to ms is empty"
 command -v parallel >/dev/null ||
@@ -97,8 +97,9 @@ bounds=("$first")
 for ((k = 1; k < spans; k++)); do
   target=$((first + (end - first) * k / spans))
   b=$(((target + unit / 2) / unit * unit))
-  [ "$b" -gt "${bounds[-1]}" ] && [ "$b" -lt "$end" ] ||
+  if [ "$b" -le "${bounds[-1]}" ] || [ "$b" -ge "$end" ]; then
     bad "the range $from to $to ms is too short for $spans spans at $fps fps"
+  fi
   bounds+=("$b")
 done
 bounds+=("$end")

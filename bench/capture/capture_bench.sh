@@ -31,7 +31,8 @@ printf "%-10s %2s %7s %9s %7s %8s\n" size N span_ms s_per_s fps MB
 #      size       N  span (ms)
 for run in "1024x768 1 2000" "1920x1080 1 1000" "1920x1080 2 500" "3840x2160 1 500" \
   "3840x2160 2 250"; do
-  set -- $run
+  read -r -a settings <<<"$run"
+  set -- "${settings[@]}"
   one_frame=$(measure --to $((from + 17)) --size "$1" --supersample "$2")
   span=$(measure --to $((from + $3)) --size "$1" --supersample "$2")
   read -r t1 _ <<<"$one_frame"
