@@ -62,6 +62,17 @@ void place_picture() {
     harness.view_h = r.height * s;
 }
 
+// Whether GL can draw a viewport of the whole frame: a driver clamps a
+// larger one, which would draw part of the picture without a word.
+bool viewport_fits() {
+#ifdef GL_MAX_VIEWPORT_DIMS
+    GLint dims[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+    if (dims[0] > 0 && (harness.width > dims[0] || harness.height > dims[1])) return false;
+#endif
+    return true;
+}
+
 bool start_song() {
     if (!snd_offline_init(SHOW_MIX_RATE, SHOW_CHANNELS)) return false;
     harness.song = snd_load_song(SHOW_MODULE_PATH);
@@ -133,6 +144,10 @@ HarnessFailure harness_begin_scaled(int width, int height, int fps, int scale) {
     frame_driver_reset();
     frame_driver.before_step = before_step;
     if (!offscreen_begin(harness.width, harness.height)) return HARNESS_NO_CONTEXT;
+    if (!viewport_fits()) {
+        offscreen_end();
+        return HARNESS_NO_CONTEXT;
+    }
     resize_view(harness.view_w, harness.view_h);
     glViewport(harness.view_x, harness.view_y, harness.view_w, harness.view_h);
     if (!show_start_up()) {
