@@ -166,6 +166,11 @@ TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
         "--frames x --at 1 --codec ffv1",            // codecs are for video
         "--video v.mp4 --join l.txt --sync-log s",   // a join draws nothing
     };
+    // Size presets are taken: the run fails on the option after them.
+    for (const char* preset : {"768p", "1080p", "2160p", "4k"}) {
+        EXPECT_EQ(run(std::string("--frames x --at 1 --size ") + preset + " --every 2"), 2);
+        EXPECT_NE(errors.find("--every belongs"), std::string::npos) << preset << errors;
+    }
     // One line that says what is wrong, then the usage line.
     for (const char* args : bad) {
         EXPECT_EQ(run(args), 2) << args;
