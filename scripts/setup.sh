@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev
   clang-14 libclang-rt-14-dev
   ffmpeg sox xvfb xfonts-base xdotool imagemagick x11-utils libx11-dev procps stress-ng
+  parallel rsync
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi

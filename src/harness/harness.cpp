@@ -26,7 +26,8 @@ constexpr size_t AUDIO_CHUNK = 4096;
 
 struct HarnessState {
     bool running = false;
-    int width = 0, height = 0; // frame size
+    int width = 0, height = 0; // size drawn: the frame size times the scale
+    int scale = 1;
     int fps = HARNESS_DEFAULT_FPS;
     int view_x = 0, view_y = 0, view_w = 0, view_h = 0; // the 4:3 picture
     int64_t next_frame = 0;
@@ -50,13 +51,26 @@ double ms_since(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-// The largest 4:3 rectangle centred in the frame, as the player places it.
+// The largest 4:3 rectangle centred in the frame, as the player places it;
+// drawn at a scale, exactly that many times the rectangle of the frame.
 void place_picture() {
-    PictureRect r = picture_rect(harness.width, harness.height);
-    harness.view_x = r.x;
-    harness.view_y = r.y;
-    harness.view_w = r.width;
-    harness.view_h = r.height;
+    int s = harness.scale;
+    PictureRect r = picture_rect(harness.width / s, harness.height / s);
+    harness.view_x = r.x * s;
+    harness.view_y = r.y * s;
+    harness.view_w = r.width * s;
+    harness.view_h = r.height * s;
+}
+
+// Whether GL can draw a viewport of the whole frame: a driver clamps a
+// larger one, which would draw part of the picture without a word.
+bool viewport_fits() {
+#ifdef GL_MAX_VIEWPORT_DIMS
+    GLint dims[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+    if (dims[0] > 0 && (harness.width > dims[0] || harness.height > dims[1])) return false;
+#endif
+    return true;
 }
 
 bool start_song() {
@@ -112,18 +126,28 @@ void before_step(int64_t step, int64_t step_ms, void*) {
 } // namespace
 
 HarnessFailure harness_begin(int width, int height, int fps) {
+    return harness_begin_scaled(width, height, fps, 1);
+}
+
+HarnessFailure harness_begin_scaled(int width, int height, int fps, int scale) {
     if (harness.running) harness_end();
     if (fps < 1 || fps > FRAME_STEP_RATE) return HARNESS_BAD_RATE;
+    if (scale < 1) return HARNESS_BAD_SCALE;
     auto start = std::chrono::steady_clock::now();
     harness = HarnessState{};
-    harness.width = width;
-    harness.height = height;
+    harness.width = width * scale;
+    harness.height = height * scale;
+    harness.scale = scale;
     harness.fps = fps;
     place_picture();
     show_state_reset();
     frame_driver_reset();
     frame_driver.before_step = before_step;
-    if (!offscreen_begin(width, height)) return HARNESS_NO_CONTEXT;
+    if (!offscreen_begin(harness.width, harness.height)) return HARNESS_NO_CONTEXT;
+    if (!viewport_fits()) {
+        offscreen_end();
+        return HARNESS_NO_CONTEXT;
+    }
     resize_view(harness.view_w, harness.view_h);
     glViewport(harness.view_x, harness.view_y, harness.view_w, harness.view_h);
     if (!show_start_up()) {

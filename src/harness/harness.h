@@ -40,7 +40,8 @@ enum HarnessFailure {
     HARNESS_NO_CONTEXT,
     HARNESS_NO_TEXTURES,
     HARNESS_NO_SOUND,
-    HARNESS_BAD_RATE // the frame rate is not 1..FRAME_STEP_RATE
+    HARNESS_BAD_RATE, // the frame rate is not 1..FRAME_STEP_RATE
+    HARNESS_BAD_SCALE // the scale is below 1
 };
 
 // Receives rendered audio: `count` interleaved 16-bit stereo frames whose
@@ -57,6 +58,13 @@ typedef void (*HarnessNoteSink)(double note_ms, int64_t frame, void* user);
 // frame rate of 1..FRAME_STEP_RATE.  Puts every piece of demo state back to
 // its initial value.
 HarnessFailure harness_begin(int width, int height, int fps);
+
+// harness_begin that draws every frame at `scale` (1 or more) times the
+// size, the picture at exactly `scale` times its place in a width x height
+// frame, for a caller that filters the frames down to width x height (the
+// black bars stay whole pixels of black).  harness_read_rgb gives the frame
+// as drawn.
+HarnessFailure harness_begin_scaled(int width, int height, int fps, int scale);
 
 // Releases everything harness_begin made.
 void harness_end();
@@ -94,7 +102,8 @@ struct HarnessFrameTiming {
 // went.
 void harness_step_timed(bool drawn, HarnessFrameTiming* timing);
 
-// Pixels of the last drawn frame: width * height RGB, top row first.
+// Pixels of the last drawn frame: width * height RGB (times the scale in
+// each direction), top row first.
 std::vector<uint8_t> harness_read_rgb();
 
 // Sets where the audio rendered by each step goes (null: discarded).

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "box_filter.h"
 #include "capture_options.h"
 #include "capture_video.h"
 #include "contact_sheet.h"
@@ -37,11 +38,14 @@ struct WantedFrame {
     int64_t label_ms;
 };
 
-// What a run keeps besides the frames: the sync log and its part file.
+// What a run keeps besides the frames: the sync log and its part file.  It
+// lists the notes shown by frames first..end-1, numbered from `base` on (the
+// video's first frame is its frame 0).
 struct SyncLog {
     FILE* file = nullptr;
     std::string path, part;
     int fps = 60;
+    int64_t first = 0, end = 0, base = 0;
 };
 
 int complain(const std::string& message) {
@@ -57,8 +61,19 @@ std::string absolute(const std::string& path) {
 
 void log_note(double note_ms, int64_t frame, void* user) {
     SyncLog* log = static_cast<SyncLog*>(user);
-    fprintf(log->file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame),
+    if (frame < log->first || frame >= log->end) return;
+    fprintf(log->file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame - log->base),
             static_cast<long long>(harness_frame_time(frame, log->fps)));
+}
+
+// The frames of the run that the log covers: the video's frames, or the
+// PNG frames of a span (by their file numbers), or every frame up to the
+// last one written (--at).
+void sync_log_span(SyncLog* log, const CaptureOptions& o, int64_t first_written, int64_t end) {
+    bool span = o.mode == CAPTURE_VIDEO || (o.mode == CAPTURE_FRAMES && o.at.empty());
+    log->first = span ? first_written : 0;
+    log->end = end;
+    log->base = o.mode == CAPTURE_VIDEO ? first_written : 0;
 }
 
 bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string* error) {
@@ -72,19 +87,28 @@ bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string*
         return false;
     }
     fprintf(log->file, "# note_ms frame frame_ms: each note of the beat instrument, the song "
-                       "time it sounds at and the first frame that shows it\n");
+                       "time it sounds at, the first frame that shows it (a video's frames "
+                       "count from 0) and that frame's song time\n");
     harness_set_note_sink(log_note, log);
     return true;
 }
 
 bool sync_log_end(SyncLog* log, bool keep, std::string* error) {
     if (!log->file) return true;
-    bool ok = fclose(log->file) == 0;
+    bool ok = ferror(log->file) == 0;
+    ok = fclose(log->file) == 0 && ok;
     log->file = nullptr;
     if (keep && ok && rename(log->part.c_str(), log->path.c_str()) == 0) return true;
     unlink(log->part.c_str());
     if (keep) *error = "cannot write " + log->path + ": " + strerror(errno);
     return !keep;
+}
+
+// An output that exists and is not a regular file (a device, a directory, a
+// pipe) is never replaced: writing ends in a rename over it.
+bool is_not_a_file(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 // Writes a PNG through a part file, so that no half-written file is left.
@@ -127,6 +151,7 @@ struct FrameRun {
     FrameReader reader;      // video: frames on their way back from GL
     int64_t first_drawn = 0; // video: frames from here on are drawn
     int64_t end = 0;         // one past the last frame run
+    int64_t total = 0;       // outputs to write
     int64_t written = 0;     // outputs written
 };
 
@@ -154,13 +179,19 @@ bool keep_frame(FrameRun* run, int64_t n, size_t* next, std::string* error) {
     const CaptureOptions& o = *run->options;
     if (o.mode == CAPTURE_VIDEO) {
         if (n < run->first_drawn) return true;
-        if (frame_reader_waiting(&run->reader) >= FRAME_READER_DEPTH && !pass_frame(run, error))
+        if (frame_reader_waiting(&run->reader) >= frame_reader_depth(&run->reader) &&
+            !pass_frame(run, error))
             return false;
         frame_reader_start(&run->reader);
         return true;
     }
     if (*next >= run->wanted.size() || run->wanted[*next].frame != n) return true;
     std::vector<uint8_t> rgb = harness_read_rgb();
+    if (o.supersample > 1) {
+        std::vector<uint8_t> drawn = std::move(rgb);
+        rgb.resize(static_cast<size_t>(o.width) * static_cast<size_t>(o.height) * 3);
+        box_filter_shrink(drawn.data(), o.width, o.height, 3, o.supersample, rgb.data());
+    }
     for (; *next < run->wanted.size() && run->wanted[*next].frame == n; ++*next) {
         const WantedFrame& w = run->wanted[*next];
         ++run->written;
@@ -185,11 +216,31 @@ bool run_frames(FrameRun* run, Progress* progress, std::string* error) {
             *error = "interrupted";
             return false;
         }
-        harness_step(is_drawn(run, n, next));
+        bool drawn = is_drawn(run, n, next);
+        harness_step(drawn);
         if (!keep_frame(run, n, &next, error)) return false;
-        progress_update(progress, n + 1, harness_frame_time(n, run->options->fps));
+        // Progress counts the frames written, not the lead-in run up to them.
+        int64_t done = run->options->mode == CAPTURE_VIDEO ? n + 1 - run->first_drawn
+                                                           : static_cast<int64_t>(next);
+        if (drawn) progress_update(progress, done, harness_frame_time(n, run->options->fps));
     }
     return true;
+}
+
+// The video the options ask for: the frames of --from up to --to.
+VideoPlan video_plan_of(const CaptureOptions& o) {
+    VideoPlan plan;
+    plan.output = o.output;
+    plan.width = o.width;
+    plan.height = o.height;
+    plan.fps = o.fps;
+    plan.rate = SHOW_MIX_RATE;
+    plan.first_frame = harness_first_frame_at(o.from_ms, o.fps);
+    plan.end_frame = harness_first_frame_at(o.to_ms, o.fps);
+    plan.codec = o.codec;
+    plan.crf = o.crf;
+    plan.part_of_split = o.split_part;
+    return plan;
 }
 
 bool prepare_outputs(FrameRun* run, std::string* error) {
@@ -197,18 +248,19 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
     if (o.mode == CAPTURE_VIDEO) {
         run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
         run->end = harness_first_frame_at(o.to_ms, o.fps);
-        if (!frame_reader_begin(&run->reader, o.width, o.height)) {
+        run->total = run->end - run->first_drawn;
+        if (!frame_reader_begin(&run->reader, o.width, o.height, o.supersample)) {
             *error = "cannot read frames back from GL (no pixel buffer objects)";
             return false;
         }
-        if (!video_begin(&run->video, o.output, o.width, o.height, o.fps, SHOW_MIX_RATE,
-                         run->first_drawn, run->end, error))
-            return false;
+        if (!video_begin(&run->video, video_plan_of(o), error)) return false;
         harness_set_audio_sink(video_audio_sink, &run->video);
         return true;
     }
     run->wanted = frames_wanted(o);
     run->end = run->wanted.empty() ? 0 : run->wanted.back().frame + 1;
+    run->first_drawn = run->wanted.empty() ? 0 : run->wanted.front().frame;
+    run->total = static_cast<int64_t>(run->wanted.size());
     if (o.mode == CAPTURE_SHEET) {
         sheet_begin(&run->sheet, o.width, o.height, static_cast<int>(o.at.size()));
         return true;
@@ -256,10 +308,13 @@ std::string result_text(const CaptureOptions& o, const FrameRun& run) {
     return text + "; " + startup_text();
 }
 
-int start_failure(HarnessFailure failure) {
+int start_failure(HarnessFailure failure, const CaptureOptions& o) {
     switch (failure) {
     case HARNESS_NO_CONTEXT:
-        return complain("cannot create an OpenGL context (offscreen driver)");
+        return complain("cannot create an OpenGL context of " +
+                        std::to_string(o.width * o.supersample) + "x" +
+                        std::to_string(o.height * o.supersample) +
+                        " (offscreen driver); a smaller --size or --supersample may fit");
     case HARNESS_NO_TEXTURES:
         return complain("cannot load the show's pictures from data/ (run from the directory "
                         "that holds data/, or give --data DIR)");
@@ -268,17 +323,33 @@ int start_failure(HarnessFailure failure) {
     }
 }
 
+// The first output that exists and is not a regular file; empty when none.
+std::string refused_output(const CaptureOptions& o) {
+    std::vector<std::string> paths = {o.sync_log};
+    if (o.mode == CAPTURE_FRAMES)
+        for (const WantedFrame& w : frames_wanted(o))
+            paths.push_back(w.path);
+    else
+        paths.push_back(o.output);
+    for (const std::string& path : paths)
+        for (const char* suffix : {"", ".part", ".video.part", ".audio.part"})
+            if (!path.empty() && is_not_a_file(path + suffix)) return path + suffix;
+    return std::string();
+}
+
 int capture(const CaptureOptions& o) {
     std::string error;
-    HarnessFailure started = harness_begin(o.width, o.height, o.fps);
-    if (started != HARNESS_OK) return start_failure(started);
+    HarnessFailure started = harness_begin_scaled(o.width, o.height, o.fps, o.supersample);
+    if (started != HARNESS_OK) return start_failure(started, o);
     FrameRun run;
     run.options = &o;
     SyncLog log;
     Progress progress;
-    bool ok = prepare_outputs(&run, &error) && sync_log_begin(&log, o.sync_log, o.fps, &error);
+    bool ok = prepare_outputs(&run, &error);
+    sync_log_span(&log, o, run.first_drawn, run.end);
+    ok = ok && sync_log_begin(&log, o.sync_log, o.fps, &error);
     if (ok) {
-        progress_begin(&progress, run.end);
+        progress_begin(&progress, run.total);
         ok = run_frames(&run, &progress, &error) && finish_outputs(&run, &error);
     }
     if (o.mode == CAPTURE_VIDEO) {
@@ -289,12 +360,26 @@ int capture(const CaptureOptions& o) {
     progress_clear(&progress);
     if (ok) {
         std::string detail = result_text(o, run);
-        progress_finish(&progress, run.end, TOOL, detail.c_str());
+        progress_finish(&progress, run.written, TOOL, detail.c_str());
     }
     harness_end();
     if (ok) return EXIT_DONE;
     complain(error);
     return capture_stop_requested ? EXIT_INTERRUPTED : EXIT_FAILED;
+}
+
+// Joins the parts of a split capture into the video of the whole span.
+int join(const CaptureOptions& o) {
+    VideoPlan plan = video_plan_of(o);
+    VideoCapture video;
+    std::string error;
+    if (!video_join(&video, plan, o.join, &error)) {
+        complain(error);
+        return capture_stop_requested ? EXIT_INTERRUPTED : EXIT_FAILED;
+    }
+    fprintf(stderr, "%s: joined %lld frames into %s\n", TOOL,
+            static_cast<long long>(plan.end_frame - plan.first_frame), o.output.c_str());
+    return EXIT_DONE;
 }
 
 } // namespace
@@ -304,17 +389,30 @@ int main(int argc, char** argv) {
     std::string error;
     switch (capture_parse(argc, argv, &options, &error)) {
     case CAPTURE_PARSE_HELP:
-        fputs(capture_usage(), stdout);
+        fputs(capture_help(), stdout);
+        return EXIT_DONE;
+    case CAPTURE_PARSE_VERSION:
+        fputs(capture_version(), stdout);
         return EXIT_DONE;
     case CAPTURE_PARSE_BAD:
-        fprintf(stderr, "%s: %s\n\n%s", TOOL, error.c_str(), capture_usage());
+        fprintf(stderr, "%s: %s\n%s", TOOL, error.c_str(), capture_usage());
         return EXIT_USAGE;
     case CAPTURE_PARSE_OK:
         break;
     }
     options.output = absolute(options.output);
     options.sync_log = absolute(options.sync_log);
-    if (!data_dir_enter(options.data_dir, &error)) return complain(error);
+    std::string refused = refused_output(options);
+    if (!refused.empty()) {
+        fprintf(stderr, "%s: will not write %s: it exists and is not a regular file\n", TOOL,
+                refused.c_str());
+        return EXIT_USAGE;
+    }
     capture_catch_signals();
+    if (!options.join.empty()) {
+        options.join = absolute(options.join);
+        return join(options);
+    }
+    if (!data_dir_enter(options.data_dir, &error)) return complain(error);
     return capture(options);
 }

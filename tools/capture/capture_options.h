@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs.h"
+
 // The song range the tool accepts, and the default video range: the show's
 // five minutes of scenes and the half minute of the finale after them.
 constexpr int64_t CAPTURE_SONG_END_MS = 330000;
@@ -26,13 +28,34 @@ struct CaptureOptions {
     int fps = 60;
     int width = 1024;
     int height = 768;
+    int supersample = 1; // frames drawn this many times larger each way, then box-filtered
+    const CaptureCodec* codec = capture_default_codec();
+    bool has_crf = false;
+    int crf = 0;             // lossy codecs: the codec's default unless --crf
+    bool split_part = false; // --split-part: one part of a split capture
+    std::string join;        // --join LIST: join the parts LIST names
 };
 
-enum CaptureParse { CAPTURE_PARSE_OK, CAPTURE_PARSE_HELP, CAPTURE_PARSE_BAD };
+// Largest --supersample.
+constexpr int CAPTURE_MAX_SUPERSAMPLE = 4;
+
+enum CaptureParse {
+    CAPTURE_PARSE_OK,
+    CAPTURE_PARSE_HELP,
+    CAPTURE_PARSE_VERSION,
+    CAPTURE_PARSE_BAD
+};
 
 // Reads the arguments (argv[1..argc-1]).  On CAPTURE_PARSE_BAD, `error`
 // says what is wrong.
 CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error);
 
-// The usage text.
+// Frames of the span --from/--to (video: from up to, not including, to;
+// frames: both included), before --every.
+int64_t capture_span_frames(const CaptureOptions& options);
+
+// The one-line usage, the --help text (which starts with it) and what
+// --version prints.
 const char* capture_usage();
+const char* capture_help();
+const char* capture_version();

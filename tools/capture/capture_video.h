@@ -1,8 +1,9 @@
 // Video output of vintermoot-capture: raw frames are piped into ffmpeg,
-// which encodes H.264 into a video-only part file, while the song's audio
-// for the same span goes into a WAV part file; at the end ffmpeg muxes both
-// (AAC audio) into a part file that is renamed to the output only when
-// everything succeeded.  Any failure or interruption removes every part.
+// which encodes them (codecs.h) into a video-only part file, while the
+// song's audio for the same span goes into a WAV part file; at the end
+// ffmpeg muxes both (the codec's audio) into a part file that is read back
+// and renamed to the output only when everything succeeded.  Any failure or
+// interruption removes every part.
 #pragma once
 
 #include <sys/types.h>
@@ -15,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "codecs.h"
 
 // Set by the tool's signal handler (SIGINT, SIGTERM, SIGHUP); the frame loop
 // and the waits for ffmpeg stop when it is set.
@@ -49,8 +52,14 @@ struct VideoCapture {
     std::string video_part; // H.264 stream from the encoder
     std::string audio_part; // WAV of the span's audio
     std::string ffmpeg;     // the ffmpeg program
-    pid_t encoder = -1;     // ffmpeg encoding the frames
-    int encoder_stdin = -1; // where the frames go
+    std::string ffprobe;    // reads the finished file back
+    const CaptureCodec* codec = nullptr;
+    int crf = 0;
+    bool part_of_split = false; // a part: the audio stays PCM (codecs.h)
+    int fps = 60;
+    int64_t first_frame = 0, end_frame = 0; // the span's frames
+    pid_t encoder = -1;                     // ffmpeg encoding the frames
+    int encoder_stdin = -1;                 // where the frames go
     FILE* wav = nullptr;
     int rate = 44100;
     int64_t first_sample = 0; // song sample at the first frame
@@ -61,10 +70,28 @@ struct VideoCapture {
     VideoQueue queue;
 };
 
-// Checks ffmpeg and the output, creates the part files and starts the
-// encoder for frames [first_frame, end_frame) at `fps`.
-bool video_begin(VideoCapture* video, const std::string& output, int width, int height, int fps,
-                 int rate, int64_t first_frame, int64_t end_frame, std::string* error);
+// What to write: frames [first_frame, end_frame) at `fps`, the audio at
+// `rate`, encoded with `codec` at `crf` (lossy codecs).
+struct VideoPlan {
+    std::string output;
+    int width = 0, height = 0, fps = 60, rate = 44100;
+    int64_t first_frame = 0, end_frame = 0;
+    const CaptureCodec* codec = nullptr;
+    int crf = 0;
+    bool part_of_split = false;
+};
+
+// Checks ffmpeg, its encoder for the codec and the output, creates the part
+// files and starts the encoder.
+bool video_begin(VideoCapture* video, const VideoPlan& plan, std::string* error);
+
+// Joins the parts of a split capture (each written with plan.part_of_split
+// for its own span) that `list` names, as ffmpeg's concat demuxer reads it,
+// into plan.output: the video streams as they are, the audio encoded once as
+// a single run encodes it.  The result is checked against the plan's whole
+// span as a capture's is; on failure nothing is left.
+bool video_join(VideoCapture* video, const VideoPlan& plan, const std::string& list,
+                std::string* error);
 
 // The harness's audio sink: keeps the samples of the span.
 void video_audio_sink(const int16_t* samples, size_t count, int64_t first_sample, void* user);
@@ -81,7 +108,8 @@ uint8_t* video_next_buffer(VideoCapture* video, std::string* error);
 void video_queue_buffer(VideoCapture* video);
 
 // Writes the queued frames, ends the encoder, completes the audio (silence where the song gave
-// none), muxes and renames.  On failure everything is removed.
+// none), muxes, reads the result back with ffprobe (every frame, the audio's length) and
+// renames.  On failure everything is removed.
 bool video_finish(VideoCapture* video, std::string* error);
 
 // Stops the encoder and removes every part file.
