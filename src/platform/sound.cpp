@@ -50,6 +50,12 @@ struct SndState {
     int64_t audio_delay_us = 0;
 };
 
+} // namespace
+
+std::atomic<int64_t> snd_callback_ns{0};
+
+namespace {
+
 // The layer's state; changed by snd_init, snd_offline_init, snd_close and
 // (the playing song) snd_play_song / snd_free_song.
 SndState snd_state;
@@ -123,6 +129,7 @@ int64_t snd_live_ms(SndSong* song) {
 }
 
 void snd_audio_callback(void*, Uint8* stream, int len) {
+    snd_callback_ns.store(snd_now_ns(), std::memory_order_relaxed);
     SndSong* song = snd_state.playing.load(std::memory_order_acquire);
     int frames = len / static_cast<int>(2 * sizeof(float));
     if (!song || !song->module) {
@@ -366,7 +373,8 @@ bool snd_init(int mix_rate, int max_channels, unsigned) {
     snd_state.mode = SND_MODE_LIVE;
     snd_state.mix_rate = mix_rate;
     snd_state.max_channels = max_channels;
-    snd_latency_start(SDL_GetCurrentAudioDriver());
+    snd_latency_start(SDL_GetCurrentAudioDriver(),
+                      static_cast<int64_t>(have.samples) * NS_PER_SECOND / std::max(1, have.freq));
     SDL_PauseAudioDevice(snd_state.device, 0);
     return true;
 }

@@ -120,9 +120,12 @@ void snd_queue_clear(SndEventQueue& queue);
 
 // The output's latency as its sound server reports it (sound_latency.cpp).
 // snd_latency_start watches it for the SDL audio driver named (nothing for
-// drivers that report none); snd_latency_stop ends the watch.
-void snd_latency_start(const char* driver);
+// drivers that report none), whose device buffer lasts `buffer_ns`;
+// snd_latency_stop ends the watch.
+void snd_latency_start(const char* driver, int64_t buffer_ns);
 void snd_latency_stop();
+// When the audio callback last started (monotonic ns; 0 before the first).
+extern std::atomic<int64_t> snd_callback_ns;
 // The latest reported figure in µs (0: none).
 int64_t snd_latency_reported();
 

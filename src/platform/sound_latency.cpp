@@ -8,11 +8,16 @@
 // "application.process.id") and reads what `pactl list sink-inputs` shows
 // for it: the buffer latency (audio received, not yet mixed) plus the sink
 // latency (mixed, not yet played).  The figure swings by a few ms as the
-// server mixes block by block, and now and then one listing finds the
-// stream's queue momentarily empty; the watcher takes the median of the last
-// three figures and smooths it, but follows a change larger than the swing
-// at once (a stream moved to another sink, a server that starts with a long
-// queue of silence).
+// server mixes block by block, and now and then a listing finds the
+// stream's queue short or empty for a moment because the audio thread was
+// late: the queue is refilled at once and the latency is back where it was.
+// A figure asked for while the audio callback is overdue (more than a
+// buffer and a quarter since it last ran) is one of those and is left out;
+// of the others the watcher keeps the last nine (under half a second),
+// takes the mean of those within the swing of the second highest, which
+// leaves out the rest of such moments, smooths it, and follows a change
+// larger than the swing at once (a stream moved to another sink, a server
+// that starts with a long queue of silence).
 //
 // ALSA: SDL's PCM is out of reach, but the kernel shows every open playback
 // substream's state under /proc/asound; the watcher reads the "delay" of the
@@ -49,9 +54,11 @@ constexpr int64_t SND_LATENCY_PERIOD_US = 50000;
 // Changes larger than this are followed at once, smaller ones smoothed.
 constexpr int64_t SND_LATENCY_JUMP_US = 8000;
 // Weight of a new figure in the smoothed one: 1 / SND_LATENCY_SMOOTHING.
-constexpr int64_t SND_LATENCY_SMOOTHING = 4;
-// Figures the median is taken over.
-constexpr int SND_LATENCY_MEDIAN = 3;
+constexpr int64_t SND_LATENCY_SMOOTHING = 2;
+// Figures kept, and how far below the second highest of them a figure may
+// lie and still count.
+constexpr int SND_LATENCY_WINDOW = 9;
+constexpr int64_t SND_LATENCY_SWING_US = 7000;
 
 // The latest figure (µs), written by the watcher, read by the clock; the
 // browser's entry writes it through snd_report_output_latency.
@@ -90,11 +97,13 @@ struct SndLatencyWatch {
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_time_event* timer = nullptr;
-    bool asking = false;                        // a listing is under way
-    bool found = false;                         // this listing met the show's stream
-    int64_t listed_us = 0;                      // its figure
-    bool have_figure = false;                   // something was published since start
-    int64_t recent_us[SND_LATENCY_MEDIAN] = {}; // the last raw figures
+    bool asking = false;      // a listing is under way
+    bool late = false;        // the audio callback was overdue when it was asked for
+    int64_t buffer_ns = 0;    // the device buffer's length
+    bool found = false;       // this listing met the show's stream
+    int64_t listed_us = 0;    // its figure
+    bool have_figure = false; // something was published since start
+    int64_t recent_us[SND_LATENCY_WINDOW] = {}; // the last raw figures
     int recent_count = 0;                       // how many were taken
     // ALSA.
     std::thread alsa_thread;
@@ -105,13 +114,35 @@ struct SndLatencyWatch {
 
 SndLatencyWatch snd_watch;
 
+// True when the audio callback has not run for more than a buffer and a
+// quarter: the stream's queue is running short, whatever the output's
+// latency.
+bool snd_callback_overdue() {
+    int64_t last = snd_callback_ns.load(std::memory_order_relaxed);
+    int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count();
+    return last == 0 || now - last > snd_watch.buffer_ns * 5 / 4;
+}
+
 // Folds a new figure into the published one.
 void snd_latency_take(int64_t raw_us) {
-    int64_t* r = snd_watch.recent_us;
-    r[snd_watch.recent_count++ % SND_LATENCY_MEDIAN] = raw_us;
-    int64_t figure_us = raw_us; // until three are known
-    if (snd_watch.recent_count >= SND_LATENCY_MEDIAN)
-        figure_us = std::max(std::min(r[0], r[1]), std::min(std::max(r[0], r[1]), r[2]));
+    const int64_t* recent = snd_watch.recent_us;
+    snd_watch.recent_us[snd_watch.recent_count++ % SND_LATENCY_WINDOW] = raw_us;
+    int known = std::min(snd_watch.recent_count, SND_LATENCY_WINDOW);
+    int64_t highest = INT64_MIN, second = INT64_MIN;
+    for (int i = 0; i < known; ++i) {
+        second = std::max(second, std::min(highest, recent[i]));
+        highest = std::max(highest, recent[i]);
+    }
+    int64_t top = known > 1 ? second : highest;
+    int64_t sum = 0, counted = 0;
+    for (int i = 0; i < known; ++i)
+        if (recent[i] >= top - SND_LATENCY_SWING_US && recent[i] <= top) {
+            sum += recent[i];
+            ++counted;
+        }
+    int64_t figure_us = sum / counted;
     int64_t current = snd_latency_reported_us.load(std::memory_order_relaxed);
     int64_t next = figure_us;
     if (snd_watch.have_figure && std::llabs(figure_us - current) <= SND_LATENCY_JUMP_US)
@@ -125,7 +156,8 @@ void snd_latency_take(int64_t raw_us) {
 void snd_pulse_listed(pa_context*, const pa_sink_input_info* info, int eol, void*) {
     if (eol) {
         snd_watch.asking = false;
-        if (eol > 0 && snd_watch.found) snd_latency_take(snd_watch.listed_us);
+        if (eol > 0 && snd_watch.found && !snd_watch.late && !snd_callback_overdue())
+            snd_latency_take(snd_watch.listed_us);
         return;
     }
     const char* pid = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID);
@@ -139,6 +171,7 @@ void snd_pulse_ask(pa_mainloop_api*, pa_time_event* event, const struct timeval*
         pa_operation* op =
             pa_context_get_sink_input_info_list(snd_watch.context, snd_pulse_listed, nullptr);
         if (op) {
+            snd_watch.late = snd_callback_overdue();
             snd_watch.asking = true;
             snd_watch.found = false;
             pa_operation_unref(op);
@@ -225,7 +258,8 @@ void snd_alsa_watch() {
     std::unique_lock<std::mutex> lock(snd_watch.alsa_mutex);
     while (!snd_watch.alsa_stop) {
         int64_t delay = 0, rate = 0;
-        if (snd_alsa_read(&delay, &rate)) snd_latency_take(delay * 1000000 / rate);
+        if (!snd_callback_overdue() && snd_alsa_read(&delay, &rate) && !snd_callback_overdue())
+            snd_latency_take(delay * 1000000 / rate);
         snd_watch.alsa_wake.wait_for(lock, std::chrono::microseconds(SND_LATENCY_PERIOD_US));
     }
 }
@@ -262,11 +296,12 @@ bool snd_alsa_parse_rate(const char* text, int64_t* rate) {
     return true;
 }
 
-void snd_latency_start(const char* driver) {
+void snd_latency_start(const char* driver, int64_t buffer_ns) {
     snd_latency_reported_us.store(0, std::memory_order_relaxed);
 #if !defined(__EMSCRIPTEN__)
     snd_watch.have_figure = false;
     snd_watch.recent_count = 0;
+    snd_watch.buffer_ns = buffer_ns;
     if (!driver) return;
     if (std::strcmp(driver, "pulseaudio") == 0 || std::strcmp(driver, "pipewire") == 0) {
         if (!snd_pulse_start())
@@ -277,6 +312,7 @@ void snd_latency_start(const char* driver) {
     }
 #else
     (void)driver;
+    (void)buffer_ns;
 #endif
 }
 
