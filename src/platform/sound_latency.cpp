@@ -21,7 +21,8 @@
 //
 // ALSA: SDL's PCM is out of reach, but the kernel shows every open playback
 // substream's state under /proc/asound; the watcher reads the "delay" of the
-// one this process owns.
+// one this process owns (through dmix, the shared hardware stream's: the
+// first of its clients owns it), with the same care for late callbacks.
 //
 // Everything runs on the watcher's own thread (libpulse's threaded main loop,
 // or a plain thread for ALSA) and is published as one atomic, so the clock
@@ -48,17 +49,6 @@
 #endif
 
 namespace {
-
-// How often the watcher asks (50 ms: a few times per scene step pair).
-constexpr int64_t SND_LATENCY_PERIOD_US = 50000;
-// Changes larger than this are followed at once, smaller ones smoothed.
-constexpr int64_t SND_LATENCY_JUMP_US = 8000;
-// Weight of a new figure in the smoothed one: 1 / SND_LATENCY_SMOOTHING.
-constexpr int64_t SND_LATENCY_SMOOTHING = 2;
-// Figures kept, and how far below the second highest of them a figure may
-// lie and still count.
-constexpr int SND_LATENCY_WINDOW = 9;
-constexpr int64_t SND_LATENCY_SWING_US = 7000;
 
 // The latest figure (µs), written by the watcher, read by the clock; the
 // browser's entry writes it through snd_report_output_latency.
@@ -91,6 +81,17 @@ bool snd_alsa_field(const char* text, const char* name, long long* value) {
 }
 
 #if !defined(__EMSCRIPTEN__)
+
+// How often the watcher asks (50 ms: every third step of the show).
+constexpr int64_t SND_LATENCY_PERIOD_US = 50000;
+// Changes larger than this are followed at once, smaller ones smoothed.
+constexpr int64_t SND_LATENCY_JUMP_US = 8000;
+// Weight of a new figure in the smoothed one: 1 / SND_LATENCY_SMOOTHING.
+constexpr int64_t SND_LATENCY_SMOOTHING = 2;
+// Figures kept, and how far below the second highest of them a figure may
+// lie and still count.
+constexpr int SND_LATENCY_WINDOW = 9;
+constexpr int64_t SND_LATENCY_SWING_US = 7000;
 
 struct SndLatencyWatch {
     // PulseAudio.
@@ -234,8 +235,8 @@ bool snd_alsa_read(int64_t* delay_frames, int64_t* rate) {
         std::string card_dir = std::string("/proc/asound/") + card->d_name;
         DIR* pcms = opendir(card_dir.c_str());
         if (!pcms) continue;
-        while (!found && (card = readdir(pcms)) != nullptr) {
-            std::string name = card->d_name;
+        while (dirent* pcm = found ? nullptr : readdir(pcms)) {
+            std::string name = pcm->d_name;
             if (name.rfind("pcm", 0) != 0 || name.back() != 'p') continue;
             for (int sub = 0; !found && sub < 32; ++sub) {
                 std::string dir = card_dir + "/" + name + "/sub" + std::to_string(sub);
