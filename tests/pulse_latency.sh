@@ -88,14 +88,19 @@ start_player() {
   player_pid=$!
 }
 
+# Asks the player to end (SIGTERM, as a session's end does); it must end
+# cleanly, with 0.
 stop_player() {
+  local code
   kill -TERM "$player_pid" 2>/dev/null
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     kill -0 "$player_pid" 2>/dev/null || break
     sleep 0.2
   done
-  kill -9 "$player_pid" 2>/dev/null
+  kill -0 "$player_pid" 2>/dev/null && { fail "the player did not end on SIGTERM"; kill -9 "$player_pid"; }
   wait "$player_pid" 2>/dev/null
+  code=$?
+  [ "$code" -eq 0 ] || { fail "the player ended with $code"; sed 's/^/  /' "$work/player.log" | tail -n 20; }
   player_pid=""
 }
 

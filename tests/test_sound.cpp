@@ -433,6 +433,7 @@ struct LiveSound : ::testing::Test {
     LiveSound() { delivered.clear(); }
     ~LiveSound() override {
         snd_close();
+        snd_set_audio_delay(0.0);
         temp_dir_remove(dir);
     }
 };

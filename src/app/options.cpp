@@ -6,8 +6,8 @@
 
 namespace {
 
-const char USAGE[] = "Usage: vintermoot [--window[=WxH] | --fullscreen] [--from T] [--data DIR] "
-                     "[--audio-delay MS] [--no-vsync]\n";
+const char USAGE[] = "Usage: vintermoot [--window[=WxH] | --fullscreen] [--from T] [--data DIR]\n"
+                     "                  [--audio-delay MS] [--no-vsync]\n";
 
 const char HELP_BODY[] =
     "Plays Vintermoot 2002, a real-time OpenGL demo with tracker music.\n"
