@@ -3,7 +3,7 @@
 //
 // PulseAudio (and PipeWire through its PulseAudio service): SDL owns the
 // stream and does not tell its latency, so a second connection to the same
-// server asks for it.  Every SND_LATENCY_PERIOD_US the watcher lists the
+// server asks for it.  About every SND_LATENCY_PERIOD_US the watcher lists the
 // server's playback streams, takes the one this process plays (its
 // "application.process.id") and reads what `pactl list sink-inputs` shows
 // for it: the buffer latency (audio received, not yet mixed) plus the sink
@@ -84,6 +84,10 @@ bool snd_alsa_field(const char* text, const char* name, long long* value) {
 
 // How often the watcher asks (50 ms: every third step of the show).
 constexpr int64_t SND_LATENCY_PERIOD_US = 50000;
+// Each wait is moved by up to this much either way, on a fixed scramble of
+// the count of waits, so that the figures do not lock on to the phase of
+// the server's blocks or of the device buffer.
+constexpr int64_t SND_LATENCY_JITTER_US = 10000;
 // Changes larger than this are followed at once, smaller ones smoothed.
 constexpr int64_t SND_LATENCY_JUMP_US = 8000;
 // Weight of a new figure in the smoothed one: 1 / SND_LATENCY_SMOOTHING.
@@ -106,6 +110,7 @@ struct SndLatencyWatch {
     bool have_figure = false; // something was published since start
     int64_t recent_us[SND_LATENCY_WINDOW] = {}; // the last raw figures
     int recent_count = 0;                       // how many were taken
+    uint32_t waits = 0;                         // waits between askings so far
     // ALSA.
     std::thread alsa_thread;
     std::mutex alsa_mutex;
@@ -124,6 +129,13 @@ bool snd_callback_overdue() {
                       std::chrono::steady_clock::now().time_since_epoch())
                       .count();
     return last == 0 || now - last > snd_watch.buffer_ns * 5 / 4;
+}
+
+// The wait before the next asking.
+int64_t snd_latency_wait_us() {
+    uint32_t scramble = (++snd_watch.waits * 2654435761u) >> 16; // 0..65535
+    return SND_LATENCY_PERIOD_US - SND_LATENCY_JITTER_US +
+           static_cast<int64_t>(scramble) * 2 * SND_LATENCY_JITTER_US / 65536;
 }
 
 // Folds a new figure into the published one.
@@ -178,7 +190,7 @@ void snd_pulse_ask(pa_mainloop_api*, pa_time_event* event, const struct timeval*
             pa_operation_unref(op);
         }
     }
-    pa_context_rttime_restart(snd_watch.context, event, pa_rtclock_now() + SND_LATENCY_PERIOD_US);
+    pa_context_rttime_restart(snd_watch.context, event, pa_rtclock_now() + snd_latency_wait_us());
 }
 
 void snd_pulse_state(pa_context* context, void*) {
@@ -261,7 +273,7 @@ void snd_alsa_watch() {
         int64_t delay = 0, rate = 0;
         if (!snd_callback_overdue() && snd_alsa_read(&delay, &rate) && !snd_callback_overdue())
             snd_latency_take(delay * 1000000 / rate);
-        snd_watch.alsa_wake.wait_for(lock, std::chrono::microseconds(SND_LATENCY_PERIOD_US));
+        snd_watch.alsa_wake.wait_for(lock, std::chrono::microseconds(snd_latency_wait_us()));
     }
 }
 
