@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/options.h"
@@ -34,6 +35,24 @@ TEST(Options, NoneGiveTheShowsOwnStart) {
     EXPECT_EQ(p.options.from_ms, 0);
     EXPECT_TRUE(p.options.data_dir.empty());
     EXPECT_TRUE(p.options.vsync);
+    EXPECT_EQ(p.options.audio_delay_ms, 0);
+}
+
+TEST(Options, AudioDelayTakesSignedWholeMilliseconds) {
+    const std::pair<std::vector<std::string>, int64_t> cases[] = {
+        {{"--audio-delay", "200"}, 200},
+        {{"--audio-delay=-45"}, -45},
+        {{"--audio-delay", "-5000"}, -5000},
+        {{"--audio-delay=+5000"}, 5000},
+        {{"--audio-delay=0"}, 0},
+        {{"--audio-delay=1", "--audio-delay=2"}, 2},
+    };
+    for (const auto& c : cases) {
+        Parsed p = parse(c.first);
+        SCOPED_TRACE(c.first[0]);
+        ASSERT_EQ(p.result, OPTIONS_OK) << p.error;
+        EXPECT_EQ(p.options.audio_delay_ms, c.second);
+    }
 }
 
 struct GoodCase {
@@ -87,7 +106,8 @@ TEST(Options, HelpAndVersionWinOverWhatFollows) {
     EXPECT_EQ(parse({"--window", "--help", "--bogus"}).result, OPTIONS_HELP);
     EXPECT_EQ(parse({"--version"}).result, OPTIONS_VERSION);
     EXPECT_EQ(std::string(options_help()).rfind(options_usage(), 0), 0u);
-    for (const char* name : {"--window", "--fullscreen", "--from", "--data", "--no-vsync"})
+    for (const char* name :
+         {"--window", "--fullscreen", "--from", "--data", "--audio-delay", "--no-vsync"})
         EXPECT_NE(std::string(options_help()).find(name), std::string::npos) << name;
 }
 
@@ -123,6 +143,25 @@ TEST(Options, BadOptionsSayWhichAndWhy) {
         {{"--fullscreen=yes"}, "option --fullscreen takes no value"},
         {{"--no-vsync=1"}, "option --no-vsync takes no value"},
         {{"--help=me"}, "option --help takes no value"},
+        {{"--audio-delay"}, "option --audio-delay needs a value"},
+        {{"--audio-delay=5001"},
+         "--audio-delay takes whole milliseconds from -5000 to 5000, not "
+         "\"5001\""},
+        {{"--audio-delay", "-5001"},
+         "--audio-delay takes whole milliseconds from -5000 to 5000, "
+         "not \"-5001\""},
+        {{"--audio-delay=12.5"},
+         "--audio-delay takes whole milliseconds from -5000 to 5000, not "
+         "\"12.5\""},
+        {{"--audio-delay=-"},
+         "--audio-delay takes whole milliseconds from -5000 to 5000, not "
+         "\"-\""},
+        {{"--audio-delay=--5"},
+         "--audio-delay takes whole milliseconds from -5000 to 5000, not "
+         "\"--5\""},
+        {{"--audio-delay="},
+         "--audio-delay takes whole milliseconds from -5000 to 5000, not "
+         "\"\""},
     };
     for (const BadCase& c : cases) {
         Parsed p = parse(c.args);
@@ -153,6 +192,10 @@ TEST(OptionsProgram, BadOptionExitsTwoWithTheMessageAndTheUsageLine) {
     EXPECT_EQ(run_player("--from 7:99", &out), 2);
     EXPECT_EQ(out, std::string("vintermoot: --from takes a song time in ms or as m:ss, not "
                                "\"7:99\"\n") +
+                       options_usage());
+    EXPECT_EQ(run_player("--audio-delay 20ms", &out), 2);
+    EXPECT_EQ(out, std::string("vintermoot: --audio-delay takes whole milliseconds from -5000 to "
+                               "5000, not \"20ms\"\n") +
                        options_usage());
 }
 

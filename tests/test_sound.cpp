@@ -433,6 +433,7 @@ struct LiveSound : ::testing::Test {
     LiveSound() { delivered.clear(); }
     ~LiveSound() override {
         snd_close();
+        snd_set_audio_delay(0.0);
         temp_dir_remove(dir);
     }
 };
@@ -489,6 +490,91 @@ TEST_F(LiveSound, MissingModuleRunsOnTheWallClock) {
     EXPECT_LE(t, elapsed);
     EXPECT_TRUE(delivered.empty());
     snd_free_song(song);
+}
+
+// Song times of the notes delivered live.
+std::vector<double> live_note_ms;
+void record_live_note(SndSong* song, int) {
+    live_note_ms.push_back(snd_note_time_ms(song));
+}
+
+// The dummy driver reports no latency: the clock applies the manual
+// correction alone, never less than 0, and the notes still come at their own
+// song times, only later.
+TEST_F(LiveSound, AudioDelayHoldsTheClockBackButNotTheNotes) {
+    live_note_ms.clear();
+    ASSERT_TRUE(snd_init(RATE, 32, 2));
+    XmModule m = base_module(64);
+    for (int row = 0; row < 64; ++row)
+        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
+    std::string path = dir + "/delay.xm";
+    ASSERT_TRUE(xm_write_file(m, path.c_str()));
+    SndSong* song = snd_load_song(path.c_str());
+    snd_set_inst_callback(song, record_live_note, WATCHED);
+    const double DELAY_MS = 200.0;
+    snd_set_audio_delay(DELAY_MS);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(snd_play_song(song));
+    int64_t t = watch_clock(song, 200, 0);
+    EXPECT_DOUBLE_EQ(snd_latency_ms(song), DELAY_MS);
+    t = watch_clock(song, 400, t);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
+    // What was handed over never runs ahead of the wall clock since play.
+    EXPECT_LE(t, elapsed - static_cast<int64_t>(DELAY_MS));
+    EXPECT_GT(t, 0);
+    EXPECT_EQ(static_cast<int64_t>(live_note_ms.size()), t / ROW_MS + 1);
+    for (size_t i = 0; i < live_note_ms.size(); ++i)
+        EXPECT_EQ(live_note_ms[i], static_cast<double>(i * ROW_MS)) << i;
+    // Below 0 in total, the clock is not moved ahead of the audio.
+    snd_set_audio_delay(-DELAY_MS);
+    snd_get_time(song);
+    EXPECT_EQ(snd_latency_ms(song), 0.0);
+    snd_set_audio_delay(std::nan(""));
+    EXPECT_EQ(snd_audio_delay(), 0.0);
+    snd_free_song(song);
+}
+
+TEST(SoundLatency, AlsaStatusGivesTheDelayOfOurRunningStream) {
+    const char* running = "state: RUNNING\nowner_pid   : 4242\ntrigger_time: 1.5\n"
+                          "delay       : 1764\navail       : 300\n";
+    struct Case {
+        const char* text;
+        long pid;
+        bool found;
+        int64_t delay;
+    };
+    const Case cases[] = {
+        {running, 4242, true, 1764},
+        {running, 4243, false, 0}, // another's stream
+        {"state: PREPARED\nowner_pid   : 4242\ndelay       : 10\n", 4242, false, 0}, // not playing
+        {"closed\n", 4242, false, 0},
+        {"state: RUNNING\nowner_pid   : 4242\n", 4242, false, 0}, // no delay line
+        {"state: RUNNING\nowner_pid   : 4242\ndelay       : -3\n", 4242, false, 0},
+    };
+    for (const Case& c : cases) {
+        int64_t delay = 0;
+        EXPECT_EQ(snd_alsa_parse_status(c.text, c.pid, &delay), c.found) << c.text;
+        if (c.found) {
+            EXPECT_EQ(delay, c.delay);
+        }
+    }
+    int64_t rate = 0;
+    EXPECT_TRUE(snd_alsa_parse_rate("access: RW_INTERLEAVED\nformat: S16_LE\nchannels: 2\n"
+                                    "rate: 48000 (48000/1)\nperiod_size: 1024\n",
+                                    &rate));
+    EXPECT_EQ(rate, 48000);
+    EXPECT_FALSE(snd_alsa_parse_rate("closed\n", &rate));
+}
+
+TEST(SoundLatency, BrowserFiguresAreTakenAsGivenWithinReason) {
+    snd_report_output_latency(65.5);
+    EXPECT_EQ(snd_latency_reported(), 65500);
+    for (double bad : {-1.0, std::nan(""), SND_MAX_LATENCY_MS + 1.0}) {
+        snd_report_output_latency(bad);
+        EXPECT_EQ(snd_latency_reported(), 0) << bad;
+    }
 }
 
 } // namespace

@@ -113,8 +113,19 @@ bool escape_pressed() {
 }
 
 void report_frame(double work_ms) {
-    EM_ASM({ Module.vmFrame($0, $1, $2, $3); }, static_cast<double>(frame_driver.last_drawn_step),
-           static_cast<double>(frame_driver.clock_ms), demo.current_scene, work_ms);
+    EM_ASM({ Module.vmFrame($0, $1, $2, $3, $4); },
+           static_cast<double>(frame_driver.last_drawn_step),
+           static_cast<double>(frame_driver.clock_ms), demo.current_scene, work_ms,
+           snd_latency_ms(song_module));
+}
+
+// The page measures what Web Audio holds ahead of the listener (the
+// processing buffer, the base and the output latency; the output latency
+// changes as the browser learns it), and the sound layer takes it off the
+// clock: read before every clock reading.
+void take_output_latency() {
+    snd_report_output_latency(
+        EM_ASM_DOUBLE({ return Module.vmOutputLatencyMs ? Module.vmOutputLatencyMs() : 0; }));
 }
 
 // One animation frame of the benchmark: the first of each scene catches up
@@ -142,6 +153,7 @@ void bench_frame() {
 void animation_frame() {
     if (escape_pressed()) return stop_show();
     auto start = std::chrono::steady_clock::now();
+    take_output_latency();
     if (!frame_play_pass(now_ns())) return;
     report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                      .count());
@@ -176,6 +188,8 @@ int main(int argc, char** argv) {
         emscripten_set_main_loop(bench_frame, 0, 0);
         return EXIT_CLEAN;
     }
+    // The page's ?delay=: a correction of the viewer's own on top.
+    snd_set_audio_delay(EM_ASM_DOUBLE({ return Module.vmAudioDelayMs || 0; }));
     if (!show_start_sound(true)) return EXIT_SOUND_REFUSED;
     frame_driver_reset();
     frame_driver.before_step = watch_notes;

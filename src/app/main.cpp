@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "app/start_at.h"
 #include "platform/data_dir.h"
+#include "platform/sound.h"
 #include "platform/window.h"
 
 namespace {
@@ -25,6 +26,7 @@ void apply_options(const PlayerOptions& options) {
         win_switches.frame_pacing = false;
     }
     show_start_ms = options.from_ms;
+    snd_set_audio_delay(static_cast<double>(options.audio_delay_ms));
 }
 
 } // namespace

@@ -60,15 +60,17 @@ void step_trace_open() {
 int64_t step_trace_start_ns = -1;
 
 // One line per presented step: the step, its song time, the song clock the
-// pass read and the wall clock after the swap (ms since the first present).
+// pass read, the wall clock after the swap (ms since the first present) and
+// the output latency (ms) that clock reading took off.
 void step_trace_write() {
     if (!step_trace) return;
     if (step_trace_start_ns < 0) step_trace_start_ns = show_wall_clock();
-    std::fprintf(step_trace, "%lld %lld %lld %.3f\n",
+    std::fprintf(step_trace, "%lld %lld %lld %.3f %.3f\n",
                  static_cast<long long>(frame_driver.last_drawn_step),
                  static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
                  static_cast<long long>(frame_driver.clock_ms),
-                 static_cast<double>(show_wall_clock() - step_trace_start_ns) / 1e6);
+                 static_cast<double>(show_wall_clock() - step_trace_start_ns) / 1e6,
+                 snd_latency_ms(song_module));
     std::fflush(step_trace);
 }
 

@@ -6,8 +6,8 @@
 
 namespace {
 
-const char USAGE[] = "Usage: vintermoot [--window[=WxH] | --fullscreen] [--from T] [--data DIR] "
-                     "[--no-vsync]\n";
+const char USAGE[] = "Usage: vintermoot [--window[=WxH] | --fullscreen] [--from T] [--data DIR]\n"
+                     "                  [--audio-delay MS] [--no-vsync]\n";
 
 const char HELP_BODY[] =
     "Plays Vintermoot 2002, a real-time OpenGL demo with tracker music.\n"
@@ -22,6 +22,10 @@ const char HELP_BODY[] =
     "                   the show is fast-forwarded to the state it has there\n"
     "  --data DIR       the directory that holds data/ (default: the working\n"
     "                   directory, beside the program, then the installed copy)\n"
+    "  --audio-delay MS hold the picture back MS milliseconds more (negative:\n"
+    "                   less) than the sound output's own reported latency, for\n"
+    "                   outputs that report it wrongly or not at all, such as\n"
+    "                   Bluetooth headphones (-5000 to 5000)\n"
     "  --no-vsync       swap without waiting for the display (for measuring)\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
@@ -106,6 +110,20 @@ bool take_from(OptionParser& p, const std::string& text, PlayerOptions* o) {
     return true;
 }
 
+// Whole milliseconds with an optional sign, within the accepted range.
+bool take_audio_delay(OptionParser& p, const std::string& text, PlayerOptions* o) {
+    bool negative = !text.empty() && text[0] == '-';
+    size_t digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+    int64_t ms;
+    if (!parse_number(text.substr(digits), &ms) || ms > OPTIONS_MAX_AUDIO_DELAY_MS)
+        return option_fail(p, "--audio-delay takes whole milliseconds from -" +
+                                  std::to_string(OPTIONS_MAX_AUDIO_DELAY_MS) + " to " +
+                                  std::to_string(OPTIONS_MAX_AUDIO_DELAY_MS) + ", not \"" + text +
+                                  "\"");
+    o->audio_delay_ms = negative ? -ms : ms;
+    return true;
+}
+
 // One argument (and its value).  `result` turns to HELP or VERSION when asked.
 bool parse_one(OptionParser& p, PlayerOptions* o, OptionsParse* result) {
     std::string arg = p.argv[p.next++];
@@ -135,6 +153,8 @@ bool parse_one(OptionParser& p, PlayerOptions* o, OptionsParse* result) {
         return !has_value || take_size(p, arg.substr(eq + 1), o);
     }
     if (name == "--from") return take_value(p, name, arg, eq, &value) && take_from(p, value, o);
+    if (name == "--audio-delay")
+        return take_value(p, name, arg, eq, &value) && take_audio_delay(p, value, o);
     if (name == "--data") {
         if (!take_value(p, name, arg, eq, &value)) return false;
         if (value.empty()) return option_fail(p, "--data needs a directory");

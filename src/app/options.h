@@ -21,14 +21,17 @@ constexpr int OPTIONS_MIN_SIDE = 64;
 constexpr int OPTIONS_MAX_SIDE = 16384;
 // Latest song time --from accepts (the end of the finale's outro).
 constexpr int64_t OPTIONS_SONG_END_MS = 330000;
+// Largest correction --audio-delay accepts either way (ms).
+constexpr int64_t OPTIONS_MAX_AUDIO_DELAY_MS = 5000;
 
 struct PlayerOptions {
     OptionsDisplay display = OPTIONS_DISPLAY_SHOW;
     int width = OPTIONS_WINDOW_WIDTH; // --window's client size
     int height = OPTIONS_WINDOW_HEIGHT;
-    int64_t from_ms = 0;  // --from
-    std::string data_dir; // --data; empty: look in the usual places
-    bool vsync = true;    // cleared by --no-vsync
+    int64_t from_ms = 0;        // --from
+    std::string data_dir;       // --data; empty: look in the usual places
+    bool vsync = true;          // cleared by --no-vsync
+    int64_t audio_delay_ms = 0; // --audio-delay: added to the output's latency
 };
 
 enum OptionsParse { OPTIONS_OK, OPTIONS_HELP, OPTIONS_VERSION, OPTIONS_BAD };

@@ -4,9 +4,12 @@
 //
 // Live clock: the audio callback renders the buffer SDL asks for and
 // publishes which song frame that buffer starts with and when it was handed
-// over.  The listener hears the start of that buffer now; the rest of it is
+// over.  The output plays the start of that buffer now; the rest of it is
 // still queued.  Between callbacks the position advances with the monotonic
-// clock, but never past the end of what was handed over and never backwards.
+// clock, but never past the end of what was handed over.  The listener
+// hears that position later by the output's latency (reported by the sound
+// server, sound_latency.cpp, plus the manual correction): the clock is the
+// position less the latency, and never goes backwards.
 #include "platform/sound.h"
 
 #include <SDL2/SDL.h>
@@ -32,6 +35,8 @@ constexpr int SND_DEVICE_BUFFER_FRAMES = 1024;
 constexpr int SND_DEFAULT_RATE = 44100;
 constexpr int64_t NS_PER_SECOND = 1000000000;
 constexpr int64_t MS_PER_SECOND = 1000;
+constexpr int64_t US_PER_SECOND = 1000000;
+constexpr double US_PER_MS = 1000.0;
 
 struct SndState {
     SndMode mode = SND_MODE_NONE;
@@ -41,7 +46,15 @@ struct SndState {
     // The song the audio callback renders; changed by the main thread only
     // while it holds the device lock.
     std::atomic<SndSong*> playing{nullptr};
+    // The manual latency correction (µs), kept across snd_init/snd_close.
+    int64_t audio_delay_us = 0;
 };
+
+} // namespace
+
+std::atomic<int64_t> snd_callback_ns{0};
+
+namespace {
 
 // The layer's state; changed by snd_init, snd_offline_init, snd_close and
 // (the playing song) snd_play_song / snd_free_song.
@@ -96,19 +109,27 @@ int64_t snd_clock_heard_frames(SndSong* song) {
     return frame + std::min(advanced, frames);
 }
 
+// What the output holds ahead of the listener (µs): the reported latency
+// plus the manual correction, never below 0.
+int64_t snd_latency_total_us() {
+    return std::max<int64_t>(0, snd_latency_reported() + snd_state.audio_delay_us);
+}
+
 int64_t snd_live_ms(SndSong* song) {
     if (!song->playing) return 0;
     if (song->cued) return song->cue_ms;
     int64_t frames;
-    if (song->module)
-        frames = snd_clock_heard_frames(song);
-    else // silent song: the wall clock since play
+    if (song->module) {
+        song->latency_us = snd_latency_total_us();
+        frames = snd_clock_heard_frames(song) - song->latency_us * song->mix_rate / US_PER_SECOND;
+    } else // silent song: the wall clock since play
         frames = (snd_now_ns() - song->wall_start_ns) * song->mix_rate / NS_PER_SECOND;
     song->clock_floor = std::max(song->clock_floor, frames);
     return song->clock_floor * MS_PER_SECOND / song->mix_rate;
 }
 
 void snd_audio_callback(void*, Uint8* stream, int len) {
+    snd_callback_ns.store(snd_now_ns(), std::memory_order_relaxed);
     SndSong* song = snd_state.playing.load(std::memory_order_acquire);
     int frames = len / static_cast<int>(2 * sizeof(float));
     if (!song || !song->module) {
@@ -187,6 +208,7 @@ void snd_song_rewind(SndSong* song) {
     song->offline_taken = 0;
     song->cued = false;
     song->cue_ms = 0;
+    song->latency_us = 0;
     song->played_before = true;
 }
 
@@ -351,6 +373,8 @@ bool snd_init(int mix_rate, int max_channels, unsigned) {
     snd_state.mode = SND_MODE_LIVE;
     snd_state.mix_rate = mix_rate;
     snd_state.max_channels = max_channels;
+    snd_latency_start(SDL_GetCurrentAudioDriver(),
+                      static_cast<int64_t>(have.samples) * NS_PER_SECOND / std::max(1, have.freq));
     SDL_PauseAudioDevice(snd_state.device, 0);
     return true;
 }
@@ -365,6 +389,7 @@ bool snd_offline_init(int mix_rate, int max_channels) {
 
 void snd_close() {
     if (snd_state.mode == SND_MODE_LIVE) {
+        snd_latency_stop();
         SDL_CloseAudioDevice(snd_state.device);
         snd_state.device = 0;
         snd_state.playing.store(nullptr, std::memory_order_release);
@@ -440,6 +465,20 @@ bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrume
 double snd_note_time_ms(const SndSong* song) {
     if (!song || song->delivering_frame < 0) return -1.0;
     return static_cast<double>(song->delivering_frame) * MS_PER_SECOND / song->mix_rate;
+}
+
+void snd_set_audio_delay(double ms) {
+    if (!(std::fabs(ms) <= SND_MAX_LATENCY_MS)) ms = 0.0; // NaN or absurd: none
+    snd_state.audio_delay_us = std::llround(ms * US_PER_MS);
+}
+
+double snd_audio_delay() {
+    return static_cast<double>(snd_state.audio_delay_us) / US_PER_MS;
+}
+
+double snd_latency_ms(const SndSong* song) {
+    if (!song || song->offline) return 0.0;
+    return static_cast<double>(song->latency_us) / US_PER_MS;
 }
 
 bool snd_free_song(SndSong* song) {

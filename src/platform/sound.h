@@ -2,7 +2,7 @@
 // song clock and per-instrument note events that drive the show.
 //
 // Live mode (snd_init): an SDL audio device plays the song; the clock is the
-// position the listener hears now.  Offline mode (snd_offline_init): no
+// position the listener hears now (see snd_latency_ms).  Offline mode (snd_offline_init): no
 // device; the caller moves the clock and may collect the rendered audio.
 // In both modes note events of the registered instrument are delivered on the
 // calling thread from inside snd_get_time, once the clock has reached the
@@ -79,6 +79,28 @@ bool snd_set_inst_callback(SndSong* song, SndInstCallback callback, int instrume
 // Inside the instrument callback: the song time (ms, with its fraction) at
 // which the note being delivered sounds; -1 outside the callback.
 double snd_note_time_ms(const SndSong* song);
+
+// What the output still holds ahead of the listener.  Live, the clock is the
+// song position of the audio handed to the output less this latency: what
+// the sound server reports for the show's stream (PulseAudio, PipeWire,
+// ALSA; refreshed while playing; 0 with the dummy and disk drivers), plus
+// the manual correction of snd_set_audio_delay.  The total is never below 0
+// (the clock never runs ahead of the audio rendered, whose notes its steps
+// need).  Notes keep their song times: a later clock only hands them over
+// later.  Offline and for a silent song nothing is applied.
+//
+// The manual correction in ms, negative or positive (kept across
+// snd_init/snd_close; 0 by default).
+void snd_set_audio_delay(double ms);
+double snd_audio_delay();
+// For an output the layer cannot ask itself (the browser's Web Audio): its
+// latency in ms, as its owner measures it; replaces what was reported
+// before.  Negative, NaN or above SND_MAX_LATENCY_MS count as 0.
+void snd_report_output_latency(double ms);
+constexpr double SND_MAX_LATENCY_MS = 10000.0;
+// The latency (ms) the clock applied at its last live reading of `song`:
+// the reported figure plus the manual correction, at least 0.
+double snd_latency_ms(const SndSong* song);
 
 // Stops and releases the song.
 bool snd_free_song(SndSong* song);

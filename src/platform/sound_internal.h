@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/sound.h"
@@ -90,6 +91,7 @@ struct SndSong {
     int64_t clock_floor = 0;   // highest frame position returned so far
     int64_t wall_start_ns = 0; // silent live song: when play started (less the cued time)
     bool cued = false;         // live song cued, not yet handed to the output
+    int64_t latency_us = 0;    // latency the clock applied at its last live reading
     int64_t cue_ms = 0;        // the cued song's clock
 
     // Offline mode.
@@ -115,3 +117,22 @@ bool snd_queue_push(SndEventQueue& queue, int64_t frame);
 bool snd_queue_peek(SndEventQueue& queue, int64_t* frame);
 void snd_queue_pop(SndEventQueue& queue);
 void snd_queue_clear(SndEventQueue& queue);
+
+// The output's latency as its sound server reports it (sound_latency.cpp).
+// snd_latency_start watches it for the SDL audio driver named (nothing for
+// drivers that report none), whose device buffer lasts `buffer_ns`;
+// snd_latency_stop ends the watch.
+void snd_latency_start(const char* driver, int64_t buffer_ns);
+void snd_latency_stop();
+// When the audio callback last started (monotonic ns; 0 before the first).
+extern std::atomic<int64_t> snd_callback_ns;
+// The latest reported figure in µs (0: none).
+int64_t snd_latency_reported();
+
+// Reading the kernel's ALSA status files: the "delay" of a RUNNING playback
+// substream owned by `pid` (its "status" file), and the "rate" of its
+// "hw_params" file.  False when the text does not say so.
+bool snd_alsa_parse_status(const char* text, long pid, int64_t* delay_frames);
+bool snd_alsa_parse_rate(const char* text, int64_t* rate);
+// A small text file's contents (at most 64 KiB); empty when unreadable.
+std::string snd_read_small_file(const char* path);

@@ -5,7 +5,9 @@ Serves the browser build on 127.0.0.1, lets Chromium (SwiftShader's WebGL,
 no user gesture needed for sound) play the page, and checks that the canvas
 at known steps equals the native harness frame of the same step within the
 tolerance of the subset test, and that the notes of the beat instrument
-over the first 30 s of song (count and song times) equal the native ones.
+over the first 30 s of song (count and song times) equal the native ones,
+and that at every drawn frame the clock took off the audio latency the page
+measures (Web Audio's buffer, base and output latency) plus its ?delay=.
 Prints the figures: frame time, time to the first frame, download size and
 the audio output latency.  Then it presses Escape in the page and checks
 that the show stops.  Exit 77 (skipped) without Chromium or the build.
@@ -42,6 +44,12 @@ PIXEL_DIFFERS = 24
 TOLERATED_DIFFERING = 0.006
 TOLERATED_MEAN = 0.6
 TIMEOUT_S = 300
+# The page's ?delay= (ms): added to the latency the clock applies.  Notes
+# and canvases belong to steps, so the comparisons above do not move.
+DELAY_MS = 40
+# The clock's figure is taken in the same animation frame as the page's;
+# only a revision of Web Audio's output latency in between could part them.
+LATENCY_TOLERANCE_MS = 0.5
 ESCAPE_TIMEOUT_S = 20
 CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
                   "--enable-unsafe-swiftshader", "--autoplay-policy=no-user-gesture-required",
@@ -181,11 +189,33 @@ def print_figures(report, build):
     if audio:
         ahead = percentile(audio.get("ahead_s", []), 0.5) * 1000
         base, output = audio["base_latency_s"] * 1000, audio["output_latency_s"] * 1000
-        print("audio: the clock leads what is heard by about %.1f ms: buffers of %s frames play "
-              "%.1f ms (median) after the callback hands them over, then Web Audio's base latency "
+        lead = ahead + base + output
+        print("audio: what is heard comes about %.1f ms after the callback hands a buffer over: "
+              "buffers of %s frames play %.1f ms (median) later, then Web Audio's base latency "
               "%.1f ms and output latency %.1f ms (%d Hz)" %
-              (ahead + base + output, audio.get("buffer_frames", "?"), ahead, base, output,
-               audio["sample_rate"]))
+              (lead, audio.get("buffer_frames", "?"), ahead, base, output, audio["sample_rate"]))
+        latency = report.get("latency")
+        if latency:
+            measured = percentile([m for _, m, _ in latency], 0.5)
+            print("audio: the clock takes off %.1f ms (median; before: nothing), so it leads what "
+                  "is heard by %.1f ms (before: %.1f ms), plus ?delay=" %
+                  (measured, round(lead - measured, 1) + 0.0, lead))
+
+
+def check_latency(report):
+    """Every drawn frame's clock took off the page's latency plus the delay."""
+    latency = report.get("latency", [])
+    if not latency:
+        return ["the page reported no latency applied"]
+    off = [abs(applied - max(0.0, measured + delay)) for applied, measured, delay in latency]
+    applied = [a for a, _, _ in latency]
+    print("latency applied: %.1f to %.1f ms over %d frames (the page's figure plus ?delay=%d), "
+          "worst difference %.3f ms" % (min(applied), max(applied), len(latency), DELAY_MS, max(off)))
+    if any(d != DELAY_MS for _, _, d in latency):
+        return ["the page did not pass ?delay=%d on" % DELAY_MS]
+    if max(off) > LATENCY_TOLERANCE_MS:
+        return ["the clock applied a latency other than the page's (by %.3f ms)" % max(off)]
+    return []
 
 
 def main():
@@ -212,7 +242,8 @@ def main():
     if bench:
         url += "bench"
     else:
-        url += "escape&capture=%s&report=%d" % (",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
+        url += "escape&delay=%d&capture=%s&report=%d" % (
+            DELAY_MS, ",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
     work = tempfile.mkdtemp(prefix="vm_browser_")
     browser = subprocess.Popen([chromium] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -250,6 +281,7 @@ def main():
         failures.append("only %d of %d canvases arrived" % (len(results.frames), len(CAPTURE_STEPS)))
     if not stopped:
         failures.append("the show did not stop on Escape")
+    failures += check_latency(report)
     page_notes = [n[0] for n in report["notes"] if n[0] < NOTES_UNTIL_MS]
     print("notes before %d ms: browser %d, native %d" % (NOTES_UNTIL_MS, len(page_notes), len(native_notes)))
     if len(page_notes) != len(native_notes) or any(
