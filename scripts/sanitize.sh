@@ -61,9 +61,9 @@ thread)
   ;;
 esac
 
-# Warnings are the normal (gcc) build's gate; clang's own warnings do not
-# stop the sanitizer runs.
-cmake -S "$root" -B "$build" "$option" -DVM_WERROR=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# Warnings are errors here as in the normal build: clang warns of things gcc
+# does not.
+cmake -S "$root" -B "$build" "$option" -DVM_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" >/dev/null
 

@@ -190,10 +190,10 @@ TEST_F(MainLoop, HeldKeyStaysDownUntilItsKeyUp) {
     main_loop_pass(loop);
     for (int i = 0; i < 3; ++i)
         main_loop_pass(loop);
-    EXPECT_TRUE(display.key_down['A']);
+    EXPECT_TRUE(display.key_down[int{'A'}]);
     push_key(SDLK_a, false);
     main_loop_pass(loop);
-    EXPECT_FALSE(display.key_down['A']);
+    EXPECT_FALSE(display.key_down[int{'A'}]);
 }
 
 TEST_F(MainLoop, KeysWithAltHeldAreSystemKeysAndNotRecorded) {
