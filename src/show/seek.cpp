@@ -37,6 +37,7 @@ struct SeekStore {
 };
 
 SeekStore seek_store;
+SeekReport last_report;
 
 void recount_bytes() {
     size_t bytes = 0;
@@ -90,11 +91,7 @@ void keep_state(int64_t step) {
     if (!s.sparks)
         s.sparks = std::make_shared<const std::vector<uint8_t>>(
             all.begin() + static_cast<std::ptrdiff_t>(split), all.end());
-    // In the opening scene GL's texture matrix is a product of every step's
-    // turn, which cannot be put back exactly by value: only the state
-    // before the first step counts as known there.
-    bool turning = step > 0 && step < frame_scene_first_step(2);
-    s.gl_known = seek_store.gl_follows && !turning && carried_state_save(&s.gl);
+    s.gl_known = carried_state_save(&s.gl);
     seek_store.states.insert(at, std::move(s));
     recount_bytes();
     thin_states();
@@ -145,7 +142,8 @@ void seek_step_passing(int64_t step) {
     if (!seek_store.enabled || step % SEEK_INTERVAL_STEPS != 0) return;
     if (!seek_store.gl_follows && seek_store.gl_steps_since_free >= SEEK_GL_STEPS)
         seek_store.gl_follows = true;
-    keep_state(step);
+    // A state without GL's could not be started from: none is kept.
+    if (seek_store.gl_follows) keep_state(step);
 }
 
 SeekReport seek_to_step(int64_t target, SndSong* song) {
@@ -201,7 +199,12 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
         snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
     }
     frame_driver.before_step = hook;
+    last_report = report;
     return report;
+}
+
+SeekReport seek_last_report() {
+    return last_report;
 }
 
 size_t seek_memory_bytes() {

@@ -46,6 +46,9 @@ void seek_step_passing(int64_t step);
 // frame_driver.before_step is left as it was.
 SeekReport seek_to_step(int64_t target, SndSong* song);
 
+// What the last seek_to_step did.
+SeekReport seek_last_report();
+
 // Bytes the kept states take now, and how many states are kept.
 size_t seek_memory_bytes();
 size_t seek_state_count();
