@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/display.h"
+#include "app/seek_keys.h"
 #include "app/sound_start.h"
 #include "app/start_at.h"
 #include "show/frame.h"
@@ -92,6 +93,7 @@ LoopState main_loop_begin() {
     loop_counts = LoopCounts{};
     frame_driver_reset();
     frame_pacer = FramePacer{};
+    seek_keys_begin();
     return LoopState{false, EXIT_CLEAN};
 }
 
@@ -105,12 +107,17 @@ void main_loop_pass(LoopState& loop) {
             loop.done = true;
         else
             display_window_proc(message);
+        if (window_active && seek_keys_handle(message, show_wall_clock())) {
+            ++loop_counts.swaps; // the step a key moved to, presented at once
+            win_swap_buffers(window_handle);
+        }
         return;
     }
     bool drew = false;
     if (window_active) {
         drew = frame_play_pass(show_wall_clock());
         if (drew) ++loop_counts.frames;
+        if (drew) seek_keys_overlay(show_wall_clock());
     }
     if (key_down[WIN_VK_ESCAPE]) {
         // Ended by Escape: the last message's parameter means nothing here.

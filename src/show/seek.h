@@ -40,7 +40,7 @@ void seek_step_passing(int64_t step);
 
 // Puts the show just before step `target` (>= 0): the records, the GL state
 // and frame_driver.next_step == target, with `song` (if any) moved by
-// snd_seek to the time of step target - 1 (to before its start for step 0) with
+// snd_seek to the time of step target - 1 (to before its start for the first step) with
 // every note due by then counted as delivered.  The caller then runs step
 // `target` its own way (drawn), moving the song's clock to its time.
 // frame_driver.before_step is left as it was.
