@@ -4,6 +4,7 @@
 
 #include "app/time_bar.h"
 #include "platform/sound.h"
+#include "show/beat.h"
 #include "show/demo_state.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
@@ -14,6 +15,9 @@ SeekKeysState seek_keys;
 namespace {
 
 constexpr int SCENE_COUNT = 6;
+// The song is mapped for seeking this far ahead from the start (the first
+// pass of the song is 329 s); seeks beyond map on as they go.
+constexpr int64_t SEEK_KEYS_MAP_MS = 330000;
 
 void cue_before_step(int64_t, int64_t step_ms, void*) {
     snd_cue_advance_to(song_module, step_ms);
@@ -69,6 +73,7 @@ void resume() {
 void seek_keys_begin() {
     seek_keys = SeekKeysState{};
     seek_enable(true);
+    snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SEEK_KEYS_MAP_MS);
 }
 
 int64_t seek_keys_target(int vk, int64_t shown, bool paused) {
@@ -110,7 +115,6 @@ bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
     } else {
         int64_t target = seek_keys_target(message.code, shown, seek_keys.paused);
         if (target < 0) return false;
-        if (!seek_keys.paused) snd_seek(song_module, frame_step_time(shown));
         move_to(target);
     }
     ++seek_keys.moves;

@@ -73,6 +73,12 @@ bool snd_play_cued(SndSong* song);
 // one not playing.
 bool snd_seek(SndSong* song, int64_t ms);
 
+// Maps `song` for seeking ahead of the first seek, on a thread of its own
+// (a muted rendering of its own copy of the module, nothing the song or
+// the show touches), as the song plays: notes of `instrument`, through song
+// time `through_ms`.  The first seek waits for it if it has not finished.
+void snd_seek_map_prepare(SndSong* song, int instrument, int64_t through_ms);
+
 // Replaying steps without the music: between snd_replay_begin and
 // snd_replay_end, snd_deliver_notes hands over the notes of a straight run
 // from the first that sounds after `after_ms`, from the song's map, and

@@ -16,6 +16,7 @@
 #include <libopenmpt/libopenmpt_ext.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "platform/sound_internal.h"
 
@@ -26,6 +27,9 @@ struct SndSeekMap {
     std::vector<int64_t> notes; // song frames, in order
     int instrument = 0;         // watched when the map was made
     std::vector<float> scratch;
+    // Mapping ahead on a thread of its own (snd_seek_map_prepare): it alone
+    // touches the map until it is joined.
+    std::thread worker;
 };
 
 namespace {
@@ -33,7 +37,7 @@ namespace {
 constexpr int WALK_CHUNK = 8192;
 constexpr int64_t MS_PER_SECOND = 1000;
 
-SndSeekMap* map_create(SndSong* song) {
+SndSeekMap* map_create(SndSong* song, int instrument) {
     openmpt_module_ext* ext = openmpt_module_ext_create_from_memory(
         song->file.data(), song->file.size(), openmpt_log_func_silent, nullptr,
         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
@@ -54,7 +58,7 @@ SndSeekMap* map_create(SndSong* song) {
         interactive.set_channel_mute_status(ext, c, 1);
     w.mix_rate = song->mix_rate;
     w.offline = true;
-    map->instrument = song->instrument.load(std::memory_order_relaxed);
+    map->instrument = instrument;
     w.instrument.store(map->instrument, std::memory_order_relaxed);
     w.row_log = &map->rows;
     snd_tracker_reset(w.tracker, channels);
@@ -62,8 +66,14 @@ SndSeekMap* map_create(SndSong* song) {
     return map;
 }
 
+// Waits for a mapping thread to finish; the map is the caller's again.
+void map_join(SndSeekMap* map) {
+    if (map && map->worker.joinable()) map->worker.join();
+}
+
 void map_destroy(SndSeekMap* map) {
     if (!map) return;
+    map_join(map);
     map->walker.module = nullptr; // owned by ext
     openmpt_module_ext_destroy(map->ext);
     delete map;
@@ -87,8 +97,9 @@ void map_walk_through(SndSeekMap* map, int64_t frame) {
 SndSeekMap* map_through(SndSong* song, int64_t frame) {
     if (!song->module || song->file.empty()) return nullptr;
     int instrument = song->instrument.load(std::memory_order_relaxed);
+    map_join(song->seek_map);
     if (song->seek_map && song->seek_map->instrument != instrument) snd_seek_map_free(song);
-    if (!song->seek_map) song->seek_map = map_create(song);
+    if (!song->seek_map) song->seek_map = map_create(song, instrument);
     if (song->seek_map) map_walk_through(song->seek_map, frame);
     return song->seek_map;
 }
@@ -98,6 +109,19 @@ bool sounds_by(const SndSong* song, int64_t frame, int64_t ms) {
 }
 
 } // namespace
+
+void snd_seek_map_prepare(SndSong* song, int instrument, int64_t through_ms) {
+    if (!song || !song->module || song->file.empty() || song->seek_map) return;
+    SndSeekMap* map = map_create(song, instrument);
+    if (!map) return;
+    song->seek_map = map;
+    int64_t frame = through_ms * song->mix_rate / MS_PER_SECOND;
+#if defined(__EMSCRIPTEN__)
+    (void)frame; // no threads there: the first seek maps as far as it needs
+#else
+    map->worker = std::thread([map, frame] { map_walk_through(map, frame); });
+#endif
+}
 
 void snd_seek_map_free(SndSong* song) {
     map_destroy(song->seek_map);

@@ -149,8 +149,7 @@ void seek_step_passing(int64_t step) {
 SeekReport seek_to_step(int64_t target, SndSong* song) {
     if (target < 0) target = 0;
     SeekReport report = {};
-    // The last kept state before the target whose GL state is known, or
-    // from which SEEK_GL_STEPS steps with GL bring GL's state along.
+    // The last kept state before the target whose GL state is known.
     const SeekState* kept = nullptr;
     for (auto k = first_after(target); k != seek_store.states.begin(); --k) {
         const SeekState& s = *(k - 1);
@@ -175,13 +174,13 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
     int64_t gl_from = gl_ready ? frame_driver.next_step
                                : std::max(frame_driver.next_step, target - SEEK_GL_STEPS);
     report.gl_free_steps = gl_from - frame_driver.next_step;
-    // GL-free up to SEEK_GL_STEPS steps before each scene change on the
-    // way, then those steps with GL: a scene leaves GL state (the texture
-    // matrix, say) that the next ones keep without setting it again.
+    // GL-free up to a few steps before each scene change on the way, then
+    // those steps with GL: a scene leaves GL state (the texture matrix,
+    // say) that the next ones keep without setting it again.
     for (int scene = 2; scene <= 6; ++scene) {
         int64_t first = frame_scene_first_step(scene);
         if (first <= frame_driver.next_step || first >= gl_from) continue;
-        int64_t with_gl = std::max(frame_driver.next_step, first - SEEK_GL_STEPS);
+        int64_t with_gl = std::max(frame_driver.next_step, first - SEEK_SCENE_END_GL_STEPS);
         if (with_gl > frame_driver.next_step) run_gl_free(with_gl - 1);
         run_with_gl(first - 1);
         report.gl_free_steps -= first - with_gl;

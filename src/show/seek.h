@@ -6,10 +6,12 @@
 // state at or before the target (or goes on from the present one when that
 // is nearer) and runs the steps between, each with the notes a straight run
 // delivers before it (from the song's seek map, platform/sound.h), so the
-// show arrives at the target in the state the harness has there.  Long runs
-// of steps go GL-free (platform/gl_detach.h) except the last
-// SEEK_GL_STEPS, which run the cheap way with GL to bring its state along;
-// the spark sets, which only the finale moves, are kept once for all the
+// show arrives at the target in the state the harness has there.  Runs of
+// more than SEEK_GL_STEPS steps go GL-free (platform/gl_detach.h) except the
+// last SEEK_GL_STEPS and the last SEEK_SCENE_END_GL_STEPS of each scene on
+// the way, which run the cheap way with GL to bring its state along (the
+// opening scene's turns of the texture matrix are held while GL-free and
+// made afterwards, gfx/carried_state.h); the spark sets, which only the finale moves, are kept once for all the
 // states that share them.  The store keeps at most SEEK_MEMORY_BUDGET bytes:
 // past it, the states that carry spark sets of their own are thinned.
 #pragma once
@@ -20,7 +22,9 @@
 struct SndSong;
 
 constexpr int64_t SEEK_INTERVAL_STEPS = 30;
-constexpr int64_t SEEK_GL_STEPS = 30;
+constexpr int64_t SEEK_GL_STEPS = 8;
+// Steps run with GL before each scene change inside a GL-free stretch.
+constexpr int64_t SEEK_SCENE_END_GL_STEPS = 2;
 constexpr size_t SEEK_MEMORY_BUDGET = 64u << 20;
 
 // What the last seek did.
