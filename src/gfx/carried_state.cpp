@@ -34,13 +34,35 @@ void carried_rotations_apply() {
     held_rotations.clear();
 }
 
-#if !VM_GL11
 namespace {
 
 // The switches in the order of CarriedGlState::switches.
 const GLenum SWITCHES[CARRIED_SWITCHES] = {GL_TEXTURE_2D,   GL_BLEND, GL_DEPTH_TEST,
                                            GL_LIGHTING,     GL_FOG,   GL_TEXTURE_GEN_S,
                                            GL_TEXTURE_GEN_T};
+
+} // namespace
+
+#if VM_GL11
+#include "gl11/gl11_internal.h"
+
+namespace {
+
+// The subset's matrices as a stack index.
+const GLenum MATRIX_MODES[3] = {GL_MODELVIEW, GL_PROJECTION, GL_TEXTURE};
+
+void load_matrix(GLenum mode, const float* m) {
+    glMatrixMode(mode);
+    glLoadIdentity();
+    double d[16];
+    for (int i = 0; i < 16; ++i)
+        d[i] = m[i];
+    glMultMatrixd(d); // identity times m: m, to the bit
+}
+
+} // namespace
+#else
+namespace {
 
 GLint get_int(GLenum what) {
     GLint v = 0;
@@ -66,7 +88,27 @@ void load_matrix(GLenum mode, const float* m) {
 bool carried_state_save(CarriedGlState* out) {
     *out = CarriedGlState{};
 #if VM_GL11
-    return false;
+    // The subset keeps its state in one record: read it there.
+    const bool switches[CARRIED_SWITCHES] = {gl.texture_2d, gl.blend,    gl.depth_test, gl.lighting,
+                                             gl.fog,        gl.texgen_s, gl.texgen_t};
+    for (int i = 0; i < CARRIED_SWITCHES; ++i)
+        out->switches[i] = switches[i] ? 1 : 0;
+    out->blend_src = static_cast<int32_t>(gl.blend_src);
+    out->blend_dst = static_cast<int32_t>(gl.blend_dst);
+    out->texture = static_cast<int32_t>(gl.bound_texture);
+    out->matrix_mode = static_cast<int32_t>(MATRIX_MODES[gl.matrix_mode]);
+    out->polygon_modes[0] = static_cast<int32_t>(gl.polygon_front);
+    out->polygon_modes[1] = static_cast<int32_t>(gl.polygon_back);
+    std::copy(gl.color, gl.color + 4, out->colour);
+    out->tex_coord[0] = gl.tex[0];
+    out->tex_coord[1] = gl.tex[1];
+    out->tex_coord[3] = 1.0f;
+    std::copy(gl.normal, gl.normal + 3, out->normal);
+    const Mat4& modelview = gl.stacks[0].levels[gl.stacks[0].depth];
+    const Mat4& texture = gl.stacks[2].levels[gl.stacks[2].depth];
+    std::copy(modelview.m, modelview.m + 16, out->modelview);
+    std::copy(texture.m, texture.m + 16, out->texture_matrix);
+    return true;
 #else
     for (int i = 0; i < CARRIED_SWITCHES; ++i)
         out->switches[i] = glIsEnabled(SWITCHES[i]) ? 1 : 0;
@@ -85,9 +127,6 @@ bool carried_state_save(CarriedGlState* out) {
 }
 
 void carried_state_restore(const CarriedGlState& in) {
-#if VM_GL11
-    (void)in;
-#else
     for (int i = 0; i < CARRIED_SWITCHES; ++i) {
         if (in.switches[i])
             glEnable(SWITCHES[i]);
@@ -98,16 +137,17 @@ void carried_state_restore(const CarriedGlState& in) {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(in.texture));
     glPolygonMode(GL_FRONT, static_cast<GLenum>(in.polygon_modes[0]));
     glPolygonMode(GL_BACK, static_cast<GLenum>(in.polygon_modes[1]));
-    glColor4fv(in.colour);
+    glColor4f(in.colour[0], in.colour[1], in.colour[2], in.colour[3]);
     // The show gives two coordinates; GL keeps how many it was given and
     // transforms by that, so a pair goes back as a pair.
-    if (in.tex_coord[2] == 0.0f && in.tex_coord[3] == 1.0f)
-        glTexCoord2f(in.tex_coord[0], in.tex_coord[1]);
-    else
+#if !VM_GL11
+    if (in.tex_coord[2] != 0.0f || in.tex_coord[3] != 1.0f)
         glTexCoord4fv(in.tex_coord);
+    else
+#endif
+        glTexCoord2f(in.tex_coord[0], in.tex_coord[1]);
     glNormal3fv(in.normal);
     load_matrix(GL_MODELVIEW, in.modelview);
     load_matrix(GL_TEXTURE, in.texture_matrix);
     glMatrixMode(static_cast<GLenum>(in.matrix_mode));
-#endif
 }

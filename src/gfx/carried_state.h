@@ -23,8 +23,8 @@ struct CarriedGlState {
     float texture_matrix[16];
 };
 
-// Reads the carried state of the current context; false when this GL
-// cannot be read so (the GL 1.1 subset), leaving `out` zeroed.
+// Reads the carried state of the current context (over the GL 1.1 subset,
+// from the subset's own record).  True.
 bool carried_state_save(CarriedGlState* out);
 
 // Sets the carried state saved by carried_state_save.  A matrix put back
