@@ -16,6 +16,7 @@
 #include <libopenmpt/libopenmpt_ext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "platform/sound_internal.h"
@@ -30,6 +31,7 @@ struct SndSeekMap {
     // Mapping ahead on a thread of its own (snd_seek_map_prepare): it alone
     // touches the map until it is joined.
     std::thread worker;
+    std::atomic<bool> stop{false}; // the song is going: the thread ends early
 };
 
 namespace {
@@ -73,6 +75,7 @@ void map_join(SndSeekMap* map) {
 
 void map_destroy(SndSeekMap* map) {
     if (!map) return;
+    map->stop.store(true, std::memory_order_relaxed);
     map_join(map);
     map->walker.module = nullptr; // owned by ext
     openmpt_module_ext_destroy(map->ext);
@@ -82,7 +85,7 @@ void map_destroy(SndSeekMap* map) {
 // Renders the muted copy until it has passed `frame`, collecting the notes.
 void map_walk_through(SndSeekMap* map, int64_t frame) {
     SndSong& w = map->walker;
-    while (w.tracker.frame <= frame) {
+    while (w.tracker.frame <= frame && !map->stop.load(std::memory_order_relaxed)) {
         snd_render(&w, map->scratch.data(), WALK_CHUNK);
         int64_t note;
         while (snd_queue_peek(w.events, &note)) {
