@@ -50,9 +50,10 @@ int64_t next_scene_start(int64_t step) {
 // playing unless paused.
 void move_to(int64_t target) {
     seek_to_step(target, song_module);
+    FrameStepHook hook = frame_driver.before_step;
     frame_driver.before_step = cue_before_step;
     frame_run_steps(target, 0, true);
-    frame_driver.before_step = nullptr;
+    frame_driver.before_step = hook;
     if (!seek_keys.paused) snd_play_cued(song_module);
     frame_pacer = FramePacer{};
 }
