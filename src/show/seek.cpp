@@ -173,6 +173,11 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
     bool gl_ready = seek_store.gl_follows && report.steps <= SEEK_GL_STEPS;
     int64_t gl_from = gl_ready ? frame_driver.next_step
                                : std::max(frame_driver.next_step, target - SEEK_GL_STEPS);
+    if (frame_driver.next_step == 0 && gl_from > 0) {
+        // The first step sets up GL's texture matrix (its matrix calls act
+        // on it): it always runs with GL.
+        run_with_gl(0);
+    }
     report.gl_free_steps = gl_from - frame_driver.next_step;
     // GL-free up to a few steps before each scene change on the way, then
     // those steps with GL: a scene leaves GL state (the texture matrix,
@@ -184,12 +189,6 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
         if (with_gl > frame_driver.next_step) run_gl_free(with_gl - 1);
         run_with_gl(first - 1);
         report.gl_free_steps -= first - with_gl;
-    }
-    if (frame_driver.next_step == 0 && gl_from > 0) {
-        // The first step sets up GL's texture matrix (its matrix calls act
-        // on it): it always runs with GL.
-        run_with_gl(0);
-        seek_store.gl_follows = gl_ready;
     }
     if (gl_from > frame_driver.next_step) run_gl_free(gl_from - 1);
     run_with_gl(target - 1);
