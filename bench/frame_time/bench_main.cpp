@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_seek.h"
 #include "bench_stats.h"
 #include "show/demo_state.h"
 #include "show/frame.h"
@@ -57,7 +58,14 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "                    build's vintermoot-bench) alternately, --rounds times,\n"
                      "                    with the other options, and print OTHER / this\n"
                      "  --rounds N        rounds of --compare (default 3)\n"
-                     "  --data DIR        the directory that holds data/\n";
+                     "  --data DIR        the directory that holds data/\n"
+                     "  --seek            instead: time seeks to random steps from the seek\n"
+                     "                    to the target step's picture (p50, p95, max) by\n"
+                     "                    kind (back into the part played, forward, from\n"
+                     "                    the start into the finale) and the memory kept\n"
+                     "  --seeks N         seeks to random steps (default 200)\n"
+                     "  --finale-seeks N  seeks from the start into the finale (default 10)\n"
+                     "  --seed N          seed of the random targets (default 25)\n";
 
 constexpr int CLOCK_SECONDS = 3;
 constexpr int CLOCK_SETTLE_MS = 300; // device start-up left out of the figure
@@ -78,6 +86,9 @@ struct BenchOptions {
     int rounds = 3;
     bool clock = true;
     bool fill = false;
+    bool seek = false;
+    int seeks = 200, finale_seeks = 10;
+    long seed = 25;
     std::string json, trace, compare, data;
     FILE* trace_file = nullptr;         // open while frames are measured, with --trace
     std::vector<std::string> passed_on; // options handed to --compare runs
@@ -92,6 +103,10 @@ bool parse_int(const char* text, long low, long high, long* value) {
 bool parse_options(int argc, char** argv, BenchOptions* o) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--seek") {
+            o->seek = true;
+            continue;
+        }
         if (arg == "--no-clock" || arg == "--fill") {
             if (arg == "--fill")
                 o->fill = true;
@@ -117,6 +132,15 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
             o->to_ms = n;
         } else if (arg == "--rounds" && parse_int(value, 1, 100, &n)) {
             o->rounds = static_cast<int>(n);
+            continue;
+        } else if (arg == "--seeks" && parse_int(value, 0, 100000, &n)) {
+            o->seeks = static_cast<int>(n);
+            continue;
+        } else if (arg == "--finale-seeks" && parse_int(value, 0, 1000, &n)) {
+            o->finale_seeks = static_cast<int>(n);
+            continue;
+        } else if (arg == "--seed" && parse_int(value, 0, 2147483647, &n)) {
+            o->seed = n;
             continue;
         } else if (arg == "--json") {
             o->json = value;
@@ -434,6 +458,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "vintermoot-bench: %s\n", error.c_str());
         return EXIT_FAILED;
     }
+    if (o.seek)
+        return bench_seek_run(o.width, o.height, o.seeks, o.finale_seeks,
+                              static_cast<uint32_t>(o.seed))
+                   ? 0
+                   : EXIT_FAILED;
     BenchFigures figures{};
     bool measured = measure_frames(o, &figures);
     if (o.trace_file && fclose(o.trace_file) != 0) {

@@ -219,8 +219,8 @@ void display_window_proc(const WinMessage& message) {
     }
 }
 
-DisplayMessages display_take_messages() {
-    DisplayMessages taken = {0, 0, false, false};
+DisplayMessages display_take_messages(DisplayMessageHook hook) {
+    DisplayMessages taken = {0, 0, false, false, false};
     WinMessage message;
     while (taken.taken < DISPLAY_MAX_MESSAGES && win_peek_message(&message)) {
         ++taken.taken;
@@ -234,6 +234,7 @@ DisplayMessages display_take_messages() {
             taken.escape = true;
             break;
         }
+        if (hook && hook(message)) taken.drew = true;
     }
     return taken;
 }

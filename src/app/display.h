@@ -74,10 +74,15 @@ struct DisplayMessages {
     int last_code; // the parameter of the last one (the quit message's code)
     bool quit;     // the last one was the quit message
     bool escape;   // the last one was a key-down of Escape
+    bool drew;     // the hook drew a picture to present
 };
+
+// Called for each message handed on, after display_window_proc; true when
+// it drew a picture to present.
+using DisplayMessageHook = bool (*)(const WinMessage& message);
 
 // Takes every queued message (at most DISPLAY_MAX_MESSAGES), handing each to
 // display_window_proc, and stops early at the quit message (not handed on)
 // or at a key-down of Escape: either ends the show, however soon the key
 // comes up again and however many messages wait behind it.
-DisplayMessages display_take_messages();
+DisplayMessages display_take_messages(DisplayMessageHook hook = nullptr);

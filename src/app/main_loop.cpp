@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/display.h"
+#include "app/seek_keys.h"
 #include "app/sound_start.h"
 #include "app/start_at.h"
 #include "show/frame.h"
@@ -99,7 +100,14 @@ LoopState main_loop_begin() {
     loop_counts = LoopCounts{};
     frame_driver_reset();
     frame_pacer = FramePacer{};
+    seek_keys_begin();
     return LoopState{false, EXIT_CLEAN};
+}
+
+// The seek keys' part of a message: a key that moved the show has drawn the
+// step it landed on, to be presented.
+static bool main_loop_seek_key(const WinMessage& message) {
+    return display.window_active && seek_keys_handle(message, show_wall_clock());
 }
 
 void main_loop_pass(LoopState& loop) {
@@ -107,18 +115,23 @@ void main_loop_pass(LoopState& loop) {
     // Messages first: the pass takes every queued one and then draws
     // nothing.  A key-down of Escape ends the show as the quit message does,
     // also when its key-up was queued with it.
-    DisplayMessages taken = display_take_messages();
+    DisplayMessages taken = display_take_messages(main_loop_seek_key);
     if (taken.taken > 0) {
         ++loop_counts.messages;
         // Ended by Escape: the key's code means nothing as an exit code.
         loop.exit_code = taken.escape ? EXIT_CLEAN : taken.last_code;
         loop.done = taken.quit || taken.escape;
+        if (!loop.done && taken.drew) {
+            ++loop_counts.swaps; // the step a key moved to, presented at once
+            win_swap_buffers(display.window_handle);
+        }
         return;
     }
     bool drew = false;
     if (display.window_active) {
         drew = frame_play_pass(show_wall_clock());
         if (drew) ++loop_counts.frames;
+        if (drew) seek_keys_overlay(show_wall_clock());
     } else {
         // Minimised: nothing is drawn, but the steps go on with the song, so
         // every note reaches its own step however long the window stays

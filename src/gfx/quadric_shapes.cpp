@@ -59,6 +59,7 @@ GLuint shape_list(const QuadricShape& wanted) {
 }
 
 void draw_shape(const QuadricShape& wanted) {
+    if (quadric_shapes_idle) return;
     GLuint list = shape_list(wanted);
     if (list != 0)
         glCallList(list);
@@ -67,6 +68,8 @@ void draw_shape(const QuadricShape& wanted) {
 }
 
 } // namespace
+
+bool quadric_shapes_idle = false;
 
 void draw_quadric_sphere(double radius, int slices, int stacks) {
     draw_shape({SHAPE_SPHERE, radius, 0.0, slices, stacks, 0});

@@ -13,6 +13,7 @@
 #include "show/demo_state.h"
 #include "show/frame.h"
 #include "show/scenes.h"
+#include "show/seek.h"
 #include "show/show_check.h"
 #include "show/show_start.h"
 #include "gfx/effects.h"
@@ -142,6 +143,7 @@ HarnessFailure harness_begin_scaled(int width, int height, int fps, int scale) {
     place_picture();
     show_state_reset();
     frame_driver_reset();
+    seek_enable(false);
     frame_driver.before_step = before_step;
     if (!offscreen_begin(harness.width, harness.height)) return HARNESS_NO_CONTEXT;
     if (!viewport_fits()) {
@@ -220,6 +222,18 @@ void harness_step_timed(bool drawn, HarnessFrameTiming* timing) {
     timing->render_ms =
         std::chrono::duration<double, std::milli>(finish_start - start).count() - harness.audio_ms;
     timing->finish_ms = ms_since(finish_start);
+}
+
+bool harness_seek(int64_t frame) {
+    if (!harness.running || frame < 0) return false;
+    int64_t target = frame_last_step_at(harness_frame_time(frame, harness.fps));
+    SeekReport report = seek_to_step(target, harness.song);
+    if (!report.done) return false;
+    drain_audio(); // nothing: the seek dropped what was rendered
+    int64_t ms = target > 0 ? frame_step_time(target - 1) : -1;
+    harness.audio_samples = ms < 0 ? 0 : ms * SHOW_MIX_RATE / 1000 + 1;
+    harness.next_frame = frame;
+    return true;
 }
 
 std::vector<uint8_t> harness_read_rgb() {

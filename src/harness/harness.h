@@ -102,6 +102,13 @@ struct HarnessFrameTiming {
 // went.
 void harness_step_timed(bool drawn, HarnessFrameTiming* timing);
 
+// Puts the run just before frame `frame` (>= 0, back or forward), in the
+// state a straight run has there, the song with it: the next harness_step
+// runs that frame.  States are kept for seeking from the first step on
+// once seek_enable(true) (show/seek.h) was called after harness_begin.
+// False when nothing before it is known (then nothing changed).
+bool harness_seek(int64_t frame);
+
 // Pixels of the last drawn frame: width * height RGB (times the scale in
 // each direction), top row first.
 std::vector<uint8_t> harness_read_rgb();

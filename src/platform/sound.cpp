@@ -37,6 +37,10 @@ constexpr int64_t NS_PER_SECOND = 1000000000;
 constexpr int64_t MS_PER_SECOND = 1000;
 constexpr int64_t US_PER_SECOND = 1000000;
 constexpr double US_PER_MS = 1000.0;
+// A seek picks the song up this long before its target and renders the way
+// there silently: libopenmpt's own seek rebuilds the channels of notes still
+// sounding only roughly, and what differs has died away by the target.
+constexpr int64_t SND_SEEK_PREROLL_MS = 8000;
 
 struct SndState {
     SndMode mode = SND_MODE_NONE;
@@ -163,7 +167,11 @@ openmpt_module* snd_module_create(const std::vector<uint8_t>& bytes) {
     openmpt_module* mod = openmpt_module_create_from_memory2(
         bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
         nullptr, nullptr, nullptr, nullptr);
-    if (mod) openmpt_module_set_repeat_count(mod, -1); // loop from the restart position
+    if (mod) {
+        openmpt_module_set_repeat_count(mod, -1); // loop from the restart position
+        // A seek rebuilds the sample positions of notes still sounding too.
+        openmpt_module_ctl_set_boolean(mod, "seek.sync_samples", 1);
+    }
     return mod;
 }
 
@@ -213,6 +221,7 @@ void snd_song_rewind(SndSong* song) {
 }
 
 void snd_deliver_events(SndSong* song, int64_t ms) {
+    if (snd_seek_deliver_replayed(song, ms)) return;
     int64_t frame;
     while (snd_queue_peek(song->events, &frame) && frame * MS_PER_SECOND <= ms * song->mix_rate) {
         snd_queue_pop(song->events);
@@ -430,6 +439,37 @@ void snd_cue_advance_to(SndSong* song, int64_t ms) {
     if (song->module) snd_cue_render(song, snd_frame_at(song, ms) + 1);
 }
 
+bool snd_seek(SndSong* song, int64_t ms) {
+    if (!song || !song->playing) return false;
+    snd_detach(song);
+    if (ms < 0) { // before the start: nothing rendered, nothing delivered
+        snd_song_rewind(song);
+        song->cued = !song->offline;
+        return true;
+    }
+    song->replay_note = -1;
+    song->played_before = true;
+    song->clock_published.store(false, std::memory_order_relaxed);
+    song->clock_floor = 0;
+    if (song->module) {
+        int64_t from = std::max<int64_t>(0, snd_frame_at(song, ms - SND_SEEK_PREROLL_MS));
+        if (!snd_seek_position(song, from)) return false;
+        snd_cue_render(song, snd_frame_at(song, ms) + 1);
+        // Notes up to the target count as delivered.
+        int64_t frame;
+        while (snd_queue_peek(song->events, &frame) && frame * MS_PER_SECOND <= ms * song->mix_rate)
+            snd_queue_pop(song->events);
+    }
+    if (song->offline) {
+        song->offline_ms = ms;
+        snd_offline_discard_audio(song);
+    } else {
+        song->cued = true;
+        song->cue_ms = ms;
+    }
+    return true;
+}
+
 bool snd_play_cued(SndSong* song) {
     if (!song || !song->cued) return false;
     song->cued = false;
@@ -484,6 +524,7 @@ double snd_latency_ms(const SndSong* song) {
 bool snd_free_song(SndSong* song) {
     if (!song) return false;
     snd_detach(song);
+    snd_seek_map_free(song);
     if (song->module) openmpt_module_destroy(song->module);
     delete song;
     return true;

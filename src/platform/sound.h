@@ -58,6 +58,35 @@ bool snd_cue_song(SndSong* song);
 void snd_cue_advance_to(SndSong* song, int64_t ms);
 bool snd_play_cued(SndSong* song);
 
+// Seeking.  snd_seek puts a playing song (live, cued or offline) at song
+// time `ms` as a straight run from its start would have it there: live, it
+// is taken from the output and left cued at `ms` (snd_cue_advance_to and
+// snd_play_cued go on from there; a paused song simply stays cued); offline,
+// its clock reads `ms` and the audio rendered before is dropped.  The notes
+// sounding at or before `ms` count as delivered, later ones come as the song
+// moves on, each at its own time; a negative `ms` puts it back before its
+// start, no note delivered (live: cued at 0).  Back or forward, any distance: the first
+// seek maps the song (a muted rendering, tens of milliseconds for the whole
+// song), later ones render a few seconds of audio silently (libopenmpt's
+// own seek rebuilds sounding notes only roughly; from a few seconds before
+// the target the rendering is the straight run's).  False for no song or
+// one not playing.
+bool snd_seek(SndSong* song, int64_t ms);
+
+// Maps `song` for seeking ahead of the first seek, on a thread of its own
+// (a muted rendering of its own copy of the module, nothing the song or
+// the show touches), as the song plays: notes of `instrument`, through song
+// time `through_ms`.  The first seek waits for it if it has not finished.
+void snd_seek_map_prepare(SndSong* song, int instrument, int64_t through_ms);
+
+// Replaying steps without the music: between snd_replay_begin and
+// snd_replay_end, snd_deliver_notes hands over the notes of a straight run
+// from the first that sounds after `after_ms`, from the song's map, and
+// renders nothing (`through_ms`: how far the caller means to go, mapped at
+// once).  The song's own position is left alone; snd_seek it afterwards.
+bool snd_replay_begin(SndSong* song, int64_t after_ms, int64_t through_ms);
+void snd_replay_end(SndSong* song);
+
 // Song position in whole milliseconds.  Delivers the note events that have
 // become due to the registered callback before returning.
 int64_t snd_get_time(SndSong* song);

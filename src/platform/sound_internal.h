@@ -67,6 +67,17 @@ struct SndTracker {
 // Frames of float scratch used by the offline renderer.
 constexpr int SND_OFFLINE_CHUNK = 4096;
 
+// A row as a straight run from the song's start meets it: the song frame it
+// starts at, its place in the order list and the instrument each channel
+// last named before it.  What the renderer needs to pick the song up there.
+struct SndRowStart {
+    int64_t frame;
+    int order, row;
+    uint8_t last_instrument[SND_MAX_CHANNELS];
+};
+
+struct SndSeekMap;
+
 struct SndSong {
     std::vector<uint8_t> file;        // module bytes, kept to restart cleanly
     openmpt_module* module = nullptr; // null: a silent song on the wall clock
@@ -79,6 +90,15 @@ struct SndSong {
     int64_t delivering_frame = -1;      // frame of the note in the callback
     SndTracker tracker;
     SndEventQueue events;
+    // Set only on the muted copy that maps a song for seeking: every row
+    // start the renderer meets is appended (main thread, never live).
+    std::vector<SndRowStart>* row_log = nullptr;
+    // Row starts and note times of a straight run, for seeking (made on the
+    // first seek; sound_seek.cpp).  Main thread only.
+    SndSeekMap* seek_map = nullptr;
+    // While steps are replayed without the music: notes come from the map
+    // from this index on instead of the queue (-1: not replaying).
+    int64_t replay_note = -1;
 
     // Live clock, published by the audio callback as a seqlock: the first
     // song frame of the buffer just handed to the device, when it was
@@ -111,6 +131,15 @@ void snd_tracker_reset(SndTracker& tracker, int channels);
 
 // Length in frames of a tick at `tempo` BPM, as libopenmpt mixes it for XM.
 int snd_tick_frames(int mix_rate, int tempo);
+
+// Seeking (sound_seek.cpp): delivers due notes from the map while replaying
+// (true), and releases the map with its song.
+bool snd_seek_deliver_replayed(SndSong* song, int64_t ms);
+// Puts the song's module and renderer at the last row start at or before
+// song frame `frame` of a straight run, the event queue empty; false when
+// the song cannot be mapped.
+bool snd_seek_position(SndSong* song, int64_t frame);
+void snd_seek_map_free(SndSong* song);
 
 // Event ring.
 bool snd_queue_push(SndEventQueue& queue, int64_t frame);

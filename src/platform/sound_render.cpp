@@ -85,6 +85,15 @@ void start_row(SndSong* song, int pattern, int speed) {
     }
 }
 
+// Records where a row starts, before its cells are read (the seek map's
+// muted copy only).
+void log_row_start(SndSong* song) {
+    const SndTracker& t = song->tracker;
+    SndRowStart start = {t.frame, t.order, t.row, {}};
+    std::copy(t.last_instrument, t.last_instrument + SND_MAX_CHANNELS, start.last_instrument);
+    song->row_log->push_back(start);
+}
+
 // Called once the first frame of a tick has been rendered: libopenmpt now
 // reports the row, speed and tempo of this tick.
 void start_tick(SndSong* song) {
@@ -99,6 +108,7 @@ void start_tick(SndSong* song) {
     t.started = true;
     t.order = order;
     t.row = row;
+    if (new_row && song->row_log) log_row_start(song);
     if (new_row)
         start_row(song, openmpt_module_get_current_pattern(mod), speed);
     else

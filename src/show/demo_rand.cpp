@@ -26,3 +26,7 @@ void demo_rand_reset() {
 uint32_t demo_rand_state() {
     return rand_sequence.state;
 }
+
+void demo_rand_set_state(uint32_t state) {
+    rand_sequence.state = state;
+}

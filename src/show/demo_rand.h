@@ -10,3 +10,5 @@ int demo_rand();
 void demo_rand_reset();
 // The generator's raw 32-bit state (tests check where start-up leaves it).
 uint32_t demo_rand_state();
+// Puts the generator at a raw state demo_rand_state gave (seeking).
+void demo_rand_set_state(uint32_t state);

@@ -7,6 +7,7 @@
 #include "show/demo_state.h"
 #include "show/frame_pacer.h"
 #include "show/scenes.h"
+#include "show/seek.h"
 #include "platform/sound.h"
 
 // Stored by the entry point (or the harness) after loading the module; read
@@ -141,6 +142,7 @@ void cheap_viewport_end(CheapViewport& v) {
 // Runs the next step: its clock hook, its notes, then its frame.
 void run_next_step(bool drawn) {
     frame_driver.step_drawn = drawn;
+    seek_step_passing(frame_driver.next_step);
     int64_t step = frame_driver.next_step++;
     int64_t ms = frame_step_time(step);
     if (frame_driver.before_step) frame_driver.before_step(step, ms, frame_driver.hook_user);
@@ -205,6 +207,18 @@ int64_t frame_ms_to_next_step() {
 
 int64_t frame_clock_song() {
     return song_module ? snd_peek_time(song_module) : 0;
+}
+
+int64_t frame_scene_start_ms(int scene) {
+    int64_t start = -1;
+    for (const TimelineRow& row : TIMELINE)
+        if (row.action == SHOW_SCENE && row.scene == scene) start = static_cast<int64_t>(row.from);
+    return start;
+}
+
+int64_t frame_scene_first_step(int scene) {
+    int64_t ms = frame_scene_start_ms(scene);
+    return ms < 0 ? -1 : frame_last_step_at(ms - 1) + 1;
 }
 
 void apply_timeline(double t) {

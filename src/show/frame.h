@@ -86,6 +86,13 @@ bool render_frame();
 // current_scene as it is.  render_frame calls it once per step.
 void apply_timeline(double t);
 
+// Song time (ms) at which scene 1..6 begins by the timeline (0 for scene
+// 1); -1 for any other number.
+int64_t frame_scene_start_ms(int scene);
+
+// The first step of scene 1..6 (-1 for any other number).
+int64_t frame_scene_first_step(int scene);
+
 // Where the player reads the song clock once per pass.  By default the sound
 // layer's clock of song_module, read without delivering notes (the steps
 // deliver them); tests may point it at a scripted clock and must put back

@@ -10,10 +10,12 @@
 #include "show/scene1_opening.h"
 
 #include <GL/gl.h>
+
 #include <cmath>
 
 #include "assets/outline_font.h"
 #include "assets/texture_set.h"
+#include "gfx/carried_state.h"
 #include "show/demo_state.h"
 #include "show/scenes.h"
 #include "gfx/effects.h"
@@ -116,7 +118,7 @@ static void draw_background() {
     glLoadIdentity();
     glTranslatef(0.03f, 0.0f, -6.1f);
     glMatrixMode(GL_TEXTURE);
-    glRotatef(demo.spin_angle, 1, 0, 0);
+    carried_rotate_texture(demo.spin_angle, 1, 0, 0);
     glColor4f(1, 1, 1, opening.intro_fade);
     glBindTexture(GL_TEXTURE_2D, texture_slots[SLOT_LOGO]);
     draw_textured_rect(-BACKGROUND_HALF_W, -BACKGROUND_HALF_H, BACKGROUND_HALF_W,

@@ -73,6 +73,18 @@ void put_bytes(std::vector<uint8_t>& out, const void* data, size_t size) {
     out.insert(out.end(), bytes, bytes + size);
 }
 
+void take_bytes(const uint8_t*& in, void* data, size_t size) {
+    memcpy(data, in, size);
+    in += size;
+}
+
+size_t state_size() {
+    size_t size = sizeof frame_driver.next_step + sizeof(uint32_t) + sizeof finale_sparks;
+    for (const RecordView& r : RECORDS)
+        size += r.size;
+    return size;
+}
+
 } // namespace
 
 bool show_state_finite() {
@@ -103,4 +115,17 @@ void show_state_reset() {
     flying_words = {};
     landscape = {};
     finale = {};
+}
+
+bool show_state_restore(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() != state_size()) return false;
+    const uint8_t* in = bytes.data();
+    take_bytes(in, &frame_driver.next_step, sizeof frame_driver.next_step);
+    uint32_t rand_state;
+    take_bytes(in, &rand_state, sizeof rand_state);
+    demo_rand_set_state(rand_state);
+    for (const RecordView& r : RECORDS)
+        take_bytes(in, const_cast<void*>(r.data), r.size);
+    take_bytes(in, &finale_sparks, sizeof finale_sparks);
+    return true;
 }

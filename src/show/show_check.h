@@ -18,3 +18,7 @@ std::vector<uint8_t> show_state_bytes();
 // Every piece of that state back to what a fresh process has (the frame
 // driver and the pacer are reset by their users).
 void show_state_reset();
+
+// Puts back state that show_state_bytes gave (the same walk, written
+// instead of read).  False, changing nothing, when the size does not match.
+bool show_state_restore(const std::vector<uint8_t>& bytes);

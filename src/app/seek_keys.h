@@ -1,0 +1,56 @@
+// The viewer's keys for moving through the show while it plays: Space
+// pauses and resumes (the music stops and goes on in place, the picture
+// holds), Left and Right go 5 s back and forward, Page Up and Up go to the
+// start of the scene (or of the one before, from a scene's first step),
+// Page Down and Down to the start of the next scene, Home to the show's
+// start, and while paused `.` and `,` go one step forward and back.  Every
+// move lands exactly on the step a straight run shows there, the music with
+// it (show/seek.h).  After any of these keys, and while paused, a time bar
+// shows over the picture for two seconds: the song time, the scene's name
+// and the six scenes along a bar.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/window.h"
+
+// Virtual-key codes of the keys.
+constexpr int WIN_VK_SPACE = 0x20;
+constexpr int WIN_VK_PRIOR = 0x21; // Page Up
+constexpr int WIN_VK_NEXT = 0x22;  // Page Down
+constexpr int WIN_VK_HOME = 0x24;
+constexpr int WIN_VK_LEFT = 0x25;
+constexpr int WIN_VK_UP = 0x26;
+constexpr int WIN_VK_RIGHT = 0x27;
+constexpr int WIN_VK_DOWN = 0x28;
+constexpr int WIN_VK_COMMA = 0xBC;
+constexpr int WIN_VK_PERIOD = 0xBE;
+
+// Steps a Left or Right moves (5 s of song time).
+constexpr int64_t SEEK_KEYS_JUMP_STEPS = 5 * 60;
+// How long the time bar stays after a key (nanoseconds).
+constexpr int64_t SEEK_KEYS_BAR_NS = 2000000000;
+
+struct SeekKeysState {
+    bool paused = false;
+    int64_t bar_until_ns = 0; // the time bar shows until then (and while paused)
+    int64_t moves = 0;        // keys that moved the show or paused it
+};
+extern SeekKeysState seek_keys;
+
+// A fresh state; states of the show are kept for seeking from the first
+// step on.  Called by main_loop_begin.
+void seek_keys_begin();
+
+// The step a key moves to from the step on screen (`shown`), or -1 for a
+// key that moves nothing there (or is not one of these).
+int64_t seek_keys_target(int vk, int64_t shown, bool paused);
+
+// Handles one window message at wall time `now_ns`: for a key-down of these
+// keys it pauses, resumes or moves the show and draws the step it lands on
+// (with the time bar).  True when a picture was drawn for presenting.
+bool seek_keys_handle(const WinMessage& message, int64_t now_ns);
+
+// Draws the time bar over the picture just drawn when it is due (after a
+// key or while paused), leaving GL's state as it was.  True when drawn.
+bool seek_keys_overlay(int64_t now_ns);
