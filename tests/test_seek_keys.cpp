@@ -62,7 +62,7 @@ struct SeekKeysLoop : ShellTest {
     SndSong* song = nullptr;
 
     SeekKeysLoop() {
-        win_frame_pacing = false;
+        win_switches.frame_pacing = false;
         EXPECT_TRUE(create_display(SHOW_TITLE, VIEW_W, VIEW_H, SHOW_COLOUR_BITS, false));
         EXPECT_TRUE(snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, 0));
         song = snd_load_song(SHOW_MODULE_PATH);
@@ -79,7 +79,7 @@ struct SeekKeysLoop : ShellTest {
         song_module = nullptr;
         snd_free_song(song);
         snd_close();
-        win_frame_pacing = true;
+        win_switches.frame_pacing = true;
     }
 
     // Presses a key and runs the pass that takes it.
