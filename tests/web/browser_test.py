@@ -208,7 +208,7 @@ def main():
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(build, results))
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = "http://127.0.0.1:%d/index.html?autostart&" % server.server_address[1]
+    url = "http://127.0.0.1:%d/index.html?autostart&scale=1&" % server.server_address[1]
     if bench:
         url += "bench"
     else:
