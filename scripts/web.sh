@@ -4,6 +4,10 @@
 # once from Debian's source packages (cached outside the clone, in
 # $VM_WEB_CACHE or ~/.cache/vintermoot-web), makes the show's data with a
 # native build, and builds the page.  Safe to run again.
+#   bash scripts/web.sh [--dist DIR]
+# --dist DIR also fills DIR with the page ready for a static host
+# (web/dist.py: content-hashed names, .gz and .br copies; README "Put it on
+# a web server").
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,7 +17,8 @@ NATIVE="${VM_WEB_NATIVE_BUILD:-$ROOT/build}"
 PREFIX="$CACHE/prefix"
 JOBS="${VM_JOBS:-2}"
 # chromium is for the browser test (tests/web) and the benchmark (bench/web).
-PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config chromium)
+# brotli is for the static host's folder (--dist).
+PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config chromium brotli)
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 say() { echo "web: $*"; }
@@ -147,6 +152,16 @@ build_page() {
 }
 
 main() {
+  local dist=""
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --dist)
+        [ $# -ge 2 ] && [ -n "$2" ] || { echo "web: --dist takes a folder" >&2; exit 2; }
+        dist="$2"
+        shift 2 ;;
+      *) echo "usage: bash scripts/web.sh [--dist DIR]" >&2; exit 2 ;;
+    esac
+  done
   install_packages
   remove_old_source_entries
   build_deps
@@ -154,6 +169,9 @@ main() {
   build_page
   say "done: $(du -ch "$OUT"/vintermoot.{js,wasm,data} | tail -n 1 | cut -f1) to download"
   say "to watch it: cd ${OUT#"$PWD"/} && python3 -m http.server 8000, then open http://127.0.0.1:8000/"
+  if [ -n "$dist" ]; then
+    python3 "$ROOT/web/dist.py" "$OUT" "$dist"
+  fi
 }
 
 main "$@"
