@@ -115,13 +115,14 @@ def compare(a, b):
 class Results:
     """What the page posted: canvases by (play, step) as (width, height,
     RGBA bottom row first), the report, each stop's panel; and what the
-    server saw: every POST and every answer of 400 or more."""
+    server saw: every request, every POST and every answer of 400 or more."""
     def __init__(self):
         self.frames = {}
         self.report = None
         self.stops = []
         self.posts = []
         self.errors = []
+        self.requests = []
         self.done = threading.Event()
         self.stopped = threading.Event()
         self.replayed = threading.Event()
@@ -143,8 +144,9 @@ def make_handler(root, results):
             pass
 
         def log_request(self, code="-", size="-"):
-            if isinstance(code, int) and code >= 400:
-                with results.changed:
+            with results.changed:
+                results.requests.append(self.path)
+                if isinstance(code, int) and code >= 400:
                     results.errors.append((int(code), self.path))
 
         def do_POST(self):

@@ -4,7 +4,8 @@ DevTools protocol (real clicks and key presses, a 1920 x 1080 screen at
 device pixel ratio 2):
 
 1. a plain load reaches "Ready" with no console error, no failed request, no
-   POST and no emscripten status text;
+   POST and no emscripten status text; it shows the download size and the
+   still frame; without WebGL it says so and what to try, before any download;
 2. full screen before the start holds the start button, in view;
 3. the show then draws into a 2880 x 2160 drawing buffer (the 4:3 picture
    at the screen's pixels), equal to the native harness frame of that size;
@@ -29,6 +30,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import browser_test as bt  # noqa: E402
@@ -228,6 +230,13 @@ def plain_load(browser, url, results, checks):
     checks.expect(browser.value("document.getElementById('facts').textContent.includes(' MB to download')")
                   and browser.value("document.getElementById('still').naturalWidth > 0"),
                   "the arrival panel gives the download size and shows the still frame")
+    # Without WebGL: a plain explanation, and nothing downloaded.
+    del results.requests[:]
+    browser.go(url + "index.html?nowebgl")
+    said = browser.value("document.getElementById('status').textContent")
+    checks.expect("WebGL" in said and "Try" in said and
+                  not [r for r in results.requests if r.startswith("/vintermoot.")],
+                  "without WebGL the page says so and what to try, and downloads nothing (%s)" % said)
 
 
 def full_screen_play(browser, url, results, checks):
@@ -300,6 +309,9 @@ def dist_plays(browser, build, work, checks):
         checks.expect(played, "the folder served by python3 -m http.server plays (%s ms of song)" %
                       browser.value("figures.clock_ms"))
         checks.expect(not browser.console, "no console error from the folder %s" % browser.console)
+        wasm = next(n for n in os.listdir(dist) if n.endswith(".wasm"))
+        kind = urllib.request.urlopen(url + wasm).headers.get("Content-Type")
+        checks.expect(kind == "application/wasm", "%s comes as application/wasm (%s)" % (wasm, kind))
     finally:
         server.terminate()
         server.wait()
