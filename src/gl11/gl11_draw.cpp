@@ -4,6 +4,7 @@
 // fragment stage (modulated texture, exponential fog).
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "gl11/gl11_es2.h"
 #include "gl11/gl11_internal.h"
@@ -110,11 +111,22 @@ const char* const UNIFORM_NAMES[UNIFORM_COUNT] = {
     "u_texgen_s",  "u_texgen_t",       "u_sampler",        "u_texturing",
     "u_fog",       "u_fog_density",    "u_fog_color"};
 
+// What the program's uniforms hold, as last given: a draw passes on only
+// the values that changed since (each one given costs the driver work on
+// the next draw), and the normal matrix is worked out again only for a new
+// modelview matrix.
+struct SentUniforms {
+    bool known[UNIFORM_COUNT];
+    float values[UNIFORM_COUNT][16];
+    float normal_of[16]; // the modelview matrix the normal matrix was made from
+};
+
 struct DrawState {
     GLuint program;
     GLuint stream_buffer;
     GLint uniforms[UNIFORM_COUNT];
     long frame_draws; // draws since the last colour clear
+    SentUniforms sent;
 };
 DrawState draw = {};
 
@@ -172,16 +184,53 @@ bool texturing() {
     return info.has_image && (info.min_filter == GL_LINEAR || info.min_filter == GL_NEAREST);
 }
 
-void set_uniforms() {
-    const Mat4& modelview = gl11_top(0);
+// True when uniform `u` holds `count` floats other than `values` (and
+// notes them as held).
+bool uniform_changed(Uniform u, const float* values, int count) {
+    SentUniforms& sent = draw.sent;
+    size_t size = sizeof(float) * static_cast<size_t>(count);
+    if (sent.known[u] && memcmp(sent.values[u], values, size) == 0) return false;
+    sent.known[u] = true;
+    memcpy(sent.values[u], values, size);
+    return true;
+}
+
+void set_matrix4(Uniform u, const float* m) {
+    if (uniform_changed(u, m, 16)) es.uniform_matrix4fv(draw.uniforms[u], 1, GL_FALSE, m);
+}
+
+void set_vec4(Uniform u, const float* v) {
+    if (uniform_changed(u, v, 4)) es.uniform4fv(draw.uniforms[u], 1, v);
+}
+
+void set_float(Uniform u, float value) {
+    if (uniform_changed(u, &value, 1)) es.uniform1f(draw.uniforms[u], value);
+}
+
+void set_flag(Uniform u, bool on) {
+    float value = on ? 1.0f : 0.0f;
+    if (uniform_changed(u, &value, 1)) es.uniform1i(draw.uniforms[u], on);
+}
+
+void set_normal_matrix(const Mat4& modelview) {
+    SentUniforms& sent = draw.sent;
+    if (sent.known[U_NORMAL_MATRIX] && memcmp(sent.normal_of, modelview.m, sizeof sent.normal_of) == 0)
+        return;
+    memcpy(sent.normal_of, modelview.m, sizeof sent.normal_of);
     float normal_matrix[9];
     mat4_normal_matrix(modelview, normal_matrix);
-    es.uniform_matrix4fv(draw.uniforms[U_MODELVIEW], 1, GL_FALSE, modelview.m);
-    es.uniform_matrix4fv(draw.uniforms[U_PROJECTION], 1, GL_FALSE, gl11_top(1).m);
-    es.uniform_matrix4fv(draw.uniforms[U_TEXTURE_MATRIX], 1, GL_FALSE, gl11_top(2).m);
+    sent.known[U_NORMAL_MATRIX] = true;
     es.uniform_matrix3fv(draw.uniforms[U_NORMAL_MATRIX], 1, GL_FALSE, normal_matrix);
+}
+
+void set_uniforms() {
+    const Mat4& modelview = gl11_top(0);
+    set_matrix4(U_MODELVIEW, modelview.m);
+    set_matrix4(U_PROJECTION, gl11_top(1).m);
+    set_matrix4(U_TEXTURE_MATRIX, gl11_top(2).m);
+    set_normal_matrix(modelview);
     bool lighting = gl.lighting && !gl11_faults.unlit;
-    es.uniform1i(draw.uniforms[U_LIGHTING], lighting);
+    set_flag(U_LIGHTING, lighting);
     if (lighting) {
         float base[4], diffuse[4];
         for (int i = 0; i < 4; ++i) {
@@ -194,18 +243,18 @@ void set_uniforms() {
         }
         // The lit alpha is the material's diffuse alpha.
         diffuse[3] = MATERIAL_DIFFUSE[3];
-        es.uniform4fv(draw.uniforms[U_LIGHT_POSITION], 1, gl.light_position);
-        es.uniform4fv(draw.uniforms[U_LIT_BASE], 1, base);
-        es.uniform4fv(draw.uniforms[U_LIT_DIFFUSE], 1, diffuse);
+        set_vec4(U_LIGHT_POSITION, gl.light_position);
+        set_vec4(U_LIT_BASE, base);
+        set_vec4(U_LIT_DIFFUSE, diffuse);
     }
-    es.uniform1i(draw.uniforms[U_TEXGEN_S], gl.texgen_s && gl.texgen_mode_s == GL_SPHERE_MAP);
-    es.uniform1i(draw.uniforms[U_TEXGEN_T], gl.texgen_t && gl.texgen_mode_t == GL_SPHERE_MAP);
-    es.uniform1i(draw.uniforms[U_TEXTURING], texturing());
+    set_flag(U_TEXGEN_S, gl.texgen_s && gl.texgen_mode_s == GL_SPHERE_MAP);
+    set_flag(U_TEXGEN_T, gl.texgen_t && gl.texgen_mode_t == GL_SPHERE_MAP);
+    set_flag(U_TEXTURING, texturing());
     bool fog = gl.fog && gl.fog_mode == GL_EXP;
-    es.uniform1i(draw.uniforms[U_FOG], fog);
+    set_flag(U_FOG, fog);
     if (fog) {
-        es.uniform1f(draw.uniforms[U_FOG_DENSITY], gl.fog_density);
-        es.uniform4fv(draw.uniforms[U_FOG_COLOR], 1, gl.fog_color);
+        set_float(U_FOG_DENSITY, gl.fog_density);
+        set_vec4(U_FOG_COLOR, gl.fog_color);
     }
 }
 
