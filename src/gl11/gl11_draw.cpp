@@ -113,10 +113,9 @@ enum Uniform {
     UNIFORM_COUNT
 };
 const char* const UNIFORM_NAMES[UNIFORM_COUNT] = {
-    "u_modelview", "u_projection",     "u_texture_matrix", "u_normal_matrix",
-    "u_lighting",  "u_light_position", "u_lit_base",       "u_lit_diffuse",
-    "u_texgen_s",  "u_texgen_t",       "u_sampler",        "u_fog_density",
-    "u_fog_color"};
+    "u_modelview",      "u_projection",  "u_texture_matrix", "u_normal_matrix", "u_lighting",
+    "u_light_position", "u_lit_base",    "u_lit_diffuse",    "u_texgen_s",      "u_texgen_t",
+    "u_sampler",        "u_fog_density", "u_fog_color"};
 
 // What a program's uniforms hold, as last given: a draw passes on only
 // the values that changed since (each one given costs the driver work on
@@ -204,8 +203,7 @@ GLint location(Uniform u) {
 }
 
 // True when uniform `u` of the program in use holds `count` floats other
-// than `values` (and
-// notes them as held).
+// than `values` (and notes them as held).
 bool uniform_changed(Uniform u, const float* values, int count) {
     SentUniforms& sent = draw.programs[draw.current].sent;
     size_t size = sizeof(float) * static_cast<size_t>(count);
@@ -234,7 +232,8 @@ void set_flag(Uniform u, bool on) {
 
 void set_normal_matrix(const Mat4& modelview) {
     SentUniforms& sent = draw.programs[draw.current].sent;
-    if (sent.known[U_NORMAL_MATRIX] && memcmp(sent.normal_of, modelview.m, sizeof sent.normal_of) == 0)
+    if (sent.known[U_NORMAL_MATRIX] &&
+        memcmp(sent.normal_of, modelview.m, sizeof sent.normal_of) == 0)
         return;
     memcpy(sent.normal_of, modelview.m, sizeof sent.normal_of);
     float normal_matrix[9];
