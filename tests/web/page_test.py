@@ -11,7 +11,7 @@ device pixel ratio 2):
    at the screen's pixels), equal to the native harness frame of that size;
 4. Escape in full screen shows "Stopped" and its button, in view; after
    leaving full screen, Play again draws the same frame again (from the
-   start), and Escape stops it again;
+   start), follows a window resize, and Escape stops it again;
 5. the folder web/dist.py makes, served by python3 -m http.server, plays.
 
 Every step is judged by what the page reports (its state read through the
@@ -267,6 +267,12 @@ def full_screen_play(browser, url, results, checks):
                   "the button now reads Play again")
     browser.click("start")
     checks.expect(results.wait(lambda: results.replayed.is_set(), WAIT_S), "Play again draws without a reload")
+    browser.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 720, "deviceScaleFactor": 1,
+                                                         "mobile": False})
+    drawn = browser.value("figures.drawn")
+    checks.expect(browser.wait_for("canvas.width === 960 && canvas.height === 720 && figures.drawn > %d" % (drawn + 2)),
+                  "a resized window re-sizes the drawing buffer (960x720 at 1280x720, pixel ratio 1) and the show "
+                  "draws on")
     browser.press_escape()
     checks.expect(results.wait(lambda: len(results.stops) >= 2, WAIT_S),
                   "Escape outside full screen stops the second play")
