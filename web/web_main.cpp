@@ -132,13 +132,13 @@ bool open_canvas() {
 
 // What the show made on the canvas's context and the subset's GL state, back
 // to a new context's, so that a second play starts as the first did.
-void reopen_canvas() {
+bool reopen_canvas() {
     release_outline_font();
     render_state_release();
     if (texture_slots[0] != 0) glDeleteTextures(TEXTURE_COUNT, texture_slots);
     std::fill(texture_slots, texture_slots + TEXTURE_COUNT, 0u);
     gl11_context_end();
-    gl11_context_begin(SDL_GL_GetProcAddress);
+    return gl11_context_begin(SDL_GL_GetProcAddress);
 }
 
 void stop_show() {
@@ -212,9 +212,7 @@ int main(int argc, char** argv) {
     if (web.running) return EXIT_CLEAN;
     web.bench = argc > 1 && strcmp(argv[1], "--bench") == 0;
     if (snd_get_version() < SHOW_MIN_SOUND_VERSION) return EXIT_SOUND_REFUSED;
-    if (web.window) {
-        reopen_canvas();
-    } else if (!open_canvas()) {
+    if (web.window ? !reopen_canvas() : !open_canvas()) {
         EM_ASM({ Module.vmShowMessage("", UTF8ToString($0)); }, NO_WEBGL_TEXT);
         return EXIT_CLEAN;
     }
@@ -234,6 +232,9 @@ int main(int argc, char** argv) {
     frame_driver_reset();
     frame_driver.before_step = watch_notes;
     frame_pacer = FramePacer{};
+    // Keys pressed while the show was stopped (an Escape that left full
+    // screen) are not for this play.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     web.running = true;
     EM_ASM({ Module.vmStarted(); });
     emscripten_set_main_loop(animation_frame, 0, 0);
