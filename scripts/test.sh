@@ -10,7 +10,7 @@
 # took.
 #
 # The browser build (scripts/web.sh, into build-web/, tested by the
-# browser_show test) runs before the tests; from a cold cache it installs
+# browser_show and browser_page tests) runs before the tests; from a cold cache it installs
 # emscripten and Chromium and builds its WebAssembly dependencies (cached
 # outside the clone) in about 3 minutes on two cores.  VM_WEB=0 leaves it
 # out.

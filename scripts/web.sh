@@ -4,6 +4,10 @@
 # once from Debian's source packages (cached outside the clone, in
 # $VM_WEB_CACHE or ~/.cache/vintermoot-web), makes the show's data with a
 # native build, and builds the page.  Safe to run again.
+#   bash scripts/web.sh [--dist DIR]
+# --dist DIR also fills DIR with the page ready for a static host
+# (web/dist.py: content-hashed names, .gz and .br copies; README "Put it on
+# a web server").
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,8 +17,8 @@ NATIVE="${VM_WEB_NATIVE_BUILD:-$ROOT/build}"
 PREFIX="$CACHE/prefix"
 JOBS="${VM_JOBS:-2}"
 # chromium is for the browser test (tests/web) and the benchmark (bench/web).
-PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config chromium)
-SOURCES_FILE=/etc/apt/sources.list.d/vintermoot-deb-src.sources
+# brotli is for the static host's folder (--dist).
+PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config chromium brotli)
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 say() { echo "web: $*"; }
@@ -35,22 +39,35 @@ install_packages() {
   fi
 }
 
-# A deb-src entry for each of the machine's own Debian deb entries (same
-# addresses, suites and keys), so that apt-get source works.
-add_source_entries() {
-  [ -f "$SOURCES_FILE" ] && return 0
+# apt-get source needs deb-src entries, which the machine may not have.  They
+# are derived from the machine's own Debian deb entries (same addresses,
+# suites and keys) into a private apt folder under the cache, used by this
+# script's apt-get calls only: the machine's apt sources stay as they are.
+APT_DIR="$CACHE/apt"
+private_apt() {
+  apt-get -o Dir::Etc::SourceList="$APT_DIR/sources.list" \
+    -o Dir::Etc::SourceParts="$APT_DIR/sources.list.d" -o Dir::State::Lists="$APT_DIR/lists" \
+    -o Dir::Cache="$APT_DIR/cache" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= "$@"
+}
+
+private_source_entries() {
+  [ -f "$APT_DIR/ready" ] && return 0
   local entries
   entries="$(
     for f in /etc/apt/sources.list.d/*.sources; do
       [ -f "$f" ] || continue
       awk 'BEGIN { RS = ""; ORS = "\n\n" }
-           /debian-archive-keyring|URIs:[^\n]*debian/ && /Types:[^\n]*deb/ {
-             n = split($0, lines, "\n"); out = ""
+           /debian-archive-keyring|URIs:[^\n]*debian/ {
+             n = split($0, lines, "\n"); out = ""; binary = 0
              for (i = 1; i <= n; i++) {
-               if (lines[i] ~ /^Types:/) lines[i] = "Types: deb-src"
+               if (lines[i] ~ /^Types:/) {
+                 m = split(lines[i], types, /[ \t]+/)
+                 for (j = 2; j <= m; j++) if (types[j] == "deb") binary = 1
+                 lines[i] = "Types: deb-src"
+               }
                out = out lines[i] (i < n ? "\n" : "")
              }
-             print out }' "$f"
+             if (binary) print out }' "$f"
     done
     if [ -f /etc/apt/sources.list ]; then
       grep -E '^deb [^#]*debian' /etc/apt/sources.list | sed -E 's/^deb /deb-src /' || true
@@ -60,15 +77,23 @@ add_source_entries() {
     echo "web: no Debian deb entry in the apt sources to derive a deb-src entry from" >&2
     exit 1
   fi
-  if grep -q '^deb-src ' <<<"$entries"; then
-    local list_file="${SOURCES_FILE%.sources}.list"
-    grep '^deb-src ' <<<"$entries" | $SUDO tee "$list_file" > /dev/null
-    { grep -v '^deb-src ' <<<"$entries" || true; } | $SUDO tee "$SOURCES_FILE" > /dev/null
-  else
-    $SUDO tee "$SOURCES_FILE" <<<"$entries" > /dev/null
+  rm -rf "$APT_DIR"
+  mkdir -p "$APT_DIR/sources.list.d" "$APT_DIR/lists/partial" "$APT_DIR/cache/archives/partial"
+  { grep '^deb-src ' <<<"$entries" || true; } > "$APT_DIR/sources.list"
+  { grep -v '^deb-src ' <<<"$entries" || true; } > "$APT_DIR/sources.list.d/deb-src.sources"
+  private_apt update
+  touch "$APT_DIR/ready"
+  say "deb-src entries in $APT_DIR (the machine's apt sources are left as they are)"
+}
+
+# Earlier versions of this script added a deb-src entry to the machine's apt
+# sources for good; take it out again.
+remove_old_source_entries() {
+  local old=/etc/apt/sources.list.d/vintermoot-deb-src
+  if [ -f "$old.sources" ] || [ -f "$old.list" ]; then
+    $SUDO rm -f "$old.sources" "$old.list"
+    say "removed $old.sources, which an earlier web.sh had added to the apt sources"
   fi
-  say "added deb-src entries in $SOURCES_FILE"
-  $SUDO apt-get update
 }
 
 # Unpacks Debian's source of package $1 under $CACHE/src once; prints its
@@ -78,8 +103,8 @@ fetch_source() {
   mkdir -p "$CACHE/src"
   dir="$(find "$CACHE/src" -maxdepth 1 -type d -name "$package-*" | head -n 1)"
   if [ -z "$dir" ]; then
-    add_source_entries >&2
-    (cd "$CACHE/src" && apt-get source --download-only "$package" >&2 &&
+    private_source_entries >&2
+    (cd "$CACHE/src" && private_apt source --download-only "$package" >&2 &&
       dpkg-source -x "$(ls -t "$package"_*.dsc | head -n 1)" >&2)
     dir="$(find "$CACHE/src" -maxdepth 1 -type d -name "$package-*" | head -n 1)"
   fi
@@ -102,26 +127,51 @@ build_deps() {
   say "built SDL2 and libopenmpt for WebAssembly in $((SECONDS - start)) s"
 }
 
-# The show's data (pictures, module, baked font) from a native build.
+# The show's data (pictures, module, baked font) from a native build, and
+# for the page its icon and a still frame from the frame harness.
+STILL_AT_MS=134000
+STILL_SIZE=480x360
 build_data() {
   [ -f "$NATIVE/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$NATIVE" > /dev/null
-  cmake --build "$NATIVE" --target vm_pictures vm_music vm_font -j"$JOBS" > /dev/null
+  cmake --build "$NATIVE" --target vm_pictures vm_music vm_font vm_desktop_files \
+    vintermoot-capture -j"$JOBS" > /dev/null
+  local still="$NATIVE/web-page/$STILL_AT_MS.png"
+  if [ ! -f "$still" ] || [ "$NATIVE/vintermoot-capture" -nt "$still" ]; then
+    mkdir -p "$NATIVE/web-page"
+    SDL_VIDEODRIVER=offscreen "$NATIVE/vintermoot-capture" --data "$NATIVE" \
+      --frames "$NATIVE/web-page" --at "$STILL_AT_MS" --size "$STILL_SIZE" > /dev/null
+  fi
 }
 
 build_page() {
   say "building the page into $OUT"
   emcmake cmake -S "$ROOT/web" -B "$OUT" -DVM_WEB_PREFIX="$PREFIX" \
-    -DVM_WEB_DATA="$NATIVE/data" > /dev/null
+    -DVM_WEB_DATA="$NATIVE/data" -DVM_WEB_STILL="$NATIVE/web-page/$STILL_AT_MS.png" \
+    -DVM_WEB_ICON="$NATIVE/packaging/vintermoot.png" > /dev/null
   cmake --build "$OUT" -j"$JOBS"
 }
 
 main() {
+  local dist=""
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --dist)
+        [ $# -ge 2 ] && [ -n "$2" ] || { echo "web: --dist takes a folder" >&2; exit 2; }
+        dist="$2"
+        shift 2 ;;
+      *) echo "usage: bash scripts/web.sh [--dist DIR]" >&2; exit 2 ;;
+    esac
+  done
   install_packages
+  remove_old_source_entries
   build_deps
   build_data
   build_page
   say "done: $(du -ch "$OUT"/vintermoot.{js,wasm,data} | tail -n 1 | cut -f1) to download"
   say "to watch it: cd ${OUT#"$PWD"/} && python3 -m http.server 8000, then open http://127.0.0.1:8000/"
+  if [ -n "$dist" ]; then
+    python3 "$ROOT/web/dist.py" "$OUT" "$dist"
+  fi
 }
 
 main "$@"

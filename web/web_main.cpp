@@ -3,22 +3,31 @@
 // through the GL 1.1 subset, starts the song through the sound layer (SDL2's
 // Web Audio output) and hands the loop to the browser's animation frames.
 // Each animation frame reads the song clock once, runs every step that is
-// due (all but the last cheaply) and draws the last; Escape stops the show.
-// The page (index.html) is told of each drawn step and each note of the
-// beat instrument, for its figures and for the browser test.
+// due (all but the last cheaply) and draws the last; Escape stops the show,
+// and a later call of main plays it again from the start on the same
+// canvas.  The page owns the canvas's drawing-buffer size (its displayed
+// size times the device pixel ratio); the show's view follows it.  The page
+// (index.html) is told of each drawn step and each note of the beat
+// instrument, for its figures and for the browser test.
+#include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <emscripten.h>
+#include <emscripten/html5.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
 #include "app/main_loop.h"
 #include "app/sound_start.h"
+#include "assets/outline_font.h"
+#include "assets/texture_set.h"
 #include "gfx/render_state.h"
 #include "show/beat.h"
 #include "show/demo_state.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
+#include "show/show_check.h"
 #include "show/show_start.h"
 #include "gl11/gl11_api.h"
 #include "platform/msgbox.h"
@@ -33,6 +42,7 @@ namespace {
 const char* const INIT_FAILED_TEXT = "Initialization Failed.";
 const char* const INIT_FAILED_CAPTION = "ERROR";
 const char* const NO_WEBGL_TEXT = "This browser cannot draw with WebGL.";
+const char* const CANVAS = "#canvas";
 
 // The benchmark (main's argument "--bench"): one song time per scene; the
 // show runs cheaply up to each, then draws BENCH_FRAMES steps, one per
@@ -51,6 +61,8 @@ struct WebShow {
     bool bench = false;
     int bench_scene = 0;
     int bench_frame = 0;
+    int view_width = 0; // the drawing-buffer size the view was last set for
+    int view_height = 0;
 };
 WebShow web;
 
@@ -82,6 +94,26 @@ void bench_advance(int64_t, int64_t ms, void*) {
     }
 }
 
+// The canvas's drawing-buffer size, as the page set it (at least 1 x 1).
+void canvas_size(int* width, int* height) {
+    if (emscripten_get_canvas_element_size(CANVAS, width, height) != EMSCRIPTEN_RESULT_SUCCESS ||
+        *width < 1 || *height < 1)
+        *width = SHOW_WIDTH, *height = SHOW_HEIGHT;
+}
+
+// The view (viewport and projection) on the 4:3 picture centred in the
+// canvas's drawing buffer when the page has changed its size, as the desktop
+// player does when its window is resized.  True when it changed.
+bool follow_canvas_size() {
+    int width = 0, height = 0;
+    canvas_size(&width, &height);
+    if (width == web.view_width && height == web.view_height) return false;
+    web.view_width = width;
+    web.view_height = height;
+    resize_view_centred(width, height);
+    return true;
+}
+
 bool open_canvas() {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) return false;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
@@ -89,10 +121,24 @@ bool open_canvas() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    web.window = SDL_CreateWindow(SHOW_TITLE, 0, 0, SHOW_WIDTH, SHOW_HEIGHT, SDL_WINDOW_OPENGL);
+    // SDL gives the canvas the window's size: the size the page chose.
+    int width = 0, height = 0;
+    canvas_size(&width, &height);
+    web.window = SDL_CreateWindow(SHOW_TITLE, 0, 0, width, height, SDL_WINDOW_OPENGL);
     if (!web.window) return false;
     web.context = SDL_GL_CreateContext(web.window);
     return web.context && gl11_context_begin(SDL_GL_GetProcAddress);
+}
+
+// What the show made on the canvas's context and the subset's GL state, back
+// to a new context's, so that a second play starts as the first did.
+bool reopen_canvas() {
+    release_outline_font();
+    render_state_release();
+    if (texture_slots[0] != 0) glDeleteTextures(TEXTURE_COUNT, texture_slots);
+    std::fill(texture_slots, texture_slots + TEXTURE_COUNT, 0u);
+    gl11_context_end();
+    return gl11_context_begin(SDL_GL_GetProcAddress);
 }
 
 void stop_show() {
@@ -152,6 +198,7 @@ void bench_frame() {
 // One animation frame of the browser.
 void animation_frame() {
     if (escape_pressed()) return stop_show();
+    follow_canvas_size();
     auto start = std::chrono::steady_clock::now();
     take_output_latency();
     if (!frame_play_pass(now_ns())) return;
@@ -170,15 +217,20 @@ bool start_bench_song() {
 
 } // namespace
 
+// Called by the page on each start: the first opens the canvas, a later one
+// (after Escape) puts everything back as it was before the first.
 int main(int argc, char** argv) {
     vm_sdl_support();
+    if (web.running) return EXIT_CLEAN;
     web.bench = argc > 1 && strcmp(argv[1], "--bench") == 0;
     if (snd_get_version() < SHOW_MIN_SOUND_VERSION) return EXIT_SOUND_REFUSED;
-    if (!open_canvas()) {
+    if (web.window ? !reopen_canvas() : !open_canvas()) {
         EM_ASM({ Module.vmShowMessage("", UTF8ToString($0)); }, NO_WEBGL_TEXT);
         return EXIT_CLEAN;
     }
-    resize_view(SHOW_WIDTH, SHOW_HEIGHT);
+    show_state_reset();
+    web.view_width = web.view_height = 0;
+    follow_canvas_size();
     if (!show_start_up()) {
         msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
         return EXIT_CLEAN;
@@ -194,6 +246,9 @@ int main(int argc, char** argv) {
     frame_driver_reset();
     frame_driver.before_step = watch_notes;
     frame_pacer = FramePacer{};
+    // Keys pressed while the show was stopped (an Escape that left full
+    // screen) are not for this play.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     web.running = true;
     EM_ASM({ Module.vmStarted(); });
     emscripten_set_main_loop(animation_frame, 0, 0);

@@ -3,10 +3,16 @@
 // and the GL calls it issues) and the wait for GL to finish; the start-up
 // time to the first frame; and the live song clock's error under SDL's
 // dummy audio driver.  --compare runs this build and another one
-// alternately and prints their ratios.
+// alternately and prints their ratios; --gl11 compares it with the same
+// benchmark built over the GL 1.1 subset (vintermoot-bench-gl11, the browser
+// build's GL on OpenGL ES 2), both on the same Mesa.
+#ifndef VM_GL11
 #define GL_GLEXT_PROTOTYPES
+#endif
 #include <GL/gl.h>
+#ifndef VM_GL11
 #include <GL/glext.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,6 +63,9 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "  --compare OTHER   run this benchmark and the program OTHER (another\n"
                      "                    build's vintermoot-bench) alternately, --rounds times,\n"
                      "                    with the other options, and print OTHER / this\n"
+                     "  --gl11            --compare with vintermoot-bench-gl11 beside this\n"
+                     "                    program: the same frames drawn through the GL 1.1\n"
+                     "                    subset on OpenGL ES 2 (B) against desktop GL (A)\n"
                      "  --rounds N        rounds of --compare (default 3)\n"
                      "  --data DIR        the directory that holds data/\n"
                      "  --seek            instead: time seeks to random steps from the seek\n"
@@ -66,6 +75,9 @@ const char USAGE[] = "Usage: vintermoot-bench [options]\n"
                      "  --seeks N         seeks to random steps (default 200)\n"
                      "  --finale-seeks N  seeks from the start into the finale (default 10)\n"
                      "  --seed N          seed of the random targets (default 25)\n";
+
+// The benchmark over the GL 1.1 subset, beside this program.
+const char GL11_BENCH[] = "vintermoot-bench-gl11";
 
 constexpr int CLOCK_SECONDS = 3;
 constexpr int CLOCK_SETTLE_MS = 300; // device start-up left out of the figure
@@ -105,6 +117,10 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
         std::string arg = argv[i];
         if (arg == "--seek") {
             o->seek = true;
+            continue;
+        }
+        if (arg == "--gl11") {
+            o->compare = GL11_BENCH;
             continue;
         }
         if (arg == "--no-clock" || arg == "--fill") {
@@ -167,6 +183,7 @@ double ms_since(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
+#ifndef VM_GL11
 // Runs the next frame at full size inside a GL_SAMPLES_PASSED query and
 // returns how many fragments passed the depth test, in frames of pixels.
 // Most layers draw with the depth test off, and llvmpipe tests depth before
@@ -225,6 +242,16 @@ double measure_fill_peak(const BenchOptions& o) {
     }
     return best;
 }
+
+#else
+// The subset has no occlusion queries: --fill is refused in this build.
+double counted_frame_fill(const BenchOptions&) {
+    return 0.0;
+}
+double measure_fill_peak(const BenchOptions&) {
+    return 0.0;
+}
+#endif
 
 // Runs every frame up to `to_ms`, measuring every stride-th at full size
 // (and with --fill counting the fragments of the frame after it).
@@ -437,6 +464,21 @@ int main(int argc, char** argv) {
     if (!parse_options(argc, argv, &o)) {
         fprintf(stderr, "vintermoot-bench: bad options\n\n%s", USAGE);
         return EXIT_USAGE;
+    }
+#ifdef VM_GL11
+    if (o.fill) {
+        fprintf(stderr, "vintermoot-bench: --fill needs desktop GL's occlusion queries\n");
+        return EXIT_USAGE;
+    }
+#endif
+    if (o.compare == GL11_BENCH) {
+        std::string self = self_path();
+        o.compare = self.substr(0, self.rfind('/') + 1) + GL11_BENCH;
+        if (access(o.compare.c_str(), X_OK) != 0) {
+            fprintf(stderr, "vintermoot-bench: no %s (build the target vintermoot-bench-gl11)\n",
+                    o.compare.c_str());
+            return EXIT_FAILED;
+        }
     }
     if (!o.compare.empty()) return compare(o);
     // Opened before the data directory is entered, so that a relative name

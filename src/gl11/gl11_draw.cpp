@@ -4,6 +4,7 @@
 // fragment stage (modulated texture, exponential fog).
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "gl11/gl11_es2.h"
 #include "gl11/gl11_internal.h"
@@ -58,6 +59,10 @@ void main() {
 }
 )";
 
+// The fragment stage is built once per combination of texturing and fog
+// (FRAGMENT_STAGES, prepended as #defines), so that a fragment runs only the
+// work its draw needs: a branch on a uniform costs the fragment of every
+// draw (llvmpipe's per-fragment cost nearly doubled with them).
 const char* const FRAGMENT_SHADER = R"(
 #ifdef GL_FRAGMENT_PRECISION_HIGH
 precision highp float;
@@ -65,8 +70,6 @@ precision highp float;
 precision mediump float;
 #endif
 uniform sampler2D u_sampler;
-uniform bool u_texturing;
-uniform bool u_fog;
 uniform float u_fog_density;
 uniform vec4 u_fog_color;
 varying vec4 v_color;
@@ -74,14 +77,21 @@ varying vec4 v_tex;
 varying float v_eye_distance;
 void main() {
     vec4 c = v_color;
-    if (u_texturing) c *= texture2D(u_sampler, v_tex.xy / v_tex.w);
-    if (u_fog) {
-        float f = clamp(exp(-u_fog_density * v_eye_distance), 0.0, 1.0);
-        c.rgb = mix(u_fog_color.rgb, c.rgb, f);
-    }
+#ifdef TEXTURING
+    c *= texture2D(u_sampler, v_tex.xy / v_tex.w);
+#endif
+#ifdef FOG
+    float f = clamp(exp(-u_fog_density * v_eye_distance), 0.0, 1.0);
+    c.rgb = mix(u_fog_color.rgb, c.rgb, f);
+#endif
     gl_FragColor = c;
 }
 )";
+
+// The fragment stages: bit 1 texturing, bit 2 fog.
+enum FragmentStage { STAGE_TEXTURING = 1, STAGE_FOG = 2, PROGRAM_COUNT = 4 };
+const char* const STAGE_DEFINES[PROGRAM_COUNT] = {"", "#define TEXTURING\n", "#define FOG\n",
+                                                  "#define TEXTURING\n#define FOG\n"};
 
 // Attribute locations, bound before linking.
 enum AttributeLocation { LOC_POS, LOC_NORMAL, LOC_COLOR, LOC_TEX };
@@ -98,29 +108,43 @@ enum Uniform {
     U_TEXGEN_S,
     U_TEXGEN_T,
     U_SAMPLER,
-    U_TEXTURING,
-    U_FOG,
     U_FOG_DENSITY,
     U_FOG_COLOR,
     UNIFORM_COUNT
 };
 const char* const UNIFORM_NAMES[UNIFORM_COUNT] = {
-    "u_modelview", "u_projection",     "u_texture_matrix", "u_normal_matrix",
-    "u_lighting",  "u_light_position", "u_lit_base",       "u_lit_diffuse",
-    "u_texgen_s",  "u_texgen_t",       "u_sampler",        "u_texturing",
-    "u_fog",       "u_fog_density",    "u_fog_color"};
+    "u_modelview",      "u_projection",  "u_texture_matrix", "u_normal_matrix", "u_lighting",
+    "u_light_position", "u_lit_base",    "u_lit_diffuse",    "u_texgen_s",      "u_texgen_t",
+    "u_sampler",        "u_fog_density", "u_fog_color"};
+
+// What a program's uniforms hold, as last given: a draw passes on only
+// the values that changed since (each one given costs the driver work on
+// the next draw), and the normal matrix is worked out again only for a new
+// modelview matrix.
+struct SentUniforms {
+    bool known[UNIFORM_COUNT];
+    float values[UNIFORM_COUNT][16];
+    float normal_of[16]; // the modelview matrix the normal matrix was made from
+};
+
+struct Program {
+    GLuint id;
+    GLint uniforms[UNIFORM_COUNT];
+    SentUniforms sent;
+};
 
 struct DrawState {
-    GLuint program;
+    Program programs[PROGRAM_COUNT];
+    int current; // the program in use (an index of programs)
     GLuint stream_buffer;
-    GLint uniforms[UNIFORM_COUNT];
     long frame_draws; // draws since the last colour clear
 };
 DrawState draw = {};
 
-GLuint compile(GLenum type, const char* source) {
+GLuint compile(GLenum type, const char* defines, const char* source) {
     GLuint shader = es.create_shader(type);
-    es.shader_source(shader, 1, &source, nullptr);
+    const char* sources[2] = {defines, source};
+    es.shader_source(shader, 2, sources, nullptr);
     es.compile_shader(shader);
     GLint ok = 0;
     es.get_shaderiv(shader, ES_COMPILE_STATUS, &ok);
@@ -134,32 +158,34 @@ GLuint compile(GLenum type, const char* source) {
     return shader;
 }
 
-bool build_program() {
-    GLuint vs = compile(ES_VERTEX_SHADER, VERTEX_SHADER);
-    GLuint fs = compile(ES_FRAGMENT_SHADER, FRAGMENT_SHADER);
+bool build_program(int stage) {
+    GLuint vs = compile(ES_VERTEX_SHADER, "", VERTEX_SHADER);
+    GLuint fs = compile(ES_FRAGMENT_SHADER, STAGE_DEFINES[stage], FRAGMENT_SHADER);
     if (!vs || !fs) return false;
-    draw.program = es.create_program();
-    es.attach_shader(draw.program, vs);
-    es.attach_shader(draw.program, fs);
-    es.bind_attrib_location(draw.program, LOC_POS, "a_pos");
-    es.bind_attrib_location(draw.program, LOC_NORMAL, "a_normal");
-    es.bind_attrib_location(draw.program, LOC_COLOR, "a_color");
-    es.bind_attrib_location(draw.program, LOC_TEX, "a_tex");
-    es.link_program(draw.program);
+    Program& program = draw.programs[stage];
+    program.id = es.create_program();
+    es.attach_shader(program.id, vs);
+    es.attach_shader(program.id, fs);
+    es.bind_attrib_location(program.id, LOC_POS, "a_pos");
+    es.bind_attrib_location(program.id, LOC_NORMAL, "a_normal");
+    es.bind_attrib_location(program.id, LOC_COLOR, "a_color");
+    es.bind_attrib_location(program.id, LOC_TEX, "a_tex");
+    es.link_program(program.id);
     es.delete_shader(vs);
     es.delete_shader(fs);
     GLint ok = 0;
-    es.get_programiv(draw.program, ES_LINK_STATUS, &ok);
+    es.get_programiv(program.id, ES_LINK_STATUS, &ok);
     if (!ok) {
         char log[1024] = "";
-        es.get_program_info_log(draw.program, sizeof log, nullptr, log);
+        es.get_program_info_log(program.id, sizeof log, nullptr, log);
         fprintf(stderr, "gl11: shaders do not link: %s\n", log);
         return false;
     }
     for (int u = 0; u < UNIFORM_COUNT; ++u)
-        draw.uniforms[u] = es.get_uniform_location(draw.program, UNIFORM_NAMES[u]);
-    es.use_program(draw.program);
-    es.uniform1i(draw.uniforms[U_SAMPLER], 0);
+        program.uniforms[u] = es.get_uniform_location(program.id, UNIFORM_NAMES[u]);
+    es.use_program(program.id);
+    es.uniform1i(program.uniforms[U_SAMPLER], 0);
+    draw.current = stage;
     return true;
 }
 
@@ -173,16 +199,67 @@ bool texturing() {
     return info.has_image && (info.min_filter == GL_LINEAR || info.min_filter == GL_NEAREST);
 }
 
-void set_uniforms() {
-    const Mat4& modelview = gl11_top(0);
+GLint location(Uniform u) {
+    return draw.programs[draw.current].uniforms[u];
+}
+
+// True when uniform `u` of the program in use holds `count` floats other
+// than `values` (and notes them as held).
+bool uniform_changed(Uniform u, const float* values, int count) {
+    SentUniforms& sent = draw.programs[draw.current].sent;
+    size_t size = sizeof(float) * static_cast<size_t>(count);
+    if (sent.known[u] && memcmp(sent.values[u], values, size) == 0) return false;
+    sent.known[u] = true;
+    memcpy(sent.values[u], values, size);
+    return true;
+}
+
+void set_matrix4(Uniform u, const float* m) {
+    if (uniform_changed(u, m, 16)) es.uniform_matrix4fv(location(u), 1, GL_FALSE, m);
+}
+
+void set_vec4(Uniform u, const float* v) {
+    if (uniform_changed(u, v, 4)) es.uniform4fv(location(u), 1, v);
+}
+
+void set_float(Uniform u, float value) {
+    if (uniform_changed(u, &value, 1)) es.uniform1f(location(u), value);
+}
+
+void set_flag(Uniform u, bool on) {
+    float value = on ? 1.0f : 0.0f;
+    if (uniform_changed(u, &value, 1)) es.uniform1i(location(u), on);
+}
+
+void set_normal_matrix(const Mat4& modelview) {
+    SentUniforms& sent = draw.programs[draw.current].sent;
+    if (sent.known[U_NORMAL_MATRIX] &&
+        memcmp(sent.normal_of, modelview.m, sizeof sent.normal_of) == 0)
+        return;
+    memcpy(sent.normal_of, modelview.m, sizeof sent.normal_of);
     float normal_matrix[9];
     mat4_normal_matrix(modelview, normal_matrix);
-    es.uniform_matrix4fv(draw.uniforms[U_MODELVIEW], 1, GL_FALSE, modelview.m);
-    es.uniform_matrix4fv(draw.uniforms[U_PROJECTION], 1, GL_FALSE, gl11_top(1).m);
-    es.uniform_matrix4fv(draw.uniforms[U_TEXTURE_MATRIX], 1, GL_FALSE, gl11_top(2).m);
-    es.uniform_matrix3fv(draw.uniforms[U_NORMAL_MATRIX], 1, GL_FALSE, normal_matrix);
+    sent.known[U_NORMAL_MATRIX] = true;
+    es.uniform_matrix3fv(location(U_NORMAL_MATRIX), 1, GL_FALSE, normal_matrix);
+}
+
+// The program of the draw's fragment stage, in use.
+void use_program(int stage) {
+    if (stage == draw.current) return;
+    draw.current = stage;
+    es.use_program(draw.programs[stage].id);
+}
+
+void set_uniforms() {
+    bool fog = gl.fog && gl.fog_mode == GL_EXP;
+    use_program((texturing() ? STAGE_TEXTURING : 0) | (fog ? STAGE_FOG : 0));
+    const Mat4& modelview = gl11_top(0);
+    set_matrix4(U_MODELVIEW, modelview.m);
+    set_matrix4(U_PROJECTION, gl11_top(1).m);
+    set_matrix4(U_TEXTURE_MATRIX, gl11_top(2).m);
+    set_normal_matrix(modelview);
     bool lighting = gl.lighting && !gl11_faults.unlit;
-    es.uniform1i(draw.uniforms[U_LIGHTING], lighting);
+    set_flag(U_LIGHTING, lighting);
     if (lighting) {
         float base[4], diffuse[4];
         for (int i = 0; i < 4; ++i) {
@@ -195,18 +272,15 @@ void set_uniforms() {
         }
         // The lit alpha is the material's diffuse alpha.
         diffuse[3] = MATERIAL_DIFFUSE[3];
-        es.uniform4fv(draw.uniforms[U_LIGHT_POSITION], 1, gl.light_position);
-        es.uniform4fv(draw.uniforms[U_LIT_BASE], 1, base);
-        es.uniform4fv(draw.uniforms[U_LIT_DIFFUSE], 1, diffuse);
+        set_vec4(U_LIGHT_POSITION, gl.light_position);
+        set_vec4(U_LIT_BASE, base);
+        set_vec4(U_LIT_DIFFUSE, diffuse);
     }
-    es.uniform1i(draw.uniforms[U_TEXGEN_S], gl.texgen_s && gl.texgen_mode_s == GL_SPHERE_MAP);
-    es.uniform1i(draw.uniforms[U_TEXGEN_T], gl.texgen_t && gl.texgen_mode_t == GL_SPHERE_MAP);
-    es.uniform1i(draw.uniforms[U_TEXTURING], texturing());
-    bool fog = gl.fog && gl.fog_mode == GL_EXP;
-    es.uniform1i(draw.uniforms[U_FOG], fog);
+    set_flag(U_TEXGEN_S, gl.texgen_s && gl.texgen_mode_s == GL_SPHERE_MAP);
+    set_flag(U_TEXGEN_T, gl.texgen_t && gl.texgen_mode_t == GL_SPHERE_MAP);
     if (fog) {
-        es.uniform1f(draw.uniforms[U_FOG_DENSITY], gl.fog_density);
-        es.uniform4fv(draw.uniforms[U_FOG_COLOR], 1, gl.fog_color);
+        set_float(U_FOG_DENSITY, gl.fog_density);
+        set_vec4(U_FOG_COLOR, gl.fog_color);
     }
 }
 
@@ -231,14 +305,16 @@ void set_attribute(GLuint location, bool from_vertex, GLint size, size_t offset,
 
 bool gl11_draw_begin() {
     draw = DrawState{};
-    if (!build_program()) return false;
+    for (int stage = 0; stage < PROGRAM_COUNT; ++stage)
+        if (!build_program(stage)) return false;
     es.gen_buffers(1, &draw.stream_buffer);
     return true;
 }
 
 void gl11_draw_end() {
     if (draw.stream_buffer) es.delete_buffers(1, &draw.stream_buffer);
-    if (draw.program) es.delete_program(draw.program);
+    for (Program& program : draw.programs)
+        if (program.id) es.delete_program(program.id);
     draw = DrawState{};
 }
 

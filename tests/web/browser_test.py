@@ -16,7 +16,9 @@ usage: browser_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
        browser_test.py --bench BUILD_WEB   (frame time per scene, figures only)
 """
 import http.server
+import itertools
 import json
+import operator
 import os
 import shutil
 import socketserver
@@ -50,7 +52,8 @@ DELAY_MS = 40
 # The clock's figure is taken in the same animation frame as the page's;
 # only a revision of Web Audio's output latency in between could part them.
 LATENCY_TOLERANCE_MS = 0.5
-ESCAPE_TIMEOUT_S = 20
+# Only for a page that has died: the steps are judged by what the page posts.
+ESCAPE_TIMEOUT_S = 120
 CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader",
                   "--enable-unsafe-swiftshader", "--autoplay-policy=no-user-gesture-required",
                   "--window-size=%d,%d" % (WIDTH, HEIGHT), "--no-first-run",
@@ -79,12 +82,14 @@ def read_png_rgb(path):
     for _ in range(height):
         kind, line = raw[pos], bytearray(raw[pos + 1:pos + 1 + stride])
         pos += 1 + stride
-        for x in range(stride):
+        if kind == 1:  # each byte adds the one to its left: a running sum per channel
+            for c in range(3):
+                line[c::3] = bytes(map((255).__and__, itertools.accumulate(line[c::3])))
+            kind = 0
+        for x in range(stride if kind else 0):
             a = line[x - 3] if x >= 3 else 0
             b, c = prev[x], (prev[x - 3] if x >= 3 else 0)
-            if kind == 1:
-                line[x] = (line[x] + a) & 255
-            elif kind == 2:
+            if kind == 2:
                 line[x] = (line[x] + b) & 255
             elif kind == 3:
                 line[x] = (line[x] + (a + b) // 2) & 255
@@ -107,22 +112,35 @@ def rgba_bottom_up_to_rgb(rgba, width, height):
 
 
 def compare(a, b):
+    """The share of pixels that differ and the mean channel difference."""
+    diffs = bytes(map(abs, map(operator.sub, a, b)))
     pixels = len(a) // 3
-    differing, total = 0, 0
-    for p in range(pixels):
-        d = [abs(a[p * 3 + c] - b[p * 3 + c]) for c in range(3)]
-        total += sum(d)
-        if max(d) > PIXEL_DIFFERS:
-            differing += 1
-    return differing / pixels, total / (3.0 * pixels)
+    largest = map(max, diffs[0::3], diffs[1::3], diffs[2::3])
+    differing = sum(map(PIXEL_DIFFERS.__lt__, largest))
+    return differing / pixels, sum(diffs) / (3.0 * pixels)
 
 
 class Results:
+    """What the page posted: canvases by (play, step) as (width, height,
+    RGBA bottom row first), the report, each stop's panel; and what the
+    server saw: every request, every POST and every answer of 400 or more."""
     def __init__(self):
         self.frames = {}
         self.report = None
+        self.stops = []
+        self.posts = []
+        self.errors = []
+        self.requests = []
         self.done = threading.Event()
         self.stopped = threading.Event()
+        self.replayed = threading.Event()
+        self.changed = threading.Condition()
+
+    def wait(self, test, timeout_s):
+        """Waits until test() is true (the page has posted what it needs);
+        the time limit only ends a run whose page has died."""
+        with self.changed:
+            return self.changed.wait_for(test, timeout_s)
 
 
 def make_handler(root, results):
@@ -133,16 +151,30 @@ def make_handler(root, results):
         def log_message(self, *args):
             pass
 
+        def log_request(self, code="-", size="-"):
+            with results.changed:
+                results.requests.append(self.path)
+                if isinstance(code, int) and code >= 400:
+                    results.errors.append((int(code), self.path))
+
         def do_POST(self):
             body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
-            if self.path.startswith("/frame"):
-                query = dict(p.split("=") for p in self.path.split("?", 1)[1].split("&"))
-                results.frames[int(query["step"])] = body
-            elif self.path == "/stopped":
-                results.stopped.set()
-            elif self.path == "/report":
-                results.report = json.loads(body)
-                results.done.set()
+            path = self.path.split("?", 1)[0]
+            with results.changed:
+                results.posts.append(path)
+                if path == "/frame":
+                    query = dict(p.split("=") for p in self.path.split("?", 1)[1].split("&"))
+                    results.frames[(int(query.get("play", 1)), int(query["step"]))] = (
+                        int(query["width"]), int(query["height"]), body)
+                elif path == "/stopped":
+                    results.stops.append(json.loads(body))
+                    results.stopped.set()
+                elif path == "/replayed":
+                    results.replayed.set()
+                elif path == "/report":
+                    results.report = json.loads(body)
+                    results.done.set()
+                results.changed.notify_all()
             self.send_response(204)
             self.end_headers()
 
@@ -238,11 +270,11 @@ def main():
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(build, results))
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = "http://127.0.0.1:%d/index.html?autostart&" % server.server_address[1]
+    url = "http://127.0.0.1:%d/index.html?autostart&scale=1&" % server.server_address[1]
     if bench:
         url += "bench"
     else:
-        url += "escape&delay=%d&capture=%s&report=%d" % (
+        url += "escape&replay&delay=%d&capture=%s&report=%d" % (
             DELAY_MS, ",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
     work = tempfile.mkdtemp(prefix="vm_browser_")
     browser = subprocess.Popen([chromium] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],
@@ -250,6 +282,7 @@ def main():
     try:
         finished = results.done.wait(TIMEOUT_S)
         stopped = finished and not bench and results.stopped.wait(ESCAPE_TIMEOUT_S)
+        replayed = stopped and results.replayed.wait(ESCAPE_TIMEOUT_S)
     finally:
         browser.terminate()
         try:
@@ -268,19 +301,26 @@ def main():
     print_figures(report, build)
     if bench:
         return 0
-    frames_dir, native_notes = native_reference(capture_tool, data_parent, sorted(results.frames), work)
-    for step, rgba in sorted(results.frames.items()):
+    frames_dir, native_notes = native_reference(capture_tool, data_parent,
+                                                sorted(step for _, step in results.frames), work)
+    for (play, step), (width, height, rgba) in sorted(results.frames.items()):
         _, _, native = read_png_rgb(os.path.join(frames_dir, "%d.png" % step_time(step)))
-        differing, mean = compare(rgba_bottom_up_to_rgb(rgba, WIDTH, HEIGHT), native)
-        ok = differing <= TOLERATED_DIFFERING and mean <= TOLERATED_MEAN
-        print("step %d (%d ms): differing %.5f mean %.3f %s" %
-              (step, step_time(step), differing, mean, "" if ok else "  TOO FAR"))
+        differing, mean = compare(rgba_bottom_up_to_rgb(rgba, width, height), native)
+        ok = (width, height) == (WIDTH, HEIGHT) and differing <= TOLERATED_DIFFERING and mean <= TOLERATED_MEAN
+        print("play %d step %d (%d ms) %dx%d: differing %.5f mean %.3f %s" %
+              (play, step, step_time(step), width, height, differing, mean, "" if ok else "  TOO FAR"))
         if not ok:
-            failures.append("canvas of step %d differs from the harness frame" % step)
-    if len(results.frames) < len(CAPTURE_STEPS):
-        failures.append("only %d of %d canvases arrived" % (len(results.frames), len(CAPTURE_STEPS)))
+            failures.append("canvas of step %d (play %d) differs from the harness frame" % (step, play))
+    first_play = [k for k in results.frames if k[0] == 1]
+    if len(first_play) < len(CAPTURE_STEPS):
+        failures.append("only %d of %d canvases arrived" % (len(first_play), len(CAPTURE_STEPS)))
     if not stopped:
         failures.append("the show did not stop on Escape")
+    elif not results.stops[0]["panel"]["visible"] or results.stops[0]["panel"]["status"] != "Stopped":
+        failures.append("after Escape the page does not show \"Stopped\" and its button: %s" %
+                        results.stops[0]["panel"])
+    if not replayed or len(results.frames) == len(first_play):
+        failures.append("the second play (after Escape, without a reload) drew no canvas")
     failures += check_latency(report)
     page_notes = [n[0] for n in report["notes"] if n[0] < NOTES_UNTIL_MS]
     print("notes before %d ms: browser %d, native %d" % (NOTES_UNTIL_MS, len(page_notes), len(native_notes)))

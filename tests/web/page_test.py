@@ -1,0 +1,361 @@
+#!/usr/bin/env python3
+"""The page as a viewer meets it, in headless Chromium driven through its
+DevTools protocol (real clicks and key presses, a 1920 x 1080 screen at
+device pixel ratio 2):
+
+1. a plain load reaches "Ready" with no console error, no failed request, no
+   POST and no emscripten status text; it shows the download size and the
+   still frame; without WebGL it says so and what to try, before any download;
+2. full screen before the start holds the start button, in view;
+3. the show then draws into a 2880 x 2160 drawing buffer (the 4:3 picture
+   at the screen's pixels), equal to the native harness frame of that size;
+4. Escape in full screen shows "Stopped" and its button, in view; after
+   leaving full screen, Play again draws the same frame again (from the
+   start), follows a window resize, and Escape stops it again;
+5. the folder web/dist.py makes, served by python3 -m http.server, plays.
+
+Every step is judged by what the page reports (its state read through the
+protocol, the canvases it posts); the time limits only end a run whose page
+has died.  Exit 77 (skipped) without Chromium or the build.
+
+usage: page_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
+"""
+import json
+import os
+import shutil
+import socket
+import socketserver
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import browser_test as bt  # noqa: E402
+
+SCREEN_W, SCREEN_H, PIXEL_RATIO = 1920, 1080, 2
+# The 4:3 canvas fills the screen's height: 1440 x 1080 CSS pixels.
+CANVAS_W, CANVAS_H = 2880, 2160
+CAPTURE_STEP = 600
+DIST_PLAYS_MS = 2000
+WAIT_S = 300
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+         "--autoplay-policy=no-user-gesture-required", "--no-first-run", "--disable-gpu-vsync"]
+# Records every text of the status line from the page's start.
+WATCH_STATUS = """
+window.vmStatusTexts = [];
+document.addEventListener('DOMContentLoaded', () => {
+  const line = document.getElementById('status');
+  if (!line) return;
+  window.vmStatusTexts.push(line.textContent);
+  new MutationObserver(() => window.vmStatusTexts.push(line.textContent))
+    .observe(line, { childList: true, characterData: true, subtree: true });
+});
+"""
+
+
+class Browser:
+    """Chromium's DevTools protocol over --remote-debugging-pipe: commands to
+    the browser on fd 3, answers and events from it on fd 4, each a JSON text
+    ended by a NUL byte."""
+
+    def __init__(self, chromium, profile):
+        to_browser, self.to_w = os.pipe()
+        self.from_r, from_browser = os.pipe()
+
+        def child():
+            # Both ends above 4 first, so that neither dup2 overwrites the other.
+            a, b = os.dup(to_browser) + 10, os.dup(from_browser) + 10
+            os.dup2(to_browser, a)
+            os.dup2(from_browser, b)
+            os.dup2(a, 3)
+            os.dup2(b, 4)
+
+        self.proc = subprocess.Popen([chromium] + FLAGS + ["--user-data-dir=" + profile,
+                                                           "--remote-debugging-pipe", "about:blank"],
+                                     close_fds=False, preexec_fn=child,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(to_browser)
+        os.close(from_browser)
+        self.next_id, self.replies, self.session = 0, {}, None
+        self.console = []
+        self.lock = threading.Condition()
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def read(self):
+        pending = b""
+        while True:
+            chunk = os.read(self.from_r, 1 << 16)
+            if not chunk:
+                with self.lock:
+                    self.replies[-1] = None
+                    self.lock.notify_all()
+                return
+            pending += chunk
+            while b"\0" in pending:
+                text, pending = pending.split(b"\0", 1)
+                message = json.loads(text)
+                with self.lock:
+                    if "id" in message:
+                        self.replies[message["id"]] = message
+                    else:
+                        self.note_event(message)
+                    self.lock.notify_all()
+
+    def note_event(self, message):
+        method, p = message.get("method"), message.get("params", {})
+        # Errors only: SDL's sound output warns that its ScriptProcessorNode is
+        # deprecated, which is not the page's fault.
+        if method == "Runtime.consoleAPICalled" and p.get("type") in ("error", "assert"):
+            self.console.append("console.%s: %s" % (p["type"], " ".join(
+                str(a.get("value", a.get("description", ""))) for a in p.get("args", []))))
+        elif method == "Runtime.exceptionThrown":
+            self.console.append("exception: %s" % p["exceptionDetails"].get("exception", {}).get(
+                "description", p["exceptionDetails"].get("text")))
+        elif method == "Log.entryAdded" and p["entry"]["level"] == "error":
+            self.console.append("%s: %s %s" % (p["entry"]["level"], p["entry"]["text"],
+                                               p["entry"].get("url", "")))
+
+    def call(self, method, params=None, browser_level=False):
+        with self.lock:
+            self.next_id += 1
+            ident = self.next_id
+        message = {"id": ident, "method": method, "params": params or {}}
+        if self.session and not browser_level:
+            message["sessionId"] = self.session
+        os.write(self.to_w, json.dumps(message).encode() + b"\0")
+        with self.lock:
+            self.lock.wait_for(lambda: ident in self.replies or -1 in self.replies, WAIT_S)
+            reply = self.replies.pop(ident, None)
+        if reply is None:
+            raise RuntimeError("the browser did not answer " + method)
+        if "error" in reply:
+            raise RuntimeError("%s: %s" % (method, reply["error"].get("message")))
+        return reply["result"]
+
+    def open_page(self):
+        targets = self.call("Target.getTargets", browser_level=True)["targetInfos"]
+        page = next(t for t in targets if t["type"] == "page")
+        self.session = self.call("Target.attachToTarget", {"targetId": page["targetId"], "flatten": True},
+                                 browser_level=True)["sessionId"]
+        for domain in ("Runtime", "Log", "Page"):
+            self.call(domain + ".enable")
+        self.call("Emulation.setDeviceMetricsOverride", {"width": SCREEN_W, "height": SCREEN_H,
+                                                         "deviceScaleFactor": PIXEL_RATIO, "mobile": False})
+        self.call("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH_STATUS})
+
+    def go(self, url):
+        with self.lock:
+            self.console = []
+        self.call("Page.navigate", {"url": url})
+        # Until the new document is the one that answers.
+        while self.value("location.href === %s && document.readyState !== 'loading'" % json.dumps(url)) is not True:
+            time.sleep(0.05)
+
+    def value(self, expression):
+        result = self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True})
+        return result["result"].get("value")
+
+    def wait_for(self, expression):
+        """Waits until the page's `expression` is true, asking at each of the
+        page's animation frames; false when the page has died."""
+        poll = ("new Promise(done => { const ask = () => { let ok = false; try { ok = !!(%s); } catch (e) {}"
+                " if (ok) done(true); else requestAnimationFrame(ask); }; ask(); })" % expression)
+        try:
+            result = self.call("Runtime.evaluate", {"expression": poll, "awaitPromise": True,
+                                                    "returnByValue": True, "timeout": WAIT_S * 1000})
+        except RuntimeError:
+            return False
+        return result["result"].get("value") is True
+
+    def click(self, element_id):
+        box = self.value("JSON.stringify(document.getElementById('%s').getBoundingClientRect())" % element_id)
+        box = json.loads(box)
+        x, y = box["x"] + box["width"] / 2, box["y"] + box["height"] / 2
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left",
+                                                   "clickCount": 1})
+
+    def press_escape(self):
+        for kind in ("keyDown", "keyUp"):
+            self.call("Input.dispatchKeyEvent", {"type": kind, "key": "Escape", "code": "Escape",
+                                                 "windowsVirtualKeyCode": 27, "nativeVirtualKeyCode": 27})
+
+    def close(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+
+
+def serve(root, results):
+    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), bt.make_handler(root, results))
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, "http://127.0.0.1:%d/" % server.server_address[1]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Checks:
+    def __init__(self):
+        self.failures = []
+
+    def expect(self, ok, text):
+        print("%s %s" % ("ok  " if ok else "FAIL", text))
+        if not ok:
+            self.failures.append(text)
+        return ok
+
+
+def plain_load(browser, url, results, checks):
+    browser.go(url + "index.html")
+    ready = browser.wait_for("document.getElementById('status').textContent === 'Ready'")
+    checks.expect(ready, "a plain load reaches \"Ready\"")
+    statuses = browser.value("window.vmStatusTexts") or []
+    checks.expect(not [s for s in statuses if "Running" in s or "Downloading" in s],
+                  "no emscripten status text (seen: %s)" % sorted(set(statuses)))
+    checks.expect(not browser.console, "no console error on a plain load %s" % browser.console)
+    checks.expect(not results.posts and not results.errors,
+                  "no POST and no failed request on a plain load (POSTs %s, failed %s)" %
+                  (results.posts, results.errors))
+    checks.expect(browser.value("document.getElementById('facts').textContent.includes(' MB to download')")
+                  and browser.value("document.getElementById('still').naturalWidth > 0"),
+                  "the arrival panel gives the download size and shows the still frame")
+    # Without WebGL: a plain explanation, and nothing downloaded.
+    del results.requests[:]
+    browser.go(url + "index.html?nowebgl")
+    said = browser.value("document.getElementById('status').textContent")
+    checks.expect("WebGL" in said and "Try" in said and
+                  not [r for r in results.requests if r.startswith("/vintermoot.")],
+                  "without WebGL the page says so and what to try, and downloads nothing (%s)" % said)
+
+
+def full_screen_play(browser, url, results, checks):
+    """Returns the canvases to compare: (play, step) -> (width, height, RGBA)."""
+    browser.go(url + "index.html?capture=%d" % CAPTURE_STEP)
+    if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"), "the page loads"):
+        return
+    browser.click("fullscreen")
+    checks.expect(browser.wait_for("document.fullscreenElement"), "the corner button puts the page in full screen")
+    shown = browser.value("JSON.stringify(panelShown())")
+    checks.expect(json.loads(shown)["visible"] and json.loads(shown)["inside"],
+                  "full screen before the start shows the start button %s" % shown)
+    browser.click("start")
+    checks.expect(results.wait(lambda: (1, CAPTURE_STEP) in results.frames or
+                               any(k[0] == 1 for k in results.frames), WAIT_S), "the show draws")
+    size = browser.value("[canvas.width, canvas.height]")
+    checks.expect(size == [CANVAS_W, CANVAS_H], "the drawing buffer is %dx%d at %dx%d, pixel ratio %d (it is %s)"
+                  % (CANVAS_W, CANVAS_H, SCREEN_W, SCREEN_H, PIXEL_RATIO, size))
+    browser.press_escape()
+    checks.expect(results.wait(lambda: len(results.stops) >= 1, WAIT_S), "Escape in full screen stops the show")
+    if results.stops:
+        panel = results.stops[0]["panel"]
+        checks.expect(panel["visible"] and panel["inside"] and panel["fullscreen"] and
+                      panel["status"] == "Stopped", "\"Stopped\" and Play again in view, in full screen %s" % panel)
+    browser.click("fullscreen")
+    checks.expect(browser.wait_for("!document.fullscreenElement"), "the same button leaves full screen")
+    checks.expect(browser.value("document.getElementById('start').textContent") == "Play again",
+                  "the button now reads Play again")
+    browser.click("start")
+    checks.expect(results.wait(lambda: results.replayed.is_set(), WAIT_S), "Play again draws without a reload")
+    browser.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 720, "deviceScaleFactor": 1,
+                                                         "mobile": False})
+    drawn = browser.value("figures.drawn")
+    checks.expect(browser.wait_for("canvas.width === 960 && canvas.height === 720 && figures.drawn > %d" % (drawn + 2)),
+                  "a resized window re-sizes the drawing buffer (960x720 at 1280x720, pixel ratio 1) and the show "
+                  "draws on")
+    browser.press_escape()
+    checks.expect(results.wait(lambda: len(results.stops) >= 2, WAIT_S),
+                  "Escape outside full screen stops the second play")
+    checks.expect(not browser.console, "no console error while playing %s" % browser.console)
+
+
+def compare_native(results, capture_tool, data_parent, work, checks):
+    frames_dir = os.path.join(work, "native")
+    steps = sorted(set(step for _, step in results.frames))
+    if not steps:
+        return
+    subprocess.run([capture_tool, "--data", data_parent, "--frames", frames_dir, "--at",
+                    ",".join(str(bt.step_time(s)) for s in steps), "--size", "%dx%d" % (CANVAS_W, CANVAS_H)],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   env=dict(os.environ, SDL_VIDEODRIVER="offscreen"))
+    for (play, step), (width, height, rgba) in sorted(results.frames.items()):
+        _, _, native = bt.read_png_rgb(os.path.join(frames_dir, "%d.png" % bt.step_time(step)))
+        if not checks.expect((width, height) == (CANVAS_W, CANVAS_H), "play %d canvas is %dx%d" % (play, width, height)):
+            continue
+        differing, mean = bt.compare(bt.rgba_bottom_up_to_rgb(rgba, width, height), native)
+        checks.expect(differing <= bt.TOLERATED_DIFFERING and mean <= bt.TOLERATED_MEAN,
+                      "play %d step %d at %dx%d equals the harness frame (differing %.5f, mean %.3f)" %
+                      (play, step, width, height, differing, mean))
+
+
+def dist_plays(browser, build, work, checks):
+    dist = os.path.join(work, "dist")
+    made = subprocess.run([sys.executable, os.path.join(ROOT, "web", "dist.py"), build, dist])
+    if not checks.expect(made.returncode == 0, "web/dist.py makes the static host's folder"):
+        return
+    port = free_port()
+    log = open(os.path.join(work, "server.log"), "w+")
+    server = subprocess.Popen([sys.executable, "-m", "http.server", "--bind", "127.0.0.1", str(port)],
+                              cwd=dist, stdout=log, stderr=subprocess.STDOUT)
+    try:
+        url = "http://127.0.0.1:%d/" % port
+        # The server answers once it is listening: the page's load waits for it.
+        browser.go(url + "index.html?autostart&scale=1")
+        played = browser.wait_for("figures.clock_ms >= %d" % DIST_PLAYS_MS)
+        checks.expect(played, "the folder served by python3 -m http.server plays (%s ms of song)" %
+                      browser.value("figures.clock_ms"))
+        checks.expect(not browser.console, "no console error from the folder %s" % browser.console)
+        wasm = next(n for n in os.listdir(dist) if n.endswith(".wasm"))
+        kind = urllib.request.urlopen(url + wasm).headers.get("Content-Type")
+        checks.expect(kind == "application/wasm", "%s comes as application/wasm (%s)" % (wasm, kind))
+    finally:
+        server.terminate()
+        server.wait()
+    log.seek(0)
+    lines = log.read().splitlines()
+    hashed = [line for line in lines if '"GET /vintermoot.' in line and " 200 " in line]
+    failed = [line for line in lines if '" 4' in line or '" 5' in line]
+    checks.expect(len(hashed) >= 3 and not failed, "the page fetched its three hashed files, nothing failed %s" % failed)
+
+
+def main():
+    build, capture_tool, data_parent = sys.argv[1:4]
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    if not chromium:
+        print("page_test: SKIPPED - no chromium (Debian package chromium)")
+        return bt.SKIP
+    if not os.path.exists(os.path.join(build, "vintermoot.js")):
+        print("page_test: SKIPPED - no browser build in %s (bash scripts/web.sh makes it)" % build)
+        return bt.SKIP
+    work = tempfile.mkdtemp(prefix="vm_page_")
+    checks = Checks()
+    results = bt.Results()
+    server, url = serve(build, results)
+    browser = Browser(chromium, os.path.join(work, "profile"))
+    try:
+        browser.open_page()
+        plain_load(browser, url, results, checks)
+        full_screen_play(browser, url, results, checks)
+        dist_plays(browser, build, work, checks)
+    finally:
+        browser.close()
+        server.shutdown()
+    compare_native(results, capture_tool, data_parent, work, checks)
+    shutil.rmtree(work, ignore_errors=True)
+    for failure in checks.failures:
+        print("page_test: FAILED - " + failure)
+    return 1 if checks.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
