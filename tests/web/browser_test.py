@@ -126,6 +126,8 @@ class Results:
     server saw: every request, every POST and every answer of 400 or more."""
     def __init__(self):
         self.frames = {}
+        self.seek_frames = []  # (kind, step, width, height, RGBA) after seeks
+        self.seeked = None     # the page's figures when a seek's frames were posted
         self.report = None
         self.stops = []
         self.posts = []
@@ -164,8 +166,13 @@ def make_handler(root, results):
                 results.posts.append(path)
                 if path == "/frame":
                     query = dict(p.split("=") for p in self.path.split("?", 1)[1].split("&"))
-                    results.frames[(int(query.get("play", 1)), int(query["step"]))] = (
-                        int(query["width"]), int(query["height"]), body)
+                    frame = (int(query["width"]), int(query["height"]), body)
+                    if "kind" in query:
+                        results.seek_frames.append((query["kind"], int(query["step"])) + frame)
+                    else:
+                        results.frames[(int(query.get("play", 1)), int(query["step"]))] = frame
+                elif path == "/seeked":
+                    results.seeked = json.loads(body)
                 elif path == "/stopped":
                     results.stops.append(json.loads(body))
                     results.stopped.set()
