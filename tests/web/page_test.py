@@ -361,13 +361,16 @@ def seek_play(browser, url, results, checks):
     browser.mouse("mouseMoved", x1, y, 1)
     browser.mouse("mouseReleased", x1, y, 0)
     end = last_step_at(bar_ms(box, x1))
+    # (On a busy machine the moves may come together in one animation frame,
+    # and so one seek.)
     checks.expect(browser.wait_for("figures.seeks.length > %d && figures.seeks[figures.seeks.length - 1][0] === %d"
-                                   % (seeks + 1, end)),
-                  "a drag along the bar seeks on the way and ends on step %d (%s)" %
+                                   % (seeks, end)),
+                  "a drag along the bar ends on step %d (seeks on the way: %s)" %
                   (end, browser.value("JSON.stringify(figures.seeks.slice(%d).map(s => s[0]))" % seeks)))
+    seeks = browser.value("figures.seeks.length")
     browser.press_key("ArrowRight", "ArrowRight", 39)
     checks.expect(browser.wait_for("figures.seeks.length > %d && figures.seeks[figures.seeks.length - 1][0] >= %d"
-                                   % (seeks + 2, end + JUMP_STEPS)), "Right goes 5 s on")
+                                   % (seeks, end + JUMP_STEPS)), "Right goes 5 s on")
     browser.press_key(" ", "Space", 32)
     checks.expect(browser.wait_for("document.getElementById('playpause').textContent === 'Play'"),
                   "Space pauses (the button offers Play)")
