@@ -8,10 +8,11 @@
 // canvas.  The player's seeking keys (app/seek_keys.h) work as they do
 // there, and the page's seek bar, play/pause button and start time (#t=)
 // call vm_seek_ms and vm_toggle_pause, carried out by the next animation
-// frame, which draws the step landed on with the time bar.  The page owns the canvas's drawing-buffer size (its displayed
-// size times the device pixel ratio); the show's view follows it.  The page
-// (index.html) is told of each drawn step and each note of the beat
-// instrument, for its figures and for the browser test.
+// frame, which draws the step landed on with the time bar.  The page owns
+// the canvas's drawing-buffer size (its displayed size times the device
+// pixel ratio); the show's view follows it.  The page (index.html) is told
+// of each drawn step and each note of the beat instrument, for its figures
+// and for the browser test.
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <emscripten.h>
@@ -79,9 +80,9 @@ struct WebKey {
     int vk;
 };
 const WebKey WEB_KEYS[] = {
-    {SDLK_SPACE, WIN_VK_SPACE}, {SDLK_PAGEUP, WIN_VK_PRIOR}, {SDLK_PAGEDOWN, WIN_VK_NEXT},
-    {SDLK_HOME, WIN_VK_HOME},   {SDLK_LEFT, WIN_VK_LEFT},    {SDLK_UP, WIN_VK_UP},
-    {SDLK_RIGHT, WIN_VK_RIGHT}, {SDLK_DOWN, WIN_VK_DOWN},    {SDLK_COMMA, WIN_VK_COMMA},
+    {SDLK_SPACE, WIN_VK_SPACE},   {SDLK_PAGEUP, WIN_VK_PRIOR}, {SDLK_PAGEDOWN, WIN_VK_NEXT},
+    {SDLK_HOME, WIN_VK_HOME},     {SDLK_LEFT, WIN_VK_LEFT},    {SDLK_UP, WIN_VK_UP},
+    {SDLK_RIGHT, WIN_VK_RIGHT},   {SDLK_DOWN, WIN_VK_DOWN},    {SDLK_COMMA, WIN_VK_COMMA},
     {SDLK_PERIOD, WIN_VK_PERIOD},
 };
 
@@ -217,6 +218,9 @@ WebKeys take_page_requests(WebKeys keys) {
     }
     if (web.seek_request >= 0) {
         seek_keys_go_to(web.seek_request, now_ns());
+        SeekReport r = seek_last_report();
+        EM_ASM({ Module.vmSeekReport($0, $1, $2); }, static_cast<double>(r.from_step),
+               static_cast<double>(r.steps), static_cast<double>(r.gl_free_steps));
         web.seek_request = -1;
         keys.drew = keys.moved = true;
     }
@@ -259,9 +263,9 @@ void bench_frame() {
     auto start = std::chrono::steady_clock::now();
     frame_run_steps(frame_driver.next_step, 1, true);
     frame_driver.clock_ms = frame_driver.step_ms;
-    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                     .count(),
-                 false, false);
+    report_frame(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+        false, false);
     if (++web.bench_frame == BENCH_FRAMES) {
         web.bench_frame = 0;
         ++web.bench_scene;
@@ -284,9 +288,9 @@ void animation_frame() {
     bool seeked = keys.drew;
     if (!seeked && !frame_play_pass(now_ns())) return;
     bool bar = seeked || seek_keys_overlay(now_ns());
-    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                     .count(),
-                 seeked, bar);
+    report_frame(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+        seeked, bar);
 }
 
 bool start_bench_song() {
@@ -337,8 +341,8 @@ int main(int argc, char** argv) {
     }
     // The page's ?delay=: a correction of the viewer's own on top.
     snd_set_audio_delay(EM_ASM_DOUBLE({ return Module.vmAudioDelayMs || 0; }));
-    // The page's start time (#t=): the music waits, cued, for the first
-    // animation frame to seek there.
+    // The page's start time (#t=): the music waits, cued, for the page to
+    // seek there once the show has started.
     double start_ms = EM_ASM_DOUBLE({ return Module.vmStartMs || 0; });
     if (!show_start_sound(start_ms <= 0)) return EXIT_SOUND_REFUSED;
     if (start_ms > 0) snd_cue_song(song_module);
@@ -352,7 +356,6 @@ int main(int argc, char** argv) {
     web.running = true;
     web.pause_request = false;
     web.seek_request = -1;
-    if (start_ms > 0) vm_seek_ms(start_ms);
     EM_ASM({ Module.vmStarted(); });
     emscripten_set_main_loop(animation_frame, 0, 0);
     return EXIT_CLEAN;
