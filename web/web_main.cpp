@@ -5,10 +5,14 @@
 // Each animation frame reads the song clock once, runs every step that is
 // due (all but the last cheaply) and draws the last; Escape stops the show,
 // and a later call of main plays it again from the start on the same
-// canvas.  The page owns the canvas's drawing-buffer size (its displayed
-// size times the device pixel ratio); the show's view follows it.  The page
-// (index.html) is told of each drawn step and each note of the beat
-// instrument, for its figures and for the browser test.
+// canvas.  The player's seeking keys (app/seek_keys.h) work as they do
+// there, and the page's seek bar, play/pause button and start time (#t=)
+// call vm_seek_ms and vm_toggle_pause, carried out by the next animation
+// frame, which draws the step landed on with the time bar.  The page owns
+// the canvas's drawing-buffer size (its displayed size times the device
+// pixel ratio); the show's view follows it.  The page (index.html) is told
+// of each drawn step and each note of the beat instrument, for its figures
+// and for the browser test.
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <emscripten.h>
@@ -19,6 +23,7 @@
 #include <cstring>
 
 #include "app/main_loop.h"
+#include "app/seek_keys.h"
 #include "app/sound_start.h"
 #include "assets/outline_font.h"
 #include "assets/texture_set.h"
@@ -27,6 +32,7 @@
 #include "show/demo_state.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
+#include "show/seek.h"
 #include "show/show_check.h"
 #include "show/show_start.h"
 #include "gl11/gl11_api.h"
@@ -63,8 +69,28 @@ struct WebShow {
     int bench_frame = 0;
     int view_width = 0; // the drawing-buffer size the view was last set for
     int view_height = 0;
+    int64_t seek_request = -1; // the step the page asked for, until carried out
+    bool pause_request = false;
 };
 WebShow web;
+
+// The seeking keys: SDL's key symbols and the player's virtual-key codes.
+struct WebKey {
+    SDL_Keycode sdl;
+    int vk;
+};
+const WebKey WEB_KEYS[] = {
+    {SDLK_SPACE, WIN_VK_SPACE},   {SDLK_PAGEUP, WIN_VK_PRIOR}, {SDLK_PAGEDOWN, WIN_VK_NEXT},
+    {SDLK_HOME, WIN_VK_HOME},     {SDLK_LEFT, WIN_VK_LEFT},    {SDLK_UP, WIN_VK_UP},
+    {SDLK_RIGHT, WIN_VK_RIGHT},   {SDLK_DOWN, WIN_VK_DOWN},    {SDLK_COMMA, WIN_VK_COMMA},
+    {SDLK_PERIOD, WIN_VK_PERIOD},
+};
+
+int web_virtual_key(SDL_Keycode sym) {
+    for (const WebKey& key : WEB_KEYS)
+        if (key.sdl == sym) return key.vk;
+    return 0;
+}
 
 int64_t now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -144,25 +170,75 @@ bool reopen_canvas() {
 void stop_show() {
     emscripten_cancel_main_loop();
     web.running = false;
+    web.seek_request = -1;
+    web.pause_request = false;
+    seek_enable(false);
     snd_free_song(song_module);
     song_module = nullptr;
     snd_close();
     EM_ASM({ Module.vmStopped(); });
 }
 
-bool escape_pressed() {
-    SDL_Event event;
+// What the keys queued since the last animation frame did: whether Escape
+// was among them, whether a seeking key moved the show (and drew the step
+// it landed on), whether one paused or resumed it.
+struct WebKeys {
     bool escape = false;
-    while (SDL_PollEvent(&event))
-        if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) escape = true;
-    return escape;
+    bool drew = false;
+    bool moved = false;
+};
+
+// Takes the queued events; the seeking keys are handled in their order, as
+// the player does, until an Escape (which stops the show at once).
+WebKeys take_keys() {
+    WebKeys keys;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type != SDL_KEYDOWN || keys.escape) continue;
+        if (event.key.keysym.sym == SDLK_ESCAPE) {
+            keys.escape = true;
+            continue;
+        }
+        int vk = web_virtual_key(event.key.keysym.sym);
+        if (vk == 0 || !web.running || web.bench) continue;
+        int64_t moves = seek_keys.moves;
+        if (seek_keys_handle(WinMessage{WIN_MSG_KEYDOWN, vk, 0, 0}, now_ns())) keys.drew = true;
+        if (seek_keys.moves != moves) keys.moved = true;
+    }
+    return keys;
 }
 
-void report_frame(double work_ms) {
-    EM_ASM({ Module.vmFrame($0, $1, $2, $3, $4); },
+// The page's own requests: play/pause, then a seek (the last one asked for).
+WebKeys take_page_requests(WebKeys keys) {
+    if (web.pause_request) {
+        web.pause_request = false;
+        if (seek_keys_handle(WinMessage{WIN_MSG_KEYDOWN, WIN_VK_SPACE, 0, 0}, now_ns()))
+            keys.drew = true;
+        keys.moved = true;
+    }
+    if (web.seek_request >= 0) {
+        seek_keys_go_to(web.seek_request, now_ns());
+        SeekReport r = seek_last_report();
+        EM_ASM({ Module.vmSeekReport($0, $1, $2); }, static_cast<double>(r.from_step),
+               static_cast<double>(r.steps), static_cast<double>(r.gl_free_steps));
+        web.seek_request = -1;
+        keys.drew = keys.moved = true;
+    }
+    return keys;
+}
+
+// `seeked`: the step was drawn by a seek (key, bar or start time), `bar`:
+// the time bar is over it.
+void report_frame(double work_ms, bool seeked, bool bar) {
+    EM_ASM({ Module.vmFrame($0, $1, $2, $3, $4, $5, $6, $7); },
            static_cast<double>(frame_driver.last_drawn_step),
            static_cast<double>(frame_driver.clock_ms), demo.current_scene, work_ms,
-           snd_latency_ms(song_module));
+           snd_latency_ms(song_module), seeked, bar, seek_keys.paused);
+}
+
+void report_paused() {
+    EM_ASM({ Module.vmPaused($0, $1); }, seek_keys.paused,
+           static_cast<double>(std::max<int64_t>(0, frame_driver.next_step - 1)));
 }
 
 // The page measures what Web Audio holds ahead of the listener (the
@@ -187,8 +263,9 @@ void bench_frame() {
     auto start = std::chrono::steady_clock::now();
     frame_run_steps(frame_driver.next_step, 1, true);
     frame_driver.clock_ms = frame_driver.step_ms;
-    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                     .count());
+    report_frame(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+        false, false);
     if (++web.bench_frame == BENCH_FRAMES) {
         web.bench_frame = 0;
         ++web.bench_scene;
@@ -196,14 +273,24 @@ void bench_frame() {
 }
 
 // One animation frame of the browser.
+// Keys and the page's requests first: a seek draws the step it lands on,
+// and that is the frame's picture.
 void animation_frame() {
-    if (escape_pressed()) return stop_show();
-    follow_canvas_size();
     auto start = std::chrono::steady_clock::now();
+    WebKeys keys = take_keys();
+    if (keys.escape) return stop_show();
+    // A new size clears the canvas: paused, the picture is drawn again.
+    if (follow_canvas_size() && seek_keys.paused && web.seek_request < 0)
+        web.seek_request = std::max<int64_t>(0, frame_driver.next_step - 1);
     take_output_latency();
-    if (!frame_play_pass(now_ns())) return;
-    report_frame(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                     .count());
+    keys = take_page_requests(keys);
+    if (keys.moved) report_paused();
+    bool seeked = keys.drew;
+    if (!seeked && !frame_play_pass(now_ns())) return;
+    bool bar = seeked || seek_keys_overlay(now_ns());
+    report_frame(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+        seeked, bar);
 }
 
 bool start_bench_song() {
@@ -216,6 +303,18 @@ bool start_bench_song() {
 }
 
 } // namespace
+
+// The page's seek bar and start time: the show goes to the step on screen
+// at song time `ms` at the next animation frame.
+extern "C" EMSCRIPTEN_KEEPALIVE void vm_seek_ms(double ms) {
+    if (!web.running || web.bench) return;
+    web.seek_request = frame_last_step_at(static_cast<int64_t>(std::max(0.0, ms)));
+}
+
+// The page's play/pause button: as Space.
+extern "C" EMSCRIPTEN_KEEPALIVE void vm_toggle_pause() {
+    if (web.running && !web.bench) web.pause_request = true;
+}
 
 // Called by the page on each start: the first opens the canvas, a later one
 // (after Escape) puts everything back as it was before the first.
@@ -242,14 +341,21 @@ int main(int argc, char** argv) {
     }
     // The page's ?delay=: a correction of the viewer's own on top.
     snd_set_audio_delay(EM_ASM_DOUBLE({ return Module.vmAudioDelayMs || 0; }));
-    if (!show_start_sound(true)) return EXIT_SOUND_REFUSED;
+    // The page's start time (#t=): the music waits, cued, for the page to
+    // seek there once the show has started.
+    double start_ms = EM_ASM_DOUBLE({ return Module.vmStartMs || 0; });
+    if (!show_start_sound(start_ms <= 0)) return EXIT_SOUND_REFUSED;
+    if (start_ms > 0) snd_cue_song(song_module);
     frame_driver_reset();
     frame_driver.before_step = watch_notes;
+    seek_keys_begin();
     frame_pacer = FramePacer{};
     // Keys pressed while the show was stopped (an Escape that left full
     // screen) are not for this play.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     web.running = true;
+    web.pause_request = false;
+    web.seek_request = -1;
     EM_ASM({ Module.vmStarted(); });
     emscripten_set_main_loop(animation_frame, 0, 0);
     return EXIT_CLEAN;

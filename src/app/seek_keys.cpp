@@ -124,6 +124,14 @@ bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
     return true;
 }
 
+void seek_keys_go_to(int64_t target, int64_t now_ns) {
+    if (!song_module) return;
+    move_to(std::max<int64_t>(0, target));
+    ++seek_keys.moves;
+    seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
+    seek_keys_overlay(now_ns);
+}
+
 bool seek_keys_overlay(int64_t now_ns) {
     if (!seek_keys.paused && now_ns >= seek_keys.bar_until_ns) return false;
     time_bar_draw(frame_step_time(shown_step()), demo.current_scene);

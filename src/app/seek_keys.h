@@ -51,6 +51,11 @@ int64_t seek_keys_target(int vk, int64_t shown, bool paused);
 // (with the time bar).  True when a picture was drawn for presenting.
 bool seek_keys_handle(const WinMessage& message, int64_t now_ns);
 
+// Moves the show to step `target` (>= 0) as a key would, at wall time
+// `now_ns`, and draws it with the time bar: the browser page's seek bar and
+// its start at a given time.  Paused, it stays paused there.
+void seek_keys_go_to(int64_t target, int64_t now_ns);
+
 // Draws the time bar over the picture just drawn when it is due (after a
 // key or while paused), leaving GL's state as it was.  True when drawn.
 bool seek_keys_overlay(int64_t now_ns);

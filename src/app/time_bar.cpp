@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gfx/carried_state.h"
 #include "show/frame.h"
 
 namespace {
@@ -50,10 +51,10 @@ const Glyph* glyph_of(char c) {
 }
 
 void box(float x0, float y0, float x1, float y1) {
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
+    glVertex3f(x0, y0, 0.0f);
+    glVertex3f(x1, y0, 0.0f);
+    glVertex3f(x1, y1, 0.0f);
+    glVertex3f(x0, y1, 0.0f);
 }
 
 // Text with its top left corner at (x, y), `cell` pixels per glyph cell
@@ -119,10 +120,28 @@ std::string time_bar_text(int64_t song_ms, int scene) {
     return text;
 }
 
+namespace {
+
+// The projection onto picture pixels, y down (as glOrtho(0, w, h, 0, -1, 1)
+// makes it, which the GL 1.1 subset lacks).
+void load_pixel_projection(double w, double h) {
+    const GLdouble m[16] = {2.0 / w, 0, 0, 0, 0, -2.0 / h, 0, 0, 0, 0, -1, 0, -1, 1, 0, 1};
+    glMultMatrixd(m);
+}
+
+} // namespace
+
 void time_bar_draw(int64_t song_ms, int scene) {
     GLint view[4];
     glGetIntegerv(GL_VIEWPORT, view);
+    // What the bar changes, put back afterwards: over the subset (which
+    // keeps no attribute stack) the GL state steps carry from one to the next.
+#if VM_GL11
+    CarriedGlState carried;
+    carried_state_save(&carried);
+#else
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+#endif
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
@@ -141,12 +160,16 @@ void time_bar_draw(int64_t song_ms, int scene) {
         glLoadIdentity();
     }
     glMatrixMode(GL_PROJECTION);
-    glOrtho(0, view[2], view[3], 0, -1, 1); // picture pixels, y down
+    load_pixel_projection(view[2], view[3]);
     draw_panel(static_cast<float>(view[2]), static_cast<float>(view[3]), song_ms, scene);
     for (GLenum s : stacks) {
         glMatrixMode(s);
         glPopMatrix();
     }
     glMatrixMode(static_cast<GLenum>(mode));
+#if VM_GL11
+    carried_state_restore(carried);
+#else
     glPopAttrib();
+#endif
 }

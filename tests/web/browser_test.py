@@ -14,6 +14,10 @@ that the show stops.  Exit 77 (skipped) without Chromium or the build.
 
 usage: browser_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
        browser_test.py --bench BUILD_WEB   (frame time per scene, figures only)
+       browser_test.py --seek-bench BUILD_WEB   (SEEK_BENCH_COUNT seeks to song
+           times from a fixed seed while the show plays: the show's time per
+           seek, from the page's request to the step drawn, and from the
+           request to the page's report of it; figures only)
 """
 import http.server
 import itertools
@@ -46,6 +50,7 @@ PIXEL_DIFFERS = 24
 TOLERATED_DIFFERING = 0.006
 TOLERATED_MEAN = 0.6
 TIMEOUT_S = 300
+SEEK_BENCH_COUNT = 20
 # The page's ?delay= (ms): added to the latency the clock applies.  Notes
 # and canvases belong to steps, so the comparisons above do not move.
 DELAY_MS = 40
@@ -126,6 +131,8 @@ class Results:
     server saw: every request, every POST and every answer of 400 or more."""
     def __init__(self):
         self.frames = {}
+        self.seek_frames = []  # (kind, step, width, height, RGBA) after seeks
+        self.seeked = None     # the page's figures when a seek's frames were posted
         self.report = None
         self.stops = []
         self.posts = []
@@ -164,8 +171,13 @@ def make_handler(root, results):
                 results.posts.append(path)
                 if path == "/frame":
                     query = dict(p.split("=") for p in self.path.split("?", 1)[1].split("&"))
-                    results.frames[(int(query.get("play", 1)), int(query["step"]))] = (
-                        int(query["width"]), int(query["height"]), body)
+                    frame = (int(query["width"]), int(query["height"]), body)
+                    if "kind" in query:
+                        results.seek_frames.append((query["kind"], int(query["step"])) + frame)
+                    else:
+                        results.frames[(int(query.get("play", 1)), int(query["step"]))] = frame
+                elif path == "/seeked":
+                    results.seeked = json.loads(body)
                 elif path == "/stopped":
                     results.stops.append(json.loads(body))
                     results.stopped.set()
@@ -234,6 +246,37 @@ def print_figures(report, build):
                   (measured, round(lead - measured, 1) + 0.0, lead))
 
 
+def print_seek_figures(report):
+    seeks = report.get("seeks", [])
+    reports = report.get("seek_reports", [])
+    rows = {"all": [], "back": [], "forward": [], "from a kept state": [], "past the part played": []}
+    previous = 0
+    for i, (step, work_ms, page_ms, _) in enumerate(seeks):
+        kind = "back" if step < previous else "forward"
+        rows[kind].append((work_ms, page_ms))
+        rows["all"].append((work_ms, page_ms))
+        # A kept state lies at most SEEK_INTERVAL_STEPS (30) before any step
+        # the show has passed.
+        if i < len(reports):
+            near = reports[i][1] <= 30
+            rows["from a kept state" if near else "past the part played"].append((work_ms, page_ms))
+        previous = step
+    print("seeks: %d to song times from a fixed seed; the first maps the song up to its target" % len(seeks))
+    if seeks:
+        print("first seek (to %d ms): %.0f ms in the show, %.0f ms to the page's report" %
+              (step_time(seeks[0][0]), seeks[0][1], seeks[0][2]))
+    print("each (song ms, ms in the show, from step, steps run, of them GL-free): %s" % "; ".join(
+        "%d %.0f %s" % (step_time(s[0]), s[1], " ".join("%d" % v for v in r))
+        for s, r in zip(seeks, reports)))
+    for kind, values in rows.items():
+        for i, name in ((0, "in the show (request to step drawn)"), (1, "request to the page's report")):
+            figures = [v[i] for v in values]
+            if figures:
+                print("%-20s %2d seeks, %s: p50 %.0f ms, p95 %.0f ms, max %.0f ms" %
+                      (kind, len(figures), name, percentile(figures, 0.5), percentile(figures, 0.95),
+                       max(figures)))
+
+
 def check_latency(report):
     """Every drawn frame's clock took off the page's latency plus the delay."""
     latency = report.get("latency", [])
@@ -251,7 +294,8 @@ def check_latency(report):
 
 
 def main():
-    bench = sys.argv[1] == "--bench"
+    seek_bench = sys.argv[1] == "--seek-bench"
+    bench = sys.argv[1] == "--bench" or seek_bench
     if bench:
         build, capture_tool, data_parent = sys.argv[2], None, None
     else:
@@ -271,7 +315,9 @@ def main():
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
     url = "http://127.0.0.1:%d/index.html?autostart&scale=1&" % server.server_address[1]
-    if bench:
+    if seek_bench:
+        url += "seekbench=%d" % SEEK_BENCH_COUNT
+    elif bench:
         url += "bench"
     else:
         url += "escape&replay&delay=%d&capture=%s&report=%d" % (
@@ -298,6 +344,9 @@ def main():
     if "error" in report:
         print("browser_test: the page failed: %s" % report["error"])
         return 1
+    if seek_bench:
+        print_seek_figures(report)
+        return 0
     print_figures(report, build)
     if bench:
         return 0

@@ -12,7 +12,14 @@ device pixel ratio 2):
 4. Escape in full screen shows "Stopped" and its button, in view; after
    leaving full screen, Play again draws the same frame again (from the
    start), follows a window resize, and Escape stops it again;
-5. the folder web/dist.py makes, served by python3 -m http.server, plays.
+5. the address #t=1:30 starts the show there, and a click on the seek bar
+   at a known place goes to that song time: each lands on its step (the
+   address follows) with the time bar over the picture, equal to the harness
+   frame of that step above the bar, and the first later step without the
+   bar equals its harness frame whole; the notes after the seek reach their
+   own steps; a drag along the bar ends where it is let go, Right goes 5 s
+   on, Space pauses;
+6. the folder web/dist.py makes, served by python3 -m http.server, plays.
 
 Every step is judged by what the page reports (its state read through the
 protocol, the canvases it posts); the time limits only end a run whose page
@@ -21,6 +28,7 @@ has died.  Exit 77 (skipped) without Chromium or the build.
 usage: page_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
 """
 import json
+import math
 import os
 import shutil
 import socket
@@ -179,10 +187,17 @@ class Browser:
             self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left",
                                                    "clickCount": 1})
 
-    def press_escape(self):
+    def press_key(self, key, code, vk):
         for kind in ("keyDown", "keyUp"):
-            self.call("Input.dispatchKeyEvent", {"type": kind, "key": "Escape", "code": "Escape",
-                                                 "windowsVirtualKeyCode": 27, "nativeVirtualKeyCode": 27})
+            self.call("Input.dispatchKeyEvent", {"type": kind, "key": key, "code": code,
+                                                 "windowsVirtualKeyCode": vk, "nativeVirtualKeyCode": vk})
+
+    def press_escape(self):
+        self.press_key("Escape", "Escape", 27)
+
+    def mouse(self, kind, x, y, buttons):
+        self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left",
+                                               "buttons": buttons, "clickCount": 1})
 
     def close(self):
         self.proc.terminate()
@@ -279,6 +294,119 @@ def full_screen_play(browser, url, results, checks):
     checks.expect(not browser.console, "no console error while playing %s" % browser.console)
 
 
+SEEK_START, SEEK_START_MS = "1:30", 90000
+SPAN_MS = 300000
+JUMP_STEPS = 300
+# The time bar covers the picture's bottom rows: max(24, 11 %) of its height.
+BAR_SHARE = 0.11
+
+
+def last_step_at(ms):
+    step = ms * 60 // 1000
+    while bt.step_time(step + 1) <= ms:
+        step += 1
+    while bt.step_time(step) > ms:
+        step -= 1
+    return step
+
+
+def bar_ms(box, x):
+    """The song time the page gives a pointer at x on the seek bar."""
+    share = max(0.0, min(1.0, (x - box["x"]) / box["width"]))
+    return int(math.floor(share * SPAN_MS + 0.5))
+
+
+def seek_count(results, kind):
+    return len([f for f in results.seek_frames if f[0] == kind])
+
+
+def seek_play(browser, url, results, checks):
+    """Seeks by the address, the bar (click and drag) and keys; returns the
+    step of each seek whose canvases were posted."""
+    browser.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 800, "deviceScaleFactor": 1,
+                                                         "mobile": False})
+    browser.go(url + "index.html?scale=1&seekcapture=2#t=" + SEEK_START)
+    if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"), "the page loads"):
+        return []
+    browser.click("start")
+    wanted = last_step_at(SEEK_START_MS)
+    checks.expect(results.wait(lambda: seek_count(results, "clear") >= 1, WAIT_S), "the show starts at #t=")
+    landed = [f[1] for f in results.seek_frames if f[0] == "landed"]
+    checks.expect(landed[:1] == [wanted], "#t=%s lands on step %d (it drew %s)" % (SEEK_START, wanted, landed))
+    checks.expect(browser.value("location.hash") == "#t=" + SEEK_START, "the address keeps #t=%s" % SEEK_START)
+    # A click at 60 % of the bar, on a whole pixel.
+    box = json.loads(browser.value("JSON.stringify(document.getElementById('seekbar').getBoundingClientRect())"))
+    x, y = round(box["x"] + 0.6 * box["width"]), box["y"] + box["height"] / 2
+    ms = bar_ms(box, x)
+    browser.mouse("mousePressed", x, y, 1)
+    browser.mouse("mouseReleased", x, y, 0)
+    checks.expect(results.wait(lambda: seek_count(results, "clear") >= 2, WAIT_S), "a click on the seek bar seeks")
+    landed = [f[1] for f in results.seek_frames if f[0] == "landed"]
+    checks.expect(landed[1:2] == [last_step_at(ms)], "the click at %d ms lands on step %d (it drew %s)" %
+                  (ms, last_step_at(ms), landed))
+    hash_text = browser.value("location.hash")
+    checks.expect(hash_text == "#t=%d:%02d" % (ms // 60000, ms // 1000 % 60), "the address follows: %s" % hash_text)
+    # The page's figures posted after the clear step of the click's seek.
+    results.wait(lambda: len((results.seeked or {}).get("seeks", [])) >= 2, WAIT_S)
+    notes = (results.seeked or {}).get("notes", [])
+    after = [(n, s) for n, s in notes if s > last_step_at(ms)]
+    late = [(n, s) for n, s in after if s != last_step_at(math.ceil(n) - 1) + 1]
+    checks.expect(after and not late, "%d notes after the click reach their own steps (not: %s)" % (len(after), late[:5]))
+    # A drag from 20 % to 30 %: it ends where it is let go.
+    seeks = browser.value("figures.seeks.length")
+    x0, x1 = round(box["x"] + 0.2 * box["width"]), round(box["x"] + 0.3 * box["width"])
+    browser.mouse("mousePressed", x0, y, 1)
+    for at in range(x0, x1 + 1, max(1, (x1 - x0) // 4)):
+        browser.mouse("mouseMoved", at, y, 1)
+    browser.mouse("mouseMoved", x1, y, 1)
+    browser.mouse("mouseReleased", x1, y, 0)
+    end = last_step_at(bar_ms(box, x1))
+    # (On a busy machine the moves may come together in one animation frame,
+    # and so one seek.)
+    checks.expect(browser.wait_for("figures.seeks.length > %d && figures.seeks[figures.seeks.length - 1][0] === %d"
+                                   % (seeks, end)),
+                  "a drag along the bar ends on step %d (seeks on the way: %s)" %
+                  (end, browser.value("JSON.stringify(figures.seeks.slice(%d).map(s => s[0]))" % seeks)))
+    seeks = browser.value("figures.seeks.length")
+    browser.press_key("ArrowRight", "ArrowRight", 39)
+    checks.expect(browser.wait_for("figures.seeks.length > %d && figures.seeks[figures.seeks.length - 1][0] >= %d"
+                                   % (seeks, end + JUMP_STEPS)), "Right goes 5 s on")
+    browser.press_key(" ", "Space", 32)
+    checks.expect(browser.wait_for("document.getElementById('playpause').textContent === 'Play'"),
+                  "Space pauses (the button offers Play)")
+    checks.expect(not browser.console, "no console error while seeking %s" % browser.console)
+    return [f[1] for f in results.seek_frames if f[0] == "landed"]
+
+
+def compare_seeks(results, capture_tool, data_parent, work, checks):
+    """The canvases after each seek against the harness frames: the landed
+    step above the time bar (and the bar is there), the next clear one whole."""
+    frames_dir = os.path.join(work, "native_seek")
+    steps = sorted(set(f[1] for f in results.seek_frames))
+    if not steps:
+        return
+    subprocess.run([capture_tool, "--data", data_parent, "--frames", frames_dir, "--at",
+                    ",".join(str(bt.step_time(s)) for s in steps), "--size", "%dx%d" % (bt.WIDTH, bt.HEIGHT)],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   env=dict(os.environ, SDL_VIDEODRIVER="offscreen"))
+    for kind, step, width, height, rgba in results.seek_frames:
+        _, _, native = bt.read_png_rgb(os.path.join(frames_dir, "%d.png" % bt.step_time(step)))
+        if not checks.expect((width, height) == (bt.WIDTH, bt.HEIGHT), "the seek canvas is %dx%d" % (width, height)):
+            continue
+        rgb = bt.rgba_bottom_up_to_rgb(rgba, width, height)
+        if kind == "landed":
+            above = (height - math.ceil(max(24, height * BAR_SHARE))) * width * 3
+            differing, mean = bt.compare(rgb[:above], native[:above])
+            _, bar_mean = bt.compare(rgb[above:], native[above:])
+            checks.expect(bar_mean > 10 * bt.TOLERATED_MEAN, "the time bar is over the step landed on (mean %.2f)"
+                          % bar_mean)
+        else:
+            differing, mean = bt.compare(rgb, native)
+        checks.expect(differing <= bt.TOLERATED_DIFFERING and mean <= bt.TOLERATED_MEAN,
+                      "after a seek, step %d (%s) equals the harness frame%s (differing %.5f, mean %.3f)" %
+                      (step, kind, " above the bar" if kind == "landed" else "", differing, mean))
+
+
 def compare_native(results, capture_tool, data_parent, work, checks):
     frames_dir = os.path.join(work, "native")
     steps = sorted(set(step for _, step in results.frames))
@@ -346,11 +474,13 @@ def main():
         browser.open_page()
         plain_load(browser, url, results, checks)
         full_screen_play(browser, url, results, checks)
+        seek_play(browser, url, results, checks)
         dist_plays(browser, build, work, checks)
     finally:
         browser.close()
         server.shutdown()
     compare_native(results, capture_tool, data_parent, work, checks)
+    compare_seeks(results, capture_tool, data_parent, work, checks)
     shutil.rmtree(work, ignore_errors=True)
     for failure in checks.failures:
         print("page_test: FAILED - " + failure)
