@@ -83,11 +83,6 @@ constexpr int CLOCK_SECONDS = 3;
 constexpr int CLOCK_SETTLE_MS = 300; // device start-up left out of the figure
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
-// The fill peak: rounds of this many full-view quads, texture coordinates
-// and corners.
-constexpr int FILL_PEAK_ROUNDS = 5;
-constexpr int FILL_PEAK_QUADS = 20;
-constexpr float FULL_VIEW_QUAD[4][4] = {{0, 0, -1, -1}, {1, 0, 1, -1}, {1, 1, 1, 1}, {0, 1, -1, 1}};
 
 struct BenchOptions {
     int width = HARNESS_DEFAULT_WIDTH, height = HARNESS_DEFAULT_HEIGHT;
@@ -184,6 +179,12 @@ double ms_since(std::chrono::steady_clock::time_point start) {
 }
 
 #ifndef VM_GL11
+// The fill peak: rounds of this many full-view quads, texture coordinates
+// and corners.
+constexpr int FILL_PEAK_ROUNDS = 5;
+constexpr int FILL_PEAK_QUADS = 20;
+constexpr float FULL_VIEW_QUAD[4][4] = {{0, 0, -1, -1}, {1, 0, 1, -1}, {1, 1, 1, 1}, {0, 1, -1, 1}};
+
 // Runs the next frame at full size inside a GL_SAMPLES_PASSED query and
 // returns how many fragments passed the depth test, in frames of pixels.
 // Most layers draw with the depth test off, and llvmpipe tests depth before
