@@ -80,11 +80,15 @@ void keep_state(int64_t step) {
     s.step = step;
     s.records.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(split));
     // Shares the spark sets of a neighbour that has the same.
-    for (auto n : {at, at - 1}) {
-        if (n < seek_store.states.begin() || n >= seek_store.states.end()) continue;
+    // (By index: the one before the first state does not exist, and an
+    // iterator to it may not even be formed.)
+    size_t index = static_cast<size_t>(at - seek_store.states.begin());
+    for (size_t n : {index, index - 1}) {
+        if (n >= seek_store.states.size()) continue; // index - 1 wraps past the end at 0
+        const SeekState& neighbour = seek_store.states[n];
         if (std::equal(all.begin() + static_cast<std::ptrdiff_t>(split), all.end(),
-                       n->sparks->begin(), n->sparks->end()))
-            s.sparks = n->sparks;
+                       neighbour.sparks->begin(), neighbour.sparks->end()))
+            s.sparks = neighbour.sparks;
     }
     if (!s.sparks && step % seek_store.spark_interval != 0 && at != seek_store.states.begin())
         return; // thinned out
