@@ -202,4 +202,35 @@ TEST(Seek, MusicAfterASeekIsTheStraightRuns) {
     snd_close();
 }
 
+// ---- stopping a long seek -------------------------------------------------
+
+int polls = 0;
+int64_t polled_at[3] = {};
+
+bool stop_on_third_poll(void*) {
+    if (polls < 3) polled_at[polls] = frame_driver.next_step;
+    return ++polls >= 3;
+}
+
+TEST(Seek, APollThatAsksToStopEndsALongSeekBetweenSteps) {
+    ASSERT_EQ(harness_begin(W, H, FPS), HARNESS_OK);
+    seek_enable(true);
+    harness_step(true);
+    polls = 0;
+    frame_driver.poll = stop_on_third_poll;
+    SeekReport r = seek_to_step(step_at(280000), nullptr);
+    frame_driver.poll = nullptr;
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(polls, 3);
+    // Polled every FRAME_POLL_STEPS steps and stopped at the third poll.
+    EXPECT_EQ(polled_at[1] - polled_at[0], FRAME_POLL_STEPS);
+    EXPECT_EQ(frame_driver.next_step, polled_at[2]);
+    EXPECT_LT(frame_driver.next_step, step_at(280000));
+    // Without a poll the same seek goes all the way.
+    r = seek_to_step(step_at(280000), nullptr);
+    EXPECT_FALSE(r.stopped);
+    EXPECT_EQ(frame_driver.next_step, step_at(280000));
+    harness_end();
+}
+
 } // namespace

@@ -172,7 +172,14 @@ int64_t frame_run_steps(int64_t last, int64_t max_steps, bool draw_last) {
     if (count <= 0) return 0;
     if (max_steps > 0 && count > max_steps) count = max_steps;
     CheapViewport cheap = {};
+    frame_driver.stopped = false;
     for (int64_t i = 0; i < count; ++i) {
+        if (i > 0 && i % FRAME_POLL_STEPS == 0 && frame_driver.poll &&
+            frame_driver.poll(frame_driver.poll_user)) {
+            frame_driver.stopped = true;
+            count = i;
+            break;
+        }
         bool drawn = draw_last && i == count - 1;
         if (drawn)
             cheap_viewport_end(cheap);

@@ -33,6 +33,16 @@ int64_t frame_last_step_at(int64_t ms);
 // time: the harness moves its offline clock there.
 typedef void (*FrameStepHook)(int64_t step, int64_t step_ms, void* user);
 
+// Called between the steps of a long run (every FRAME_POLL_STEPS steps, and
+// never before the first): true asks frame_run_steps to stop there, so
+// that Escape and the close button are answered during seeks and other
+// long work.  The player looks at its messages in it.
+typedef bool (*FramePollHook)(void* user);
+
+// Steps between two calls of frame_driver.poll (a few milliseconds of
+// GL-free steps even in the finale).
+constexpr int64_t FRAME_POLL_STEPS = 16;
+
 // The driver's state between steps.
 struct FrameDriver {
     int64_t next_step = 0;               // the first step not yet run
@@ -42,6 +52,9 @@ struct FrameDriver {
     bool step_drawn = true;              // the running step is drawn at full size (not cheap)
     FrameStepHook before_step = nullptr; // null: the clock is live
     void* hook_user = nullptr;
+    FramePollHook poll = nullptr; // null: long runs are never stopped
+    void* poll_user = nullptr;
+    bool stopped = false; // the last frame_run_steps was stopped by poll
 };
 extern FrameDriver frame_driver;
 
@@ -51,7 +64,8 @@ void frame_driver_reset();
 // Runs the steps from frame_driver.next_step through `last`, but at most
 // `max_steps` of them (0 or less: no limit).  The last step run is drawn in
 // the current viewport when `draw_last`; all others cheaply.  Returns how
-// many steps ran.
+// many steps ran.  When frame_driver.poll asks to stop, the run ends early
+// with frame_driver.stopped set (nothing is drawn at full size then).
 int64_t frame_run_steps(int64_t last, int64_t max_steps, bool draw_last);
 
 // At most this many steps run in one pass of the player, so that Escape and

@@ -171,6 +171,7 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
     report.steps = target - frame_driver.next_step;
     FrameStepHook hook = frame_driver.before_step;
     frame_driver.before_step = nullptr;
+    frame_driver.stopped = false;
     if (song && report.steps > 0)
         snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
                          frame_step_time(target));
@@ -186,19 +187,20 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
     // GL-free up to a few steps before each scene change on the way, then
     // those steps with GL: a scene leaves GL state (the texture matrix,
     // say) that the next ones keep without setting it again.
-    for (int scene = 2; scene <= 6; ++scene) {
+    for (int scene = 2; scene <= 6 && !frame_driver.stopped; ++scene) {
         int64_t first = frame_scene_first_step(scene);
         if (first <= frame_driver.next_step || first >= gl_from) continue;
         int64_t with_gl = std::max(frame_driver.next_step, first - SEEK_SCENE_END_GL_STEPS);
         if (with_gl > frame_driver.next_step) run_gl_free(with_gl - 1);
-        run_with_gl(first - 1);
+        if (!frame_driver.stopped) run_with_gl(first - 1);
         report.gl_free_steps -= first - with_gl;
     }
-    if (gl_from > frame_driver.next_step) run_gl_free(gl_from - 1);
-    run_with_gl(target - 1);
+    if (!frame_driver.stopped && gl_from > frame_driver.next_step) run_gl_free(gl_from - 1);
+    if (!frame_driver.stopped) run_with_gl(target - 1);
+    report.stopped = frame_driver.stopped;
     if (song) {
         snd_replay_end(song);
-        snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
+        if (!report.stopped) snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
     }
     frame_driver.before_step = hook;
     last_report = report;

@@ -11,9 +11,9 @@
 // last SEEK_GL_STEPS and the last SEEK_SCENE_END_GL_STEPS of each scene on
 // the way, which run the cheap way with GL to bring its state along (the
 // opening scene's turns of the texture matrix are held while GL-free and
-// made afterwards, gfx/carried_state.h); the spark sets, which only the finale moves, are kept once for all the
-// states that share them.  The store keeps at most SEEK_MEMORY_BUDGET bytes:
-// past it, the states that carry spark sets of their own are thinned.
+// made afterwards, gfx/carried_state.h); the spark sets, which only the finale moves, are kept once
+// for all the states that share them.  The store keeps at most SEEK_MEMORY_BUDGET bytes: past it,
+// the states that carry spark sets of their own are thinned.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +33,7 @@ struct SeekReport {
     int64_t from_step;     // the state it started from (kept or present)
     int64_t steps;         // steps run to reach the target
     int64_t gl_free_steps; // of them, run GL-free
+    bool stopped;          // frame_driver.poll stopped it: the show is somewhere on the way
 };
 
 // Starts (or stops) keeping states as the steps pass; stopping forgets them.
@@ -47,7 +48,9 @@ void seek_step_passing(int64_t step);
 // snd_seek to the time of step target - 1 (to before its start for the first step) with
 // every note due by then counted as delivered.  The caller then runs step
 // `target` its own way (drawn), moving the song's clock to its time.
-// frame_driver.before_step is left as it was.
+// frame_driver.before_step is left as it was.  When frame_driver.poll asks
+// to stop, the seek ends where it is with `stopped` set (the music left
+// unmoved): the caller is expected to end the show.
 SeekReport seek_to_step(int64_t target, SndSong* song);
 
 // What the last seek_to_step did.
