@@ -139,6 +139,7 @@ bool create_display(const char* title, int width, int height, int colour_bits,
     display.fullscreen =
         kind == DISPLAY_SHOW_MODE ? want_fullscreen : kind == DISPLAY_DESKTOP_FULLSCREEN;
     display.fallback_declined = false;
+    display.held.clear();
     if (kind == DISPLAY_WINDOW && display.request.width > 0) {
         width = display.request.width;
         height = display.request.height;
@@ -219,15 +220,38 @@ void display_window_proc(const WinMessage& message) {
     }
 }
 
-DisplayMessages display_take_messages(DisplayMessageHook hook) {
+namespace {
+
+bool display_changes_view(const WinMessage& message) {
+    return message.kind == WIN_MSG_SIZE || message.kind == WIN_MSG_RESTORE ||
+           message.kind == WIN_MSG_MINIMIZE;
+}
+
+// The next message: a held one first, else one from the queue.
+bool display_next_message(bool hold_window, WinMessage* message) {
+    if (!hold_window && !display.held.empty()) {
+        *message = display.held.front();
+        display.held.erase(display.held.begin());
+        return true;
+    }
+    return win_peek_message(message);
+}
+
+} // namespace
+
+DisplayMessages display_take_messages(DisplayMessageHook hook, bool hold_window) {
     DisplayMessages taken = {0, 0, false, false, false};
     WinMessage message;
-    while (taken.taken < DISPLAY_MAX_MESSAGES && win_peek_message(&message)) {
+    while (taken.taken < DISPLAY_MAX_MESSAGES && display_next_message(hold_window, &message)) {
         ++taken.taken;
         taken.last_code = message.code;
         if (message.kind == WIN_MSG_QUIT) {
             taken.quit = true;
             break;
+        }
+        if (hold_window && display_changes_view(message)) {
+            display.held.push_back(message);
+            continue;
         }
         display_window_proc(message);
         if (message.kind == WIN_MSG_KEYDOWN && message.code == WIN_VK_ESCAPE) {

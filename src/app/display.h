@@ -3,6 +3,8 @@
 // window's messages (minimise, restore, size, keys, close).
 #pragma once
 
+#include <vector>
+
 #include "platform/window.h"
 
 // How the display is asked for.  The show's own way (the default): full
@@ -42,6 +44,10 @@ struct DisplayState {
     // No to the windowed fallback: the viewer's choice, not a failure.  Set
     // by create_display only.
     bool fallback_declined = false;
+    // Messages about the window's size and state taken during long work
+    // (display_take_messages with `hold_window`), handled first by the next
+    // display_take_messages: the view must not change while steps run.
+    std::vector<WinMessage> held;
 };
 extern DisplayState display;
 
@@ -81,8 +87,11 @@ struct DisplayMessages {
 // it drew a picture to present.
 using DisplayMessageHook = bool (*)(const WinMessage& message);
 
-// Takes every queued message (at most DISPLAY_MAX_MESSAGES), handing each to
-// display_window_proc, and stops early at the quit message (not handed on)
-// or at a key-down of Escape: either ends the show, however soon the key
-// comes up again and however many messages wait behind it.
-DisplayMessages display_take_messages(DisplayMessageHook hook = nullptr);
+// Takes every queued message (at most DISPLAY_MAX_MESSAGES, the held ones
+// first), handing each to display_window_proc, and stops early at the quit
+// message (not handed on) or at a key-down of Escape: either ends the show,
+// however soon the key comes up again and however many messages wait
+// behind it.  With `hold_window` (during long work: a seek, a catch-up) the
+// messages that size, minimise or restore the window are held for the next
+// call instead, unhandled.
+DisplayMessages display_take_messages(DisplayMessageHook hook = nullptr, bool hold_window = false);

@@ -1,9 +1,12 @@
 #include "app/main_loop.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <thread>
 
 #include "app/display.h"
@@ -52,13 +55,27 @@ void shut_down() {
 constexpr const char* STEP_TRACE_VARIABLE = "VM_STEP_TRACE";
 FILE* step_trace = nullptr;
 
-void step_trace_open() {
-    const char* path = std::getenv(STEP_TRACE_VARIABLE);
-    if (path && *path) step_trace = std::fopen(path, "w");
-}
-
 // Wall time of the first traced present.
 int64_t step_trace_start_ns = -1;
+
+void step_trace_close() {
+    if (step_trace) std::fclose(step_trace);
+    step_trace = nullptr;
+}
+
+// A path that cannot be written is said once; the show plays on untraced.
+void step_trace_open() {
+    step_trace_close();
+    step_trace_start_ns = -1;
+    const char* path = std::getenv(STEP_TRACE_VARIABLE);
+    if (!path || !*path) return;
+    step_trace = std::fopen(path, "w");
+    if (step_trace) return;
+    std::string what = std::string("cannot write the step trace \"") + path + "\"";
+    report_failure(what.c_str(), std::strerror(errno),
+                   "name a file in a folder that exists and can be written in VM_STEP_TRACE, "
+                   "or unset it; the show plays on without the trace");
+}
 
 // One line per presented step: the step, its song time, the song clock the
 // pass read, the wall clock after the swap (ms since the first present) and
@@ -75,15 +92,57 @@ void step_trace_write() {
     std::fflush(step_trace);
 }
 
-void step_trace_close() {
-    if (step_trace) std::fclose(step_trace);
-    step_trace = nullptr;
+// Presents the step just drawn, and traces it.
+void present_step() {
+    ++loop_counts.swaps;
+    win_swap_buffers(display.window_handle);
+    step_trace_write();
+}
+
+// The end of the show asked for during long work (a seek, a catch-up), by
+// frame_driver.poll; the pass that ran the work ends the loop on it.
+struct LoopStop {
+    bool asked;
+    int exit_code;
+};
+LoopStop loop_stop = {};
+
+// The seek keys' part of a message: added up, carried out once the pass has
+// taken them all.
+bool main_loop_seek_key(const WinMessage& message) {
+    if (display.window_active) seek_keys_take(message);
+    return false;
+}
+
+} // namespace
+
+bool main_loop_poll(void*) {
+    ++loop_counts.polls;
+    DisplayMessages taken = display_take_messages(main_loop_seek_key, true);
+    if (!taken.quit && !taken.escape) return false;
+    loop_stop = {true, taken.escape ? EXIT_CLEAN : taken.last_code};
+    return true;
+}
+
+namespace {
+
+// True when a poll asked to end the show: the loop ends with its code.
+bool main_loop_stopped(LoopState& loop) {
+    if (!loop_stop.asked) return false;
+    loop.done = true;
+    loop.exit_code = loop_stop.exit_code;
+    loop_stop = {};
+    return true;
 }
 
 // Longest idle wait: one step, so that a clock that jumps is seen soon.
 constexpr int64_t IDLE_WAIT_MAX_MS = 17;
 
 } // namespace
+
+void main_loop_trace_close() {
+    step_trace_close();
+}
 
 int64_t show_wall_clock_steady() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -98,38 +157,40 @@ void show_idle_sleep(int64_t ms) {
 
 LoopState main_loop_begin() {
     loop_counts = LoopCounts{};
+    loop_stop = {};
     frame_driver_reset();
     frame_pacer = FramePacer{};
     seek_keys_begin();
+    step_trace_open();
     return LoopState{false, EXIT_CLEAN};
 }
 
-// The seek keys' part of a message: a key that moved the show has drawn the
-// step it landed on, to be presented.
-static bool main_loop_seek_key(const WinMessage& message) {
-    return display.window_active && seek_keys_handle(message, show_wall_clock());
-}
+namespace {
 
-void main_loop_pass(LoopState& loop) {
-    ++loop_counts.passes;
-    // Messages first: the pass takes every queued one and then draws
-    // nothing.  A key-down of Escape ends the show as the quit message does,
-    // also when its key-up was queued with it.
+void main_loop_pass_work(LoopState& loop) {
+    // Messages first: the pass takes every queued one, the seek keys among
+    // them added up.  A key-down of Escape ends the show as the quit message
+    // does, also when its key-up was queued with it.
     DisplayMessages taken = display_take_messages(main_loop_seek_key);
     if (taken.taken > 0) {
         ++loop_counts.messages;
         // Ended by Escape: the key's code means nothing as an exit code.
         loop.exit_code = taken.escape ? EXIT_CLEAN : taken.last_code;
         loop.done = taken.quit || taken.escape;
-        if (!loop.done && taken.drew) {
-            ++loop_counts.swaps; // the step a key moved to, presented at once
-            win_swap_buffers(display.window_handle);
-        }
+    }
+    if (loop.done || main_loop_stopped(loop)) return;
+    if (seek_keys.pending.any) {
+        // The keys taken (here or during the last long work) move the show
+        // once, and the step they land on is presented at once.
+        bool drew = seek_keys_settle(show_wall_clock());
+        if (!main_loop_stopped(loop) && drew) present_step();
         return;
     }
+    if (taken.taken > 0) return; // a pass that took messages draws nothing
     bool drew = false;
     if (display.window_active) {
         drew = frame_play_pass(show_wall_clock());
+        if (main_loop_stopped(loop)) return;
         if (drew) ++loop_counts.frames;
         if (drew) seek_keys_overlay(show_wall_clock());
     } else {
@@ -137,6 +198,7 @@ void main_loop_pass(LoopState& loop) {
         // every note reaches its own step however long the window stays
         // down, and the show is where the song is when it comes back.
         frame_follow_pass();
+        if (main_loop_stopped(loop)) return;
     }
     if (display.window_active && !drew) {
         // The picture on screen is still the newest step: presenting it
@@ -145,9 +207,21 @@ void main_loop_pass(LoopState& loop) {
         show_idle_wait(frame_ms_to_next_step());
         return;
     }
-    ++loop_counts.swaps;
+    if (drew) {
+        present_step();
+        return;
+    }
+    ++loop_counts.swaps; // minimised: nothing new to trace
     win_swap_buffers(display.window_handle);
-    if (drew) step_trace_write();
+}
+
+} // namespace
+
+void main_loop_pass(LoopState& loop) {
+    ++loop_counts.passes;
+    frame_driver.poll = main_loop_poll;
+    main_loop_pass_work(loop);
+    frame_driver.poll = nullptr;
 }
 
 int run_show() {
@@ -158,10 +232,9 @@ int run_show() {
     if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     if (show_start_ms > 0) start_at_run(show_start_ms);
-    step_trace_open();
     while (!loop.done)
         main_loop_pass(loop);
-    step_trace_close();
+    main_loop_trace_close();
     shut_down();
     return loop.exit_code;
 }

@@ -52,6 +52,7 @@ struct LoopCounts {
     int64_t frames;   // passes that drew a new step of the show
     int64_t swaps;    // presented frames
     int64_t idle;     // passes that found no new step due and waited
+    int64_t polls;    // looks at the messages during long work (frame_driver.poll)
 };
 extern LoopCounts loop_counts;
 
@@ -61,16 +62,30 @@ struct LoopState {
     int exit_code; // the code of the last message taken (0 when none)
 };
 
-// A fresh loop state (and fresh counts).
+// A fresh loop state (and fresh counts).  Opens the step trace when VM_STEP_TRACE names a file (one
+// line on stderr when it cannot be written): one line per presented step, key moves and paused
+// steps included.
 LoopState main_loop_begin();
 
-// One pass: takes the queued messages (a pass that took any ends there;
-// the quit message or a key-down of Escape ends the show), else advances
-// the show to the step its clock has reached and draws it, and presents.
-// With no new step due it presents nothing and waits for the next one
-// instead; while minimised it runs the steps due without drawing them and
-// presents.
+// One pass: takes the queued messages (the quit message or a key-down of
+// Escape ends the show; the seek keys among them add up to one move, which
+// the pass carries out, drawing and presenting the step it lands on; a pass
+// that took other messages ends there), else advances the show to the step
+// its clock has reached and draws it, and presents.  With no new step due
+// it presents nothing and waits for the next one instead; while minimised
+// it runs the steps due without drawing them and presents.
 void main_loop_pass(LoopState& loop);
+
+// The player's frame_driver.poll, installed during each pass: every few
+// steps of long work (a seek, a catch-up) it takes the window's messages;
+// on Escape or the quit message it stops the work at once, and the next
+// part of the pass (or the next pass) ends the loop.  Seek keys are added
+// to the next move, changes of the window's size held until the steps are
+// done.  Other long work of the player may install it too.
+bool main_loop_poll(void* user);
+
+// Closes the step trace (run_show does, at the end).
+void main_loop_trace_close();
 
 // Runs the whole show; returns the process exit code.  On the sound failure
 // path the display is left as it is (the process ends with it).

@@ -47,26 +47,46 @@ int64_t next_scene_start(int64_t step) {
 }
 
 // Puts the show on `target` and draws it; the music follows, cued there and
-// playing unless paused.
-void move_to(int64_t target) {
-    seek_to_step(target, song_module);
+// playing unless paused: one seek of each.  False when nothing was drawn
+// (frame_driver.poll stopped the seek: the show is ending).
+bool move_to(int64_t target) {
+    int64_t failed = snd_seek_counts().failed;
+    SeekReport report = seek_to_step(target, song_module);
+    if (report.stopped) return false;
+    if (snd_seek_counts().failed != failed) {
+        // The music could not move (the sound layer said why): it plays on
+        // where it was, and the show goes there instead of waiting for it.
+        seek_keys.paused = false;
+        target = std::max<int64_t>(0, frame_last_step_at(snd_peek_time(song_module)));
+        if (seek_to_step(target, song_module).stopped) return false;
+    }
     FrameStepHook hook = frame_driver.before_step;
     frame_driver.before_step = cue_before_step;
     frame_run_steps(target, 0, true);
     frame_driver.before_step = hook;
     if (!seek_keys.paused) snd_play_cued(song_module);
     frame_pacer = FramePacer{};
-}
-
-void pause_here() {
-    snd_seek(song_module, frame_step_time(shown_step()));
-    seek_keys.paused = true;
+    return frame_driver.last_drawn_step == target;
 }
 
 void resume() {
-    seek_keys.paused = false;
     snd_play_cued(song_module);
     frame_pacer = FramePacer{};
+}
+
+// The pending move, begun with the show as it is when no key waits yet.
+SeekKeysPending& pending_begin() {
+    SeekKeysPending& p = seek_keys.pending;
+    if (!p.any) p = SeekKeysPending{true, -1, seek_keys.paused, false, 0};
+    return p;
+}
+
+// Where the next key moves from: the target the keys before it reached,
+// else the target of the seek under way, else the step on screen.
+int64_t move_base() {
+    if (seek_keys.pending.any && seek_keys.pending.target >= 0) return seek_keys.pending.target;
+    if (seek_keys.going_to >= 0) return seek_keys.going_to;
+    return shown_step();
 }
 
 } // namespace
@@ -100,36 +120,65 @@ int64_t seek_keys_target(int vk, int64_t shown, bool paused) {
     }
 }
 
-bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
-    if (message.kind != WIN_MSG_KEYDOWN || !song_module) return false;
-    int64_t shown = shown_step();
-    if (message.code == WIN_VK_SPACE && seek_keys.paused) {
-        resume(); // the pictures that follow carry the bar for a while
-        seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
-        ++seek_keys.moves;
+bool seek_keys_take(const WinMessage& message) {
+    if (!song_module) return false;
+    bool paused = seek_keys.pending.any ? seek_keys.pending.paused : seek_keys.paused;
+    if (message.kind == WIN_MSG_SIZE || message.kind == WIN_MSG_RESTORE) {
+        if (paused) pending_begin().redraw = true;
         return false;
     }
+    if (message.kind != WIN_MSG_KEYDOWN) return false;
     if (message.code == WIN_VK_SPACE) {
-        // The picture on screen again, with the bar over it.
-        pause_here();
-        move_to(shown);
-    } else {
-        int64_t target = seek_keys_target(message.code, shown, seek_keys.paused);
-        if (target < 0) return false;
-        move_to(target);
+        SeekKeysPending& p = pending_begin();
+        p.paused = !p.paused;
+        ++p.keys;
+        return true;
     }
-    ++seek_keys.moves;
-    seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
+    int64_t target = seek_keys_target(message.code, move_base(), paused);
+    if (target < 0) return false;
+    SeekKeysPending& p = pending_begin();
+    p.target = target;
+    ++p.keys;
+    return true;
+}
+
+bool seek_keys_settle(int64_t now_ns) {
+    if (!seek_keys.pending.any || !song_module) return false;
+    SeekKeysPending p = seek_keys.pending;
+    seek_keys.pending = SeekKeysPending{};
+    bool was_paused = seek_keys.paused;
+    seek_keys.paused = p.paused;
+    seek_keys.moves += p.keys;
+    if (p.keys > 0) seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
+    int64_t target = p.target;
+    // Pausing (or a new size while paused) draws the picture on screen
+    // again, with the bar over it; the music seeks there once.
+    if (target < 0 && p.paused && (!was_paused || p.redraw)) target = shown_step();
+    if (target < 0) {
+        if (was_paused && !p.paused) resume(); // the pictures that follow carry the bar
+        return false;
+    }
+    seek_keys.going_to = target;
+    bool drew = move_to(target);
+    seek_keys.going_to = -1;
+    ++seek_keys.settles;
+    if (!drew) return false;
+    ++seek_keys.draws;
     seek_keys_overlay(now_ns);
     return true;
 }
 
+bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
+    seek_keys_take(message);
+    return seek_keys_settle(now_ns);
+}
+
 void seek_keys_go_to(int64_t target, int64_t now_ns) {
     if (!song_module) return;
-    move_to(std::max<int64_t>(0, target));
-    ++seek_keys.moves;
-    seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
-    seek_keys_overlay(now_ns);
+    SeekKeysPending& p = pending_begin();
+    p.target = std::max<int64_t>(0, target);
+    ++p.keys;
+    seek_keys_settle(now_ns);
 }
 
 bool seek_keys_overlay(int64_t now_ns) {

@@ -31,10 +31,25 @@ constexpr int64_t SEEK_KEYS_JUMP_STEPS = 5 * 60;
 // How long the time bar stays after a key (nanoseconds).
 constexpr int64_t SEEK_KEYS_BAR_NS = 2000000000;
 
+// The keys taken since the show last moved, added up: Left pressed three
+// times goes 15 s back with one seek and one picture, however many key-downs
+// (auto-repeat included) queued up meanwhile.
+struct SeekKeysPending {
+    bool any = false;    // keys were taken and wait for seek_keys_settle
+    int64_t target = -1; // the step they add up to (-1: none)
+    bool paused = false; // paused as they leave the show
+    bool redraw = false; // the paused picture is drawn again (the window changed size)
+    int64_t keys = 0;    // keys that moved or paused
+};
+
 struct SeekKeysState {
     bool paused = false;
     int64_t bar_until_ns = 0; // the time bar shows until then (and while paused)
     int64_t moves = 0;        // keys that moved the show or paused it
+    SeekKeysPending pending;
+    int64_t going_to = -1; // the target of the seek under way (-1: none)
+    int64_t settles = 0;   // times the keys moved the show (one seek and one picture each)
+    int64_t draws = 0;     // pictures the keys drew
 };
 extern SeekKeysState seek_keys;
 
@@ -46,9 +61,21 @@ void seek_keys_begin();
 // key that moves nothing there (or is not one of these).
 int64_t seek_keys_target(int vk, int64_t shown, bool paused);
 
-// Handles one window message at wall time `now_ns`: for a key-down of these
-// keys it pauses, resumes or moves the show and draws the step it lands on
-// (with the time bar).  True when a picture was drawn for presenting.
+// Takes one window message: a key-down of these keys is added to the
+// pending move (from the target the keys before it reached, or from the
+// target of the seek under way), nothing is moved or drawn yet.  A change
+// of size while paused asks for the paused picture again.  True when it
+// was one of these keys.
+bool seek_keys_take(const WinMessage& message);
+
+// Carries out the pending move at wall time `now_ns`: at most one seek (the
+// music with it) and one picture, with the time bar.  True when a picture
+// was drawn for presenting.  A seek stopped by frame_driver.poll draws
+// nothing (the show is ending).
+bool seek_keys_settle(int64_t now_ns);
+
+// seek_keys_take and seek_keys_settle for a single message (the browser
+// page, which takes its keys itself).
 bool seek_keys_handle(const WinMessage& message, int64_t now_ns);
 
 // Moves the show to step `target` (>= 0) as a key would, at wall time

@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/report.h"
 #include "platform/sound_internal.h"
 
 namespace {
@@ -52,6 +53,7 @@ struct SndState {
     std::atomic<SndSong*> playing{nullptr};
     // The manual latency correction (µs), kept across snd_init/snd_close.
     int64_t audio_delay_us = 0;
+    SndSeekCounts seek_counts = {}; // kept across snd_init/snd_close
 };
 
 } // namespace
@@ -439,8 +441,30 @@ void snd_cue_advance_to(SndSong* song, int64_t ms) {
     if (song->module) snd_cue_render(song, snd_frame_at(song, ms) + 1);
 }
 
+SndSeekCounts snd_seek_counts() {
+    return snd_state.seek_counts;
+}
+
 bool snd_seek(SndSong* song, int64_t ms) {
-    if (!song || !song->playing) return false;
+    ++snd_state.seek_counts.seeks;
+    if (!song || !song->playing) {
+        ++snd_state.seek_counts.failed;
+        return false;
+    }
+    // Checked before the song leaves the output: a song that cannot be
+    // mapped plays on where it was, its clock with it.
+    int64_t from = std::max<int64_t>(0, snd_frame_at(song, ms - SND_SEEK_PREROLL_MS));
+    if (ms >= 0 && song->module && !snd_seek_mapped(song, from)) {
+        ++snd_state.seek_counts.failed;
+        if (!song->seek_failure_said)
+            report_failure("cannot move the music to another time (its module cannot be "
+                           "mapped for seeking)",
+                           nullptr,
+                           "the music plays on where it is and the picture follows it; start "
+                           "the show again with --from to hear another time");
+        song->seek_failure_said = true;
+        return false;
+    }
     snd_detach(song);
     if (ms < 0) { // before the start: nothing rendered, nothing delivered
         snd_song_rewind(song);
@@ -452,8 +476,7 @@ bool snd_seek(SndSong* song, int64_t ms) {
     song->clock_published.store(false, std::memory_order_relaxed);
     song->clock_floor = 0;
     if (song->module) {
-        int64_t from = std::max<int64_t>(0, snd_frame_at(song, ms - SND_SEEK_PREROLL_MS));
-        if (!snd_seek_position(song, from)) return false;
+        snd_seek_position(song, from); // mapped above
         snd_cue_render(song, snd_frame_at(song, ms) + 1);
         // Notes up to the target count as delivered.
         int64_t frame;

@@ -70,8 +70,18 @@ bool snd_play_cued(SndSong* song);
 // song), later ones render a few seconds of audio silently (libopenmpt's
 // own seek rebuilds sounding notes only roughly; from a few seconds before
 // the target the rendering is the straight run's).  False for no song or
-// one not playing.
+// one not playing, and for a song that cannot be mapped: then the song is
+// left as it was (playing or cued where it was, its clock running on) and
+// one line on stderr says so, the first time.
 bool snd_seek(SndSong* song, int64_t ms);
+
+// Seeks asked of the layer since the process started, and of them those
+// that failed (tests and benchmarks count them).
+struct SndSeekCounts {
+    int64_t seeks;
+    int64_t failed;
+};
+SndSeekCounts snd_seek_counts();
 
 // Maps `song` for seeking ahead of the first seek, on a thread of its own
 // (a muted rendering of its own copy of the module, nothing the song or

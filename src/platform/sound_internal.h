@@ -108,11 +108,12 @@ struct SndSong {
     std::atomic<int64_t> clock_time_ns{0};
     std::atomic<int64_t> clock_frames{0};
     std::atomic<bool> clock_published{false};
-    int64_t clock_floor = 0;   // highest frame position returned so far
-    int64_t wall_start_ns = 0; // silent live song: when play started (less the cued time)
-    bool cued = false;         // live song cued, not yet handed to the output
-    int64_t latency_us = 0;    // latency the clock applied at its last live reading
-    int64_t cue_ms = 0;        // the cued song's clock
+    int64_t clock_floor = 0;        // highest frame position returned so far
+    int64_t wall_start_ns = 0;      // silent live song: when play started (less the cued time)
+    bool cued = false;              // live song cued, not yet handed to the output
+    int64_t latency_us = 0;         // latency the clock applied at its last live reading
+    int64_t cue_ms = 0;             // the cued song's clock
+    bool seek_failure_said = false; // the line on a failed seek was printed
 
     // Offline mode.
     int64_t offline_ms = 0;             // clock reading after the last advance
@@ -139,6 +140,9 @@ bool snd_seek_deliver_replayed(SndSong* song, int64_t ms);
 // song frame `frame` of a straight run, the event queue empty; false when
 // the song cannot be mapped.
 bool snd_seek_position(SndSong* song, int64_t frame);
+// True when the song's map can place it at song frame `frame`: checked
+// before the song is taken from the output, so a failure leaves it alone.
+bool snd_seek_mapped(SndSong* song, int64_t frame);
 void snd_seek_map_free(SndSong* song);
 
 // Event ring.

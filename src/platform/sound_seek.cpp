@@ -131,6 +131,11 @@ void snd_seek_map_free(SndSong* song) {
     song->seek_map = nullptr;
 }
 
+bool snd_seek_mapped(SndSong* song, int64_t frame) {
+    SndSeekMap* map = map_through(song, frame);
+    return map && !map->rows.empty();
+}
+
 bool snd_seek_position(SndSong* song, int64_t frame) {
     SndSeekMap* map = map_through(song, frame);
     if (!map || map->rows.empty()) return false;
