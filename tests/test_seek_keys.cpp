@@ -1,18 +1,26 @@
 // The player's seeking keys: where each key lands from a given step, and in
 // the loop with a playing song: the show moves to that step and draws it at
 // once, Space pauses the music in place (its clock stands at the step on
-// screen) and resumes it, and `.` and `,` step only while paused.
+// screen) and resumes it, and `.` and `,` step only while paused.  A burst
+// of keys is one seek and one picture; Escape stops a long seek at once;
+// every presented step is traced; a new size while paused draws the step
+// again; a music seek that fails leaves the music playing.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
+#include <array>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/seek_keys.h"
 #include "app/time_bar.h"
 #include "gfx/carried_state.h"
+#include "platform/sound_internal.h"
+#include "show/seek.h"
 #include "shell_fixture.h"
 #include "show/demo_state.h"
 #include "show/show_start.h"
@@ -68,6 +76,7 @@ struct SeekKeysLoop : ShellTest {
         song = snd_load_song(SHOW_MODULE_PATH);
         snd_play_song(song);
         song_module = song;
+        setenv("VM_STEP_TRACE", trace_path.c_str(), 1);
         loop = main_loop_begin();
         for (int i = 0; i < 200 && frame_driver.next_step < 120; ++i)
             main_loop_pass(loop);
@@ -76,6 +85,10 @@ struct SeekKeysLoop : ShellTest {
         frame_clock = frame_clock_song;
     }
     ~SeekKeysLoop() override {
+        main_loop_trace_close();
+        unsetenv("VM_STEP_TRACE");
+        show_wall_clock = show_wall_clock_steady;
+        display.request = DisplayRequest{};
         song_module = nullptr;
         snd_free_song(song);
         snd_close();
@@ -92,6 +105,17 @@ struct SeekKeysLoop : ShellTest {
         last_swapped = loop_counts.swaps > swaps;
     }
     bool last_swapped = false;
+    std::string trace_path = dir + "/steps.txt";
+
+    // The steps the trace names, in order.
+    std::vector<int64_t> traced_steps() {
+        std::vector<int64_t> steps;
+        std::ifstream in(trace_path);
+        std::string line;
+        while (std::getline(in, line))
+            steps.push_back(std::stoll(line));
+        return steps;
+    }
 };
 
 TEST_F(SeekKeysLoop, KeysMoveTheShowAndPauseTheMusicInPlace) {
@@ -148,6 +172,132 @@ TEST_F(SeekKeysLoop, TheTimeBarDrawsAtTheBottomAndLeavesGlAsItWas) {
     };
     EXPECT_GT(lit_rows(0, VIEW_H / 10), VIEW_W); // the bar and its text
     EXPECT_EQ(lit_rows(VIEW_H / 5, VIEW_H), 0);  // the picture above untouched
+}
+
+// Keys queued together (a burst, auto-repeat) add up to one target: one
+// seek of the show and of the music, one picture presented.
+TEST_F(SeekKeysLoop, ABurstOfKeysIsOneSeekAndOnePictureAtTheSummedTarget) {
+    int64_t shown = frame_driver.last_drawn_step;
+    SndSeekCounts seeks = snd_seek_counts();
+    int64_t swaps = loop_counts.swaps, settles = seek_keys.settles, draws = seek_keys.draws;
+    for (int i = 0; i < 5; ++i)
+        push_key(SDLK_RIGHT, true); // auto-repeat: key-downs, one key-up
+    push_key(SDLK_RIGHT, false);
+    push_key(SDLK_LEFT, true);
+    main_loop_pass(loop);
+    EXPECT_EQ(frame_driver.last_drawn_step, shown + 4 * SEEK_KEYS_JUMP_STEPS);
+    EXPECT_EQ(seek_keys.settles - settles, 1);
+    EXPECT_EQ(seek_keys.draws - draws, 1);
+    EXPECT_EQ(loop_counts.swaps - swaps, 1);
+    EXPECT_EQ(snd_seek_counts().seeks - seeks.seeks, 1);
+    EXPECT_EQ(snd_seek_counts().failed, seeks.failed);
+    EXPECT_EQ(seek_keys.moves, 6);
+    EXPECT_FALSE(seek_keys.pending.any);
+}
+
+// Pausing seeks the music once, to the step on screen.
+TEST_F(SeekKeysLoop, PauseSeeksTheMusicOnce) {
+    SndSeekCounts seeks = snd_seek_counts();
+    press(SDLK_SPACE);
+    EXPECT_TRUE(seek_keys.paused);
+    EXPECT_EQ(snd_seek_counts().seeks - seeks.seeks, 1);
+}
+
+// Escape or the close button, queued once a long seek has begun, stops it
+// at its first look at the messages; the pass ends the show, presenting
+// nothing.
+TEST_F(SeekKeysLoop, EscapeOrCloseDuringALongSeekEndsTheShowAtOnce) {
+    static bool close_instead;
+    static int armed;
+    for (bool close : {false, true}) {
+        SCOPED_TRACE(close ? "close button" : "Escape");
+        close_instead = close;
+        armed = 1;
+        // The pass reads the wall clock just before it seeks: the stop comes then.
+        show_wall_clock = [] {
+            if (armed-- == 1) {
+                if (close_instead)
+                    push_window_event(SDL_WINDOWEVENT_CLOSE);
+                else
+                    push_key(SDLK_ESCAPE, true);
+            }
+            return show_wall_clock_steady();
+        };
+        loop = LoopState{false, -1};
+        int64_t swaps = loop_counts.swaps;
+        for (int i = 0; i < 40; ++i)
+            push_key(SDLK_RIGHT, true); // 200 s ahead: thousands of steps to run
+        main_loop_pass(loop);
+        EXPECT_TRUE(loop.done);
+        EXPECT_EQ(loop.exit_code, 0);
+        EXPECT_TRUE(seek_last_report().stopped);
+        EXPECT_LE(frame_driver.next_step - seek_last_report().from_step, 2 * FRAME_POLL_STEPS);
+        EXPECT_EQ(loop_counts.swaps, swaps);
+        show_wall_clock = show_wall_clock_steady;
+        display.key_down[WIN_VK_ESCAPE] = false;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+// Every present has its line: the steps of the clock, those the keys moved
+// to and those shown while paused.
+TEST_F(SeekKeysLoop, TheTraceHasEveryPresentedStepPausedOnesIncluded) {
+    press(SDLK_SPACE);
+    int64_t shown = frame_driver.last_drawn_step;
+    press(SDLK_PERIOD);
+    press(SDLK_PERIOD);
+    press(SDLK_COMMA);
+    std::vector<int64_t> steps = traced_steps();
+    EXPECT_EQ(static_cast<int64_t>(steps.size()), loop_counts.swaps);
+    ASSERT_GE(steps.size(), 4u);
+    EXPECT_EQ(std::vector<int64_t>(steps.end() - 4, steps.end()),
+              (std::vector<int64_t>{shown, shown + 1, shown + 2, shown + 1}));
+}
+
+TEST_F(SeekKeysLoop, ATraceThatCannotBeWrittenIsSaidOnce) {
+    setenv("VM_STEP_TRACE", (dir + "/no/such/folder/steps.txt").c_str(), 1);
+    run_reporting([this] { loop = main_loop_begin(); });
+    expect_failure_line({"step trace", "no/such/folder", "No such file", "VM_STEP_TRACE"});
+}
+
+// A new size while paused draws the paused step again, centred in the new
+// size, with the bar.
+TEST_F(SeekKeysLoop, ANewSizeWhilePausedDrawsThePausedStepAgain) {
+    display.request.kind = DISPLAY_WINDOW;
+    press(SDLK_SPACE);
+    int64_t shown = frame_driver.last_drawn_step, draws = seek_keys.draws;
+    int64_t swaps = loop_counts.swaps;
+    SDL_SetWindowSize(shell_sdl_window(), 200, 100);
+    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED, 200, 100);
+    main_loop_pass(loop);
+    EXPECT_EQ(seek_keys.draws - draws, 1);
+    EXPECT_EQ(loop_counts.swaps - swaps, 1);
+    EXPECT_EQ(frame_driver.last_drawn_step, shown);
+    std::array<GLint, 4> view = {};
+    glGetIntegerv(GL_VIEWPORT, view.data());
+    EXPECT_EQ(view, (std::array<GLint, 4>{33, 0, 133, 100}));
+    EXPECT_EQ(traced_steps().back(), shown);
+    EXPECT_TRUE(seek_keys.paused);
+}
+
+// A music seek that fails leaves the song playing where it was, says so
+// once, and the show goes where the music is and plays on.
+TEST_F(SeekKeysLoop, AFailedMusicSeekKeepsTheShowRunning) {
+    snd_seek_map_free(song);
+    song->file.assign(64, 0); // no map can be made of it now
+    SndSeekCounts seeks = snd_seek_counts();
+    run_reporting([this] {
+        press(SDLK_RIGHT);
+        press(SDLK_RIGHT);
+    });
+    expect_failure_line({"cannot move the music", "--from"});
+    EXPECT_GT(snd_seek_counts().failed, seeks.failed);
+    int64_t before = snd_peek_time(song), frames = loop_counts.frames;
+    for (int i = 0; i < 200 && loop_counts.frames < frames + 5; ++i)
+        main_loop_pass(loop);
+    EXPECT_GE(loop_counts.frames, frames + 5);
+    EXPECT_GT(snd_peek_time(song), before);
+    EXPECT_LE(frame_step_time(frame_driver.last_drawn_step), snd_peek_time(song) + 100);
 }
 
 TEST_F(SeekKeysLoop, EscapeStillEndsAtOnceAfterSeeking) {
