@@ -8,7 +8,9 @@
 #      half a second after it: the player's figure is the middle of its
 #      last nine, taken over about that time);
 #   2. with --audio-delay 200 it is 200 ms more;
-#   3. with SDL's dummy driver it is exactly 0.
+#   3. with SDL's dummy driver it is exactly 0;
+#   4. with the server killed mid-show the player says so once on stderr,
+#      applies 0, presents on, and says so when the server is back.
 # Each sample is the median of nine quick pactl readings: the figure swings
 # by a few ms as the server mixes block by block, and a reading now and then
 # finds the stream's queue short for a moment, when the player's audio
@@ -65,14 +67,18 @@ load-module module-null-sink sink_name=vm_null
 load-module module-native-protocol-unix auth-anonymous=1 socket=$work/run/native
 set-default-sink vm_null
 EOF
-pulseaudio --daemonize=no --system=no --exit-idle-time=-1 --use-pid-file=no -n \
-  -F "$work/server.pa" >"$work/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 50); do
-  pactl info >/dev/null 2>&1 && break
-  sleep 0.2
-done
-if ! pactl info >/dev/null 2>&1; then
+start_server() {
+  pulseaudio --daemonize=no --system=no --exit-idle-time=-1 --use-pid-file=no -n \
+    -F "$work/server.pa" >"$work/server.log" 2>&1 &
+  server_pid=$!
+  for _ in $(seq 50); do
+    pactl info >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+if ! start_server; then
   echo "pulse_latency: cannot start a private PulseAudio server here; skipping"
   sed 's/^/  /' "$work/server.log" | tail -n 5
   exit 77
@@ -189,10 +195,42 @@ check_pairs() {
           exit worst > tol }' "$work/pairs.txt" || failures=$((failures + 1))
 }
 
+# Waits up to 10 s for the player's stderr to hold $1.
+wait_said() {
+  for _ in $(seq 100); do
+    grep -q "$1" "$work/player.log" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The server killed mid-show and started again: the player says so once,
+# applies 0 while it is away, presents on, and says when it is back.
+check_server_away() {
+  kill -9 "$server_pid" 2>/dev/null
+  wait "$server_pid" 2>/dev/null
+  server_pid=""
+  wait_said "sound server went away" || fail "no line on stderr when the server went away"
+  local before
+  before=$(lines)
+  sleep 2
+  local lost
+  lost=$(grep -c "sound server went away" "$work/player.log")
+  [ "$lost" -eq 1 ] || fail "the server's going away was said $lost times, not once"
+  [ "$(lines)" -gt $((before + 30)) ] || fail "the player presented $(($(lines) - before)) steps in 2 s without the server"
+  local applied
+  applied=$(tail -n 5 "$work/steps.txt" | awk '$5 != "0.000"' | wc -l)
+  [ "$applied" -eq 0 ] || fail "a latency is still applied without the server"
+  start_server || { fail "cannot start the server again"; return; }
+  wait_said "sound server is back" || fail "the player did not say the server was back"
+  echo "pulse_latency: server away: said once, 0 ms applied, $(($(lines) - before)) presents meanwhile, picked up again"
+}
+
 start_player pulseaudio --from 20000
 if wait_presents 60; then
   sample_pairs 0
   check_pairs "reported latency" 0
+  check_server_away
 fi
 stop_player
 

@@ -111,6 +111,8 @@ struct SndLatencyWatch {
     int64_t recent_us[SND_LATENCY_WINDOW] = {}; // the last raw figures
     int recent_count = 0;                       // how many were taken
     uint32_t waits = 0;                         // waits between askings so far
+    bool lost = false;                          // the server went away and is not back yet
+    pa_time_event* retry = nullptr;             // the next try to reach it again
     // ALSA.
     std::thread alsa_thread;
     std::mutex alsa_mutex;
@@ -180,7 +182,8 @@ void snd_pulse_listed(pa_context*, const pa_sink_input_info* info, int eol, void
 }
 
 void snd_pulse_ask(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void*) {
-    if (!snd_watch.asking && pa_context_get_state(snd_watch.context) == PA_CONTEXT_READY) {
+    if (!snd_watch.asking && snd_watch.context &&
+        pa_context_get_state(snd_watch.context) == PA_CONTEXT_READY) {
         pa_operation* op =
             pa_context_get_sink_input_info_list(snd_watch.context, snd_pulse_listed, nullptr);
         if (op) {
@@ -193,41 +196,90 @@ void snd_pulse_ask(pa_mainloop_api*, pa_time_event* event, const struct timeval*
     pa_context_rttime_restart(snd_watch.context, event, pa_rtclock_now() + snd_latency_wait_us());
 }
 
-void snd_pulse_state(pa_context* context, void*) {
-    if (pa_context_get_state(context) == PA_CONTEXT_READY && !snd_watch.timer)
-        snd_watch.timer = pa_context_rttime_new(context, pa_rtclock_now(), snd_pulse_ask, nullptr);
-}
+// How long the watcher waits before it tries to reach a server that went
+// away again.
+constexpr int64_t SND_PULSE_RETRY_US = 1000000;
 
-void snd_pulse_stop() {
-    if (!snd_watch.loop) return;
-    pa_threaded_mainloop_stop(snd_watch.loop);
-    if (snd_watch.timer) {
-        pa_threaded_mainloop_get_api(snd_watch.loop)->time_free(snd_watch.timer);
-        snd_watch.timer = nullptr;
-    }
-    pa_context_disconnect(snd_watch.context);
-    pa_context_unref(snd_watch.context);
-    pa_threaded_mainloop_free(snd_watch.loop);
-    snd_watch.context = nullptr;
-    snd_watch.loop = nullptr;
-}
+void snd_pulse_state(pa_context* context, void*);
 
-bool snd_pulse_start() {
-    snd_watch.loop = pa_threaded_mainloop_new();
-    if (!snd_watch.loop) return false;
+// A new connection to the server, on the watcher's loop.
+bool snd_pulse_connect() {
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "vintermoot latency watch");
     snd_watch.context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(snd_watch.loop),
                                                      "vintermoot latency watch", props);
     pa_proplist_free(props);
-    if (!snd_watch.context) {
-        pa_threaded_mainloop_free(snd_watch.loop);
-        snd_watch.loop = nullptr;
-        return false;
-    }
+    if (!snd_watch.context) return false;
     pa_context_set_state_callback(snd_watch.context, snd_pulse_state, nullptr);
-    if (pa_context_connect(snd_watch.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-        pa_threaded_mainloop_start(snd_watch.loop) < 0) {
+    return pa_context_connect(snd_watch.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+}
+
+// Lets the connection go (its timer with it); on the watcher's loop.
+void snd_pulse_release() {
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(snd_watch.loop);
+    if (snd_watch.timer) api->time_free(snd_watch.timer);
+    snd_watch.timer = nullptr;
+    snd_watch.asking = false;
+    if (!snd_watch.context) return;
+    pa_context_set_state_callback(snd_watch.context, nullptr, nullptr);
+    pa_context_disconnect(snd_watch.context);
+    pa_context_unref(snd_watch.context);
+    snd_watch.context = nullptr;
+}
+
+void snd_pulse_retry(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void*) {
+    api->time_free(event);
+    snd_watch.retry = nullptr;
+    snd_pulse_release();
+    if (!snd_pulse_connect()) snd_pulse_state(snd_watch.context, nullptr);
+}
+
+// The server went away (or could not be reached again): 0 is applied, as
+// nothing is held ahead of a listener any more, and it is tried again
+// shortly.  Said once, and once more when it is back.
+void snd_pulse_lost() {
+    if (!snd_watch.lost)
+        std::fprintf(stderr, "sound: the sound server went away; the clock applies no latency "
+                             "until it is back (the watcher looks for it every second)\n");
+    snd_watch.lost = true;
+    snd_watch.have_figure = false;
+    snd_watch.recent_count = 0;
+    snd_latency_reported_us.store(0, std::memory_order_relaxed);
+    if (snd_watch.retry) return;
+    timeval when;
+    pa_timeval_add(pa_gettimeofday(&when), SND_PULSE_RETRY_US);
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(snd_watch.loop);
+    snd_watch.retry = api->time_new(api, &when, snd_pulse_retry, nullptr);
+}
+
+void snd_pulse_state(pa_context* context, void*) {
+    pa_context_state_t state = context ? pa_context_get_state(context) : PA_CONTEXT_FAILED;
+    if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
+        snd_pulse_lost();
+        return;
+    }
+    if (state != PA_CONTEXT_READY || snd_watch.timer) return;
+    if (snd_watch.lost)
+        std::fprintf(stderr, "sound: the sound server is back; its latency is applied again\n");
+    snd_watch.lost = false;
+    snd_watch.timer = pa_context_rttime_new(context, pa_rtclock_now(), snd_pulse_ask, nullptr);
+}
+
+void snd_pulse_stop() {
+    if (!snd_watch.loop) return;
+    pa_threaded_mainloop_stop(snd_watch.loop);
+    if (snd_watch.retry) pa_threaded_mainloop_get_api(snd_watch.loop)->time_free(snd_watch.retry);
+    snd_watch.retry = nullptr;
+    snd_pulse_release();
+    pa_threaded_mainloop_free(snd_watch.loop);
+    snd_watch.loop = nullptr;
+    snd_watch.lost = false;
+}
+
+bool snd_pulse_start() {
+    snd_watch.loop = pa_threaded_mainloop_new();
+    if (!snd_watch.loop) return false;
+    if (!snd_pulse_connect() || pa_threaded_mainloop_start(snd_watch.loop) < 0) {
         snd_pulse_stop();
         return false;
     }
