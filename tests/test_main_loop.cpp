@@ -185,6 +185,39 @@ TEST_F(MainLoop, AnEscapeTapDuringAFrameEndsTheShowOnTheNextPass) {
     EXPECT_EQ(loop_counts.swaps, 2);
 }
 
+// During a catch-up of many steps the loop looks at its messages every few
+// steps: Escape ends the show on that pass, nothing presented; a new size
+// is held until the steps are done and set on the next pass.
+TEST_F(MainLoop, ACatchUpStopsOnEscapeAndHoldsANewSizeForTheNextPass) {
+    static bool escape;
+    for (bool e : {true, false}) {
+        SCOPED_TRACE(e ? "Escape" : "new size");
+        escape = e;
+        loop = main_loop_begin();
+        shell_record.frames = 0;
+        shell_record.frame_script = [](int frame) -> int64_t {
+            if (frame == 0 && escape) push_key(SDLK_ESCAPE, true);
+            if (frame == 0 && !escape) push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED, 200, 100);
+            return frame_step_time(FRAME_MAX_STEPS_PER_PASS * (frame + 1));
+        };
+        main_loop_pass(loop);
+        EXPECT_EQ(loop.done, e);
+        EXPECT_GE(loop_counts.polls, 1);
+        if (e) {
+            EXPECT_EQ(loop_counts.swaps, 0);
+            EXPECT_LE(frame_driver.next_step, FRAME_POLL_STEPS);
+            display.key_down[WIN_VK_ESCAPE] = false;
+            continue;
+        }
+        EXPECT_EQ(frame_driver.next_step, FRAME_MAX_STEPS_PER_PASS);
+        EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, VIEW_W, VIEW_H}));
+        main_loop_pass(loop);
+        EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 200, 100}));
+        EXPECT_TRUE(display.held.empty());
+    }
+    shell_record.frame_script = nullptr;
+}
+
 TEST_F(MainLoop, HeldKeyStaysDownUntilItsKeyUp) {
     push_key(SDLK_a, true);
     main_loop_pass(loop);
