@@ -471,6 +471,35 @@ TEST_F(LiveSound, ClockRisesNotesArriveAndASecondInitChangesNothing) {
     EXPECT_TRUE(snd_free_song(song));
 }
 
+// A seek whose map cannot be made leaves the song playing where it was, its
+// clock running on, and says so once; a good seek still works afterwards
+// once the song can be mapped again.
+TEST_F(LiveSound, AFailedSeekLeavesTheSongPlayingAndSaysSoOnce) {
+    ASSERT_TRUE(snd_init(RATE, 32, 2));
+    std::string path = dir + "/live.xm";
+    ASSERT_TRUE(xm_write_file(base_module(64), path.c_str()));
+    SndSong* song = snd_load_song(path.c_str());
+    ASSERT_TRUE(snd_play_song(song));
+    int64_t t = watch_clock(song, 100, 0);
+    std::vector<uint8_t> file = song->file;
+    song->file.assign(64, 0); // no map can be made of it
+    SndSeekCounts before = snd_seek_counts();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(snd_seek(song, 2000));
+    EXPECT_FALSE(snd_seek(song, 3000));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("cannot move the music"), std::string::npos) << err;
+    EXPECT_EQ(snd_seek_counts().seeks - before.seeks, 2);
+    EXPECT_EQ(snd_seek_counts().failed - before.failed, 2);
+    EXPECT_GT(watch_clock(song, 200, t), t + 100); // still playing, not cued
+    EXPECT_FALSE(snd_play_cued(song));
+    song->file = file;
+    EXPECT_TRUE(snd_seek(song, 2000));
+    EXPECT_EQ(snd_peek_time(song), 2000);
+    EXPECT_TRUE(snd_free_song(song));
+}
+
 TEST_F(LiveSound, MissingModuleRunsOnTheWallClock) {
     ASSERT_TRUE(snd_init(RATE, 32, 2));
     std::string path = dir + "/Kvadrat2.xm";
