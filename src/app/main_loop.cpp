@@ -12,6 +12,7 @@
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
+#include "show/seek.h"
 #include "platform/report.h"
 #include "platform/sound.h"
 
@@ -80,6 +81,16 @@ void step_trace_close() {
     step_trace = nullptr;
 }
 
+// The map ahead (show/seek.h) runs between frames: after each present, and
+// in the time a pass would wait, leaving a millisecond to spare.
+constexpr double MAP_AHEAD_SPARE_MS = 1.0;
+
+void map_ahead(int64_t idle_ms) {
+    if (display.window_active) {
+        seek_map_for(song_module, static_cast<double>(idle_ms) - MAP_AHEAD_SPARE_MS);
+    }
+}
+
 // Longest idle wait: one step, so that a clock that jumps is seen soon.
 constexpr int64_t IDLE_WAIT_MAX_MS = 17;
 
@@ -142,12 +153,14 @@ void main_loop_pass(LoopState& loop) {
         // The picture on screen is still the newest step: presenting it
         // again would only repeat it, so wait for the next step instead.
         ++loop_counts.idle;
+        map_ahead(frame_ms_to_next_step());
         show_idle_wait(frame_ms_to_next_step());
         return;
     }
     ++loop_counts.swaps;
     win_swap_buffers(display.window_handle);
     if (drew) step_trace_write();
+    if (drew) map_ahead(0);
 }
 
 int run_show() {
