@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-// Maps the whole show ahead (seek_map_step piece by piece, timed), then
+// Maps the whole show ahead (seek_map_run in pieces of the player's size, timed), then
 // runs `finale_seeks` seeks from the start into the finale and `seeks`
 // seeks to random steps (a fixed seed) through the frame harness at
 // width x height, timing each from the seek to the target step's picture

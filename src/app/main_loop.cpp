@@ -81,14 +81,17 @@ void step_trace_close() {
     step_trace = nullptr;
 }
 
-// The map ahead (show/seek.h) runs between frames: after each present, and
-// in the time a pass would wait, leaving a millisecond to spare.
+// The map ahead (show/seek.h) runs between frames: a piece after each
+// present, and in the time a pass would otherwise wait, a millisecond to
+// spare.
+constexpr double MAP_AHEAD_AFTER_PRESENT_MS = 2.0;
 constexpr double MAP_AHEAD_SPARE_MS = 1.0;
 
-void map_ahead(int64_t idle_ms) {
-    if (display.window_active) {
-        seek_map_for(song_module, static_cast<double>(idle_ms) - MAP_AHEAD_SPARE_MS);
-    }
+// It waits for the song's seek map, whose thread is still at work for a
+// moment after the start.
+void map_ahead(double budget_ms) {
+    if (!display.window_active || budget_ms <= 0.0 || !snd_seek_map_ready(song_module)) return;
+    seek_map_run(song_module, budget_ms);
 }
 
 // Longest idle wait: one step, so that a clock that jumps is seen soon.
@@ -153,14 +156,14 @@ void main_loop_pass(LoopState& loop) {
         // The picture on screen is still the newest step: presenting it
         // again would only repeat it, so wait for the next step instead.
         ++loop_counts.idle;
-        map_ahead(frame_ms_to_next_step());
+        map_ahead(static_cast<double>(frame_ms_to_next_step()) - MAP_AHEAD_SPARE_MS);
         show_idle_wait(frame_ms_to_next_step());
         return;
     }
     ++loop_counts.swaps;
     win_swap_buffers(display.window_handle);
     if (drew) step_trace_write();
-    if (drew) map_ahead(0);
+    if (drew) map_ahead(MAP_AHEAD_AFTER_PRESENT_MS);
 }
 
 int run_show() {

@@ -25,11 +25,14 @@ struct SeekState {
     bool gl_known = false; // `gl` is GL's state before `step`
 };
 
-// The map ahead: a second run of the show, one interval at a time, that
-// keeps a state at every interval.  `cursor` is where it stands.
+// The map ahead: a second run of the show, in pieces between the show's
+// own steps, that keeps a state at every interval.  Between pieces it
+// stands before `step` with these records and GL state.
 struct SeekMap {
     bool started = false;
-    SeekState cursor;
+    int64_t step = 0;
+    std::vector<uint8_t> records; // all of show_state_bytes
+    CarriedGlState gl = {};
 };
 
 struct SeekStore {
@@ -293,7 +296,10 @@ int64_t seek_spark_interval() {
 
 namespace {
 
-// What the show on screen has that a map step changes, put aside meanwhile.
+using Clock = std::chrono::steady_clock;
+
+// What the show on screen has that the map's steps change, put aside
+// meanwhile.
 struct LiveAside {
     std::vector<uint8_t> records;
     FrameDriver driver;
@@ -320,77 +326,122 @@ void put_live_back(const LiveAside& live) {
     carried_state_put_back(live.gl);
 }
 
-// Moves the cursor over the states already kept one interval apart (by the
-// show played so far or by earlier map steps).
-void skip_mapped() {
-    SeekMap& map = seek_store.map;
-    for (;;) {
-        auto at = first_after(map.cursor.step + SEEK_INTERVAL_STEPS);
-        if (at == seek_store.states.begin()) return;
-        const SeekState& next = *(at - 1);
-        if (next.step != map.cursor.step + SEEK_INTERVAL_STEPS || !next.gl_known) return;
-        map.cursor = next;
-    }
+bool map_complete() {
+    return seek_store.map.started && seek_store.map.step >= SEEK_MAP_LAST_STEP;
 }
 
 bool map_start() {
     const SeekState* first = start_state_for(0);
     if (!first) return false; // the show has not run its first step yet
-    seek_store.map.cursor = *first;
-    seek_store.map.started = true;
+    SeekMap& map = seek_store.map;
+    map.started = true;
+    map.step = first->step;
+    map.records = first->records;
+    map.records.insert(map.records.end(), first->sparks->begin(), first->sparks->end());
+    map.gl = first->gl;
     return true;
+}
+
+// The map runs step k with GL when it is the first, one of the last
+// SEEK_GL_STEPS of its interval (the state at the interval's end is kept
+// with GL's) or one of the last SEEK_SCENE_END_GL_STEPS of its scene.
+bool map_step_needs_gl(int64_t k) {
+    int64_t end = (k / SEEK_INTERVAL_STEPS + 1) * SEEK_INTERVAL_STEPS;
+    if (k == 0 || end - k <= SEEK_GL_STEPS) return true;
+    for (int scene = 2; scene <= 6; ++scene) {
+        int64_t first = frame_scene_first_step(scene);
+        if (k < first && first - k <= SEEK_SCENE_END_GL_STEPS) return true;
+    }
+    return false;
+}
+
+// Lets GL go before a GL-free step, takes it back before a step with GL.
+void map_gl_mode(bool with_gl) {
+    if (with_gl && gfx_gl_free.on) {
+        gl_reattach(&detached_gl);
+        gfx_end_gl_free();
+    } else if (!with_gl && !gfx_gl_free.on && gl_detach(&detached_gl)) {
+        gfx_begin_gl_free();
+    }
+}
+
+// Goes on from a state kept one interval on (by the show played or by an
+// earlier piece) instead of mapping the interval again.
+void map_skip_kept() {
+    for (;;) {
+        int64_t step = frame_driver.next_step;
+        if (step % SEEK_INTERVAL_STEPS != 0) return;
+        auto at = first_after(step + SEEK_INTERVAL_STEPS);
+        if (at == seek_store.states.begin()) return;
+        const SeekState& next = *(at - 1);
+        if (next.step != step + SEEK_INTERVAL_STEPS || !next.gl_known) return;
+        restore_state(next);
+    }
+}
+
+// The map's show in place of the one on screen, where it stood.
+void map_resume(SndSong* song) {
+    SeekMap& map = seek_store.map;
+    seek_store.mapping = true;
+    show_state_restore(map.records);
+    carried_state_restore(map.gl);
+    frame_driver.before_step = nullptr;
+    frame_driver.poll = nullptr;
+    frame_driver.stopped = false;
+    map_skip_kept();
+    if (song)
+        snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
+                         frame_step_time(SEEK_MAP_LAST_STEP));
+}
+
+// Where the map's show stands, for the next piece.
+void map_suspend(SndSong* song) {
+    SeekMap& map = seek_store.map;
+    if (song) snd_replay_end(song);
+    map_gl_mode(true); // the held turns made on GL's texture matrix
+    map.step = frame_driver.next_step;
+    map.records = show_state_bytes();
+    carried_state_save(&map.gl);
+    seek_store.mapping = false;
+}
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 } // namespace
 
 bool seek_map_complete() {
-    return seek_store.map.started && seek_store.map.cursor.step >= SEEK_MAP_LAST_STEP;
+    return map_complete();
 }
 
 int64_t seek_mapped_through() {
-    return seek_store.map.started ? seek_store.map.cursor.step : -1;
+    if (!seek_store.map.started) return -1;
+    return seek_store.map.step / SEEK_INTERVAL_STEPS * SEEK_INTERVAL_STEPS;
 }
 
-bool seek_map_step(SndSong* song) {
-    if (!seek_store.enabled || seek_map_complete()) return false;
+bool seek_map_run(SndSong* song, double budget_ms) {
+    if (!seek_store.enabled || map_complete()) return false;
     if (!seek_store.map.started && !map_start()) return false;
-    skip_mapped();
-    if (seek_map_complete()) return false;
-    SeekMap& map = seek_store.map;
-    int64_t target = map.cursor.step + SEEK_INTERVAL_STEPS;
-    LiveAside live = put_live_aside();
-    seek_store.mapping = true;
-    restore_state(map.cursor);
-    frame_driver.before_step = nullptr;
-    frame_driver.poll = nullptr;
-    frame_driver.stopped = false;
-    replay_music_begin(song, target);
-    replay_steps(target);
-    if (song) snd_replay_end(song);
-    keep_state(target, true);
-    auto at = first_after(target);
-    map.cursor = at != seek_store.states.begin() && (at - 1)->step == target
-                     ? *(at - 1)
-                     : capture_state(target, true, {});
-    seek_store.mapping = false;
-    put_live_back(live);
-    return !seek_map_complete();
-}
-
-bool seek_map_for(SndSong* song, double budget_ms) {
-    using Clock = std::chrono::steady_clock;
     Clock::time_point start = Clock::now();
-    double spent = 0.0, piece = 0.0;
-    do {
-        if (!seek_map_step(song)) return false;
-        double now = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        piece = now - spent;
-        spent = now;
-    } while (spent + piece <= budget_ms);
-    return true;
+    LiveAside live = put_live_aside();
+    map_resume(song);
+    while (frame_driver.next_step < SEEK_MAP_LAST_STEP) {
+        int64_t step = frame_driver.next_step;
+        map_gl_mode(map_step_needs_gl(step));
+        frame_run_steps(step, 1, false);
+        if (frame_driver.next_step % SEEK_INTERVAL_STEPS == 0) {
+            keep_state(frame_driver.next_step, true);
+            map_skip_kept();
+        }
+        if (ms_since(start) >= budget_ms) break;
+    }
+    map_suspend(song);
+    put_live_back(live);
+    return !map_complete();
 }
 
 void seek_map_all(SndSong* song) {
-    while (seek_map_step(song)) {
+    while (seek_map_run(song, 1e9)) {
     }
 }

@@ -16,9 +16,10 @@
 // steps before the target run with GL to bring it along, and so do the last
 // SEEK_SCENE_END_GL_STEPS steps of each scene passed.
 //
-// The map ahead.  seek_map_step runs a second copy of the show one interval
-// further, between the show's own steps, and keeps a state there; with the
-// map complete no seek replays more than one interval.
+// The map ahead.  seek_map_run runs a second copy of the show a few
+// milliseconds further at a time, between the show's own steps, keeping a
+// state at every interval; with the map complete no seek replays more than
+// one interval (in the finale, one spacing of its thinned states).
 #pragma once
 
 #include <cstddef>
@@ -77,22 +78,18 @@ size_t seek_state_count();
 // SEEK_INTERVAL_STEPS, doubled by each thinning.
 int64_t seek_spark_interval();
 
-// The map ahead, in bounded pieces of work the player (or the page) runs
-// between frames.  seek_map_step maps one more interval (SEEK_INTERVAL_STEPS
-// steps: a few milliseconds) and keeps the state at its end: the show on
-// screen is put aside and back exactly (its records, the frame driver and
-// GL's carried state), so it goes on as if nothing had run.  False when
-// there is nothing more to map (or nothing yet: the show has not run its
-// first step, or seeking is off).  `song` gives the notes, as for
+// The map ahead, in pieces of bounded work the player (or the page) runs
+// between frames.  seek_map_run maps step by step for about `budget_ms` (at
+// least one step) and keeps a state at every interval it completes.  The
+// show on screen is put aside and back exactly (its records, the frame
+// driver and GL's carried state), so it goes on as if nothing had run.
+// False when there is nothing more to map (or nothing yet: the show has not
+// run its first step, or seeking is off).  `song` gives the notes, as for
 // seek_to_step.
-bool seek_map_step(SndSong* song);
-// Maps one interval, then more while the next (taking as long as the last)
-// would still end within `budget_ms` of the call.  False when the map is
-// complete (or cannot go on).
-bool seek_map_for(SndSong* song, double budget_ms);
+bool seek_map_run(SndSong* song, double budget_ms);
 // Maps the rest at once (the harness, tests, benchmarks).
 void seek_map_all(SndSong* song);
 // The map is complete through SEEK_MAP_LAST_STEP.
 bool seek_map_complete();
-// The last step the map has a state at (-1: not started).
+// The map's last interval boundary (-1: not started).
 int64_t seek_mapped_through();
