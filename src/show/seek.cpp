@@ -218,6 +218,38 @@ void replay_music_begin(SndSong* song, int64_t target) {
                          frame_step_time(target));
 }
 
+// Where a seek to `target` starts: the present step when no kept state
+// is nearer, else the last kept state before it, put back.  False when
+// neither is known.
+bool go_to_start_state(int64_t target) {
+    const SeekState* kept = start_state_for(target);
+    int64_t present = frame_driver.next_step;
+    if (present <= target && (!kept || kept->step <= present)) return true;
+    if (!kept) return false;
+    restore_state(*kept);
+    return true;
+}
+
+// Replays the steps up to `target` (not run) with the notes of a straight
+// run and without the clock hook (the clock is the caller's to move).
+// Returns how many ran GL-free.
+int64_t replay_to(int64_t target, SndSong* song) {
+    FrameStepHook hook = frame_driver.before_step;
+    frame_driver.before_step = nullptr;
+    frame_driver.stopped = false;
+    replay_music_begin(song, target);
+    int64_t gl_free = replay_steps(target);
+    if (song) snd_replay_end(song);
+    frame_driver.before_step = hook;
+    return gl_free;
+}
+
+// Puts the music at the time of the step before `target` (before the
+// song's start for the first step).
+void music_to(int64_t target, SndSong* song) {
+    if (song) snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
+}
+
 } // namespace
 
 // ---- seeking ----------------------------------------------------------------
@@ -238,28 +270,14 @@ void seek_step_passing(int64_t step) {
 SeekReport seek_to_step(int64_t target, SndSong* song) {
     target = std::max<int64_t>(target, 0);
     SeekReport report = {};
-    // Start from the present when no kept state is nearer.
-    const SeekState* kept = start_state_for(target);
-    int64_t present = frame_driver.next_step;
-    bool from_present = present <= target && (!kept || kept->step <= present);
-    if (!from_present && !kept) return report; // nothing known before the target
-    if (!from_present) restore_state(*kept);
+    if (!go_to_start_state(target)) return report; // nothing known before the target
     report.done = true;
     report.from_step = frame_driver.next_step;
-    report.steps = target - frame_driver.next_step;
-    // Replay without the clock hook, with the notes of a straight run.
-    FrameStepHook hook = frame_driver.before_step;
-    frame_driver.before_step = nullptr;
-    frame_driver.stopped = false;
-    replay_music_begin(song, target);
-    report.gl_free_steps = replay_steps(target);
+    report.steps = target - report.from_step;
+    report.gl_free_steps = replay_to(target, song);
     report.stopped = frame_driver.stopped;
-    // Put the music at the target (a stopped seek leaves it where it was).
-    if (song) {
-        snd_replay_end(song);
-        if (!report.stopped) snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
-    }
-    frame_driver.before_step = hook;
+    // A stopped seek leaves the music where it was.
+    if (!report.stopped) music_to(target, song);
     last_report = report;
     return report;
 }

@@ -29,7 +29,9 @@
 
 struct SndSong;
 
+// Steps between kept states.
 constexpr int64_t SEEK_INTERVAL_STEPS = 30;
+// Steps run with GL before the target of a GL-free replay.
 constexpr int64_t SEEK_GL_STEPS = 8;
 // Steps run with GL before each scene change inside a GL-free stretch.
 constexpr int64_t SEEK_SCENE_END_GL_STEPS = 2;
@@ -54,14 +56,14 @@ void seek_enable(bool on);
 // `step` when it is due.
 void seek_step_passing(int64_t step);
 
-// Puts the show just before step `target` (>= 0): the records, the GL state
-// and frame_driver.next_step == target, with `song` (if any) moved by
-// snd_seek to the time of step target - 1 (to before its start for the first step) with
-// every note due by then counted as delivered.  The caller then runs step
-// `target` its own way (drawn), moving the song's clock to its time.
-// frame_driver.before_step is left as it was.  When frame_driver.poll asks
-// to stop, the seek ends where it is with `stopped` set (the music left
-// unmoved): the caller is expected to end the show.
+// Puts the show just before step `target` (>= 0): the records, the GL
+// state and frame_driver.next_step == target.  `song` (if any) goes to the
+// time of step target - 1 by snd_seek (before its start for the first
+// step), every note due by then counted as delivered.  The caller then
+// runs step `target` its own way (drawn), moving the song's clock to its
+// time.  frame_driver.before_step is left as it was.  When
+// frame_driver.poll asks to stop, the seek ends where it is with `stopped`
+// set and the music unmoved: the caller is expected to end the show.
 SeekReport seek_to_step(int64_t target, SndSong* song);
 
 // For frame_driver.poll during a seek: runs `work` with GL current (a
