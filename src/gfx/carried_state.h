@@ -44,11 +44,15 @@ struct CarriedGlAside {
 void carried_state_put_aside(CarriedGlAside* aside);
 void carried_state_put_back(const CarriedGlAside& aside);
 
+// The rule for scene authors: GL state that one step leaves for the next
+// goes through this module.  It is part of CarriedGlState (kept and put
+// back with the show's records), or, when steps build it up bit by bit,
+// made through a function here, as the texture matrix's turns are.
+// Anything else a step needs it sets itself every step.
+//
 // Running GL-free (platform/gl_detach.h).  While GL is let go, every GL call
-// is a no-op and GL's state stays where it was.  The rule for scenes: any GL
-// state a step leaves for the next one is either set again by every step or
-// goes through this module, so that a run of GL-free steps can bring it
-// along.  gfx keeps what it must know in one record:
+// is a no-op and GL's state stays where it was.  gfx keeps what it must know
+// meanwhile in one record:
 // - the quadric shapes skip GLU's work on the processor, whose vertices no
 //   GL would receive;
 // - the opening scene turns the texture matrix a little further every step
