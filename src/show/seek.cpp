@@ -407,9 +407,9 @@ void map_resume(SndSong* song) {
     frame_driver.poll = nullptr;
     frame_driver.stopped = false;
     map_skip_kept();
-    if (song)
-        snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
-                         frame_step_time(SEEK_MAP_LAST_STEP));
+    // The notes from here; the song's map is walked on as the steps need it
+    // (a piece never waits for the whole song to be mapped).
+    replay_music_begin(song, frame_driver.next_step + 1);
 }
 
 // Where the map's show stands, for the next piece.
