@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "gfx/carried_state.h"
 #include "harness/harness.h"
 #include "platform/sound.h"
 #include "show/frame.h"
@@ -154,6 +156,37 @@ TEST(Seek, AnySequenceOfSeeksGivesTheStraightRunsStateAndPicture) {
         EXPECT_LE(seek_spark_interval(), 2 * SEEK_INTERVAL_STEPS);
         harness_end();
     }
+}
+
+// Every state the map keeps carries the GL state a straight run has there:
+// the steps it runs with GL before each bring all of it along.
+TEST(Seek, TheMapKeepsTheStraightRunsGlStateAtEveryInterval) {
+    ASSERT_EQ(harness_begin(W, H, FPS), HARNESS_OK);
+    std::vector<CarriedGlState> straight;
+    while (harness_next_frame() < SEEK_MAP_LAST_STEP) {
+        if (harness_next_frame() % SEEK_INTERVAL_STEPS == 0) {
+            straight.emplace_back();
+            carried_state_save(&straight.back());
+        }
+        harness_step(false);
+    }
+    harness_end();
+
+    ASSERT_EQ(harness_begin(W, H, FPS), HARNESS_OK);
+    seek_enable(true);
+    harness_step(true);
+    seek_map_all(harness_song());
+    ASSERT_TRUE(seek_map_complete());
+    int compared = 0;
+    for (size_t i = 0; i < straight.size(); ++i) {
+        CarriedGlState kept;
+        int64_t step = static_cast<int64_t>(i) * SEEK_INTERVAL_STEPS;
+        if (!seek_kept_gl(step, &kept)) continue; // thinned
+        ++compared;
+        EXPECT_EQ(std::memcmp(&kept, &straight[i], sizeof kept), 0) << "step " << step;
+    }
+    EXPECT_GE(compared, static_cast<int>(straight.size() * 3 / 4));
+    harness_end();
 }
 
 // ---- the music ------------------------------------------------------------

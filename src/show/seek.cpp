@@ -361,11 +361,11 @@ bool map_start() {
 }
 
 // The map runs step k with GL when it is the first, one of the last
-// SEEK_GL_STEPS of its interval (the state at the interval's end is kept
-// with GL's) or one of the last SEEK_SCENE_END_GL_STEPS of its scene.
+// SEEK_MAP_GL_STEPS of its interval (the state at the interval's end is
+// kept with GL's) or one of the last SEEK_SCENE_END_GL_STEPS of its scene.
 bool map_step_needs_gl(int64_t k) {
     int64_t end = (k / SEEK_INTERVAL_STEPS + 1) * SEEK_INTERVAL_STEPS;
-    if (k == 0 || end - k <= SEEK_GL_STEPS) return true;
+    if (k == 0 || end - k <= SEEK_MAP_GL_STEPS) return true;
     for (int scene = 2; scene <= 6; ++scene) {
         int64_t first = frame_scene_first_step(scene);
         if (k < first && first - k <= SEEK_SCENE_END_GL_STEPS) return true;
@@ -436,6 +436,14 @@ bool seek_map_complete() {
 int64_t seek_mapped_through() {
     if (!seek_store.map.started) return -1;
     return seek_store.map.step / SEEK_INTERVAL_STEPS * SEEK_INTERVAL_STEPS;
+}
+
+bool seek_kept_gl(int64_t step, CarriedGlState* out) {
+    auto at = first_after(step);
+    if (at == seek_store.states.begin() || (at - 1)->step != step || !(at - 1)->gl_known)
+        return false;
+    *out = (at - 1)->gl;
+    return true;
 }
 
 bool seek_map_run(SndSong* song, double budget_ms) {

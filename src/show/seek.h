@@ -28,11 +28,16 @@
 #include "show/frame.h"
 
 struct SndSong;
+struct CarriedGlState;
 
 // Steps between kept states.
 constexpr int64_t SEEK_INTERVAL_STEPS = 30;
 // Steps run with GL before the target of a GL-free replay.
 constexpr int64_t SEEK_GL_STEPS = 8;
+// Steps the map ahead runs with GL before each state it keeps.  One step
+// brings all of GL's carried state along at every interval of the show
+// (a test compares them all with a straight run's); two for a margin.
+constexpr int64_t SEEK_MAP_GL_STEPS = 2;
 // Steps run with GL before each scene change inside a GL-free stretch.
 constexpr int64_t SEEK_SCENE_END_GL_STEPS = 2;
 constexpr size_t SEEK_MEMORY_BUDGET = 64u << 20;
@@ -95,3 +100,6 @@ void seek_map_all(SndSong* song);
 bool seek_map_complete();
 // The map's last interval boundary (-1: not started).
 int64_t seek_mapped_through();
+// GL's carried state kept with the state before `step`, for tests: false
+// when no state is kept there or its GL state is not known.
+bool seek_kept_gl(int64_t step, CarriedGlState* out);
