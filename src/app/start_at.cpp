@@ -88,6 +88,23 @@ bool start_at_poll(void* user) {
     return false;
 }
 
+// Maps ahead up to `target` in pieces, answering the window and drawing the
+// bar between them.  False when the viewer asked to stop.
+bool map_up_to(int64_t target, StartAtProgress& progress) {
+    while (seek_mapped_through() + SEEK_INTERVAL_STEPS <= target &&
+           seek_map_run(song_module, START_AT_MAP_PIECE_MS)) {
+        if (!keep_going()) return false;
+        double now_ms = ms_since(progress.start);
+        if (display.window_active && now_ms > progress.next_bar_ms) {
+            progress.share = static_cast<double>(std::max<int64_t>(seek_mapped_through(), 0)) /
+                             static_cast<double>(target);
+            draw_progress(&progress);
+            progress.next_bar_ms = now_ms + START_AT_PROGRESS_EVERY_MS;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void start_at_run(int64_t ms) {
@@ -96,14 +113,18 @@ void start_at_run(int64_t ms) {
         Clock::now(), frame_last_step_at(ms), {}, START_AT_PROGRESS_AFTER_MS, 0.0};
     glGetIntegerv(GL_VIEWPORT, progress.view);
     snd_cue_song(song_module);
-    int64_t first = frame_driver.next_step;
-    frame_driver.poll = start_at_poll;
-    frame_driver.poll_user = &progress;
-    SeekReport report = seek_to_step(progress.target, song_module);
-    frame_driver.poll = nullptr;
-    frame_driver.poll_user = nullptr;
-    start_at_result.steps = frame_driver.next_step - first;
-    start_at_result.interrupted = report.stopped;
+    // The map reaches the start first, then the seek replays one interval
+    // at most; the rest of the map follows as the show plays.
+    start_at_result.interrupted = !map_up_to(progress.target, progress);
+    if (!start_at_result.interrupted) {
+        frame_driver.poll = start_at_poll;
+        frame_driver.poll_user = &progress;
+        SeekReport report = seek_to_step(progress.target, song_module);
+        frame_driver.poll = nullptr;
+        frame_driver.poll_user = nullptr;
+        start_at_result.steps = report.steps;
+        start_at_result.interrupted = report.stopped;
+    }
     // Stopped early, the show ends: the music never starts.
     if (!start_at_result.interrupted) {
         snd_cue_advance_to(song_module, ms);

@@ -1,10 +1,10 @@
-// Starting the show later in the song (the player's --from).  The start is
-// a seek (show/seek.h) to the step of the starting time, with the song cued:
-// the show arrives in exactly the state the harness has there, then the
-// music starts from the starting time.  Between the seek's steps the window
-// is answered: Escape and the close button end the show there too.  A seek
-// that takes more than a moment (before the map ahead has reached the
-// starting time) draws a progress bar.
+// Starting the show later in the song (the player's --from).  The map ahead
+// (show/seek.h) runs up to the starting time, then a seek puts the show at
+// its step with the song cued: the show arrives in exactly the state the
+// harness has there, then the music starts from the starting time.  Between
+// the map's pieces and the seek's steps the window is answered: Escape and
+// the close button end the show there too.  When it takes more than a
+// moment a progress bar shows.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,9 @@
 // Set by the entry point before run_show.
 extern int64_t show_start_ms;
 
+// The map ahead runs in pieces of this many milliseconds before the start:
+// the window's messages are looked at between them.
+constexpr double START_AT_MAP_PIECE_MS = 20.0;
 // The progress bar shows once the seek has taken this long, and is
 // drawn again at most this often (each present may wait for the display).
 constexpr double START_AT_PROGRESS_AFTER_MS = 250.0;
@@ -20,7 +23,7 @@ constexpr double START_AT_PROGRESS_EVERY_MS = 100.0;
 
 // What the last start_at_run did.
 struct StartAtResult {
-    int64_t steps;     // steps run before the start (by the seek)
+    int64_t steps;     // steps the seek replayed (after the map)
     int64_t bars;      // progress pictures presented
     double elapsed_ms; // wall time of the seek
     bool interrupted;  // Escape or a close request stopped it early

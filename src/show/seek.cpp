@@ -349,8 +349,11 @@ bool map_complete() {
 }
 
 bool map_start() {
+    // A show that stands before its first step (a start later in the song)
+    // keeps that state now.
+    if (frame_driver.next_step == 0 && seek_store.gl_follows) keep_state(0, true);
     const SeekState* first = start_state_for(0);
-    if (!first) return false; // the show has not run its first step yet
+    if (!first) return false;
     SeekMap& map = seek_store.map;
     map.started = true;
     map.step = first->step;
