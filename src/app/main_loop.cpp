@@ -15,6 +15,7 @@
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
+#include "show/seek.h"
 #include "platform/report.h"
 #include "platform/sound.h"
 
@@ -135,6 +136,20 @@ bool main_loop_stopped(LoopState& loop) {
     return true;
 }
 
+// The map ahead (show/seek.h) runs between frames: a piece after each
+// present, and in the time a pass would otherwise wait, a millisecond to
+// spare.
+constexpr double MAP_AHEAD_AFTER_PRESENT_MS = 2.0;
+constexpr double MAP_AHEAD_SPARE_MS = 1.0;
+
+// It waits for the song's seek map, whose thread is still at work for a
+// moment after the start.  True when it mapped.
+bool map_ahead(double budget_ms) {
+    if (!display.window_active || budget_ms <= 0.0 || !snd_seek_map_ready(song_module))
+        return false;
+    return seek_map_run(song_module, budget_ms);
+}
+
 // Longest idle wait: one step, so that a clock that jumps is seen soon.
 constexpr int64_t IDLE_WAIT_MAX_MS = 17;
 
@@ -204,11 +219,15 @@ void main_loop_pass_work(LoopState& loop) {
         // The picture on screen is still the newest step: presenting it
         // again would only repeat it, so wait for the next step instead.
         ++loop_counts.idle;
-        show_idle_wait(frame_ms_to_next_step());
+        int64_t wait_ms = frame_ms_to_next_step();
+        // Mapped instead of waiting: the next pass reads the clock again.
+        if (map_ahead(static_cast<double>(wait_ms) - MAP_AHEAD_SPARE_MS)) return;
+        show_idle_wait(wait_ms);
         return;
     }
     if (drew) {
         present_step();
+        map_ahead(MAP_AHEAD_AFTER_PRESENT_MS);
         return;
     }
     ++loop_counts.swaps; // minimised: nothing new to trace
@@ -228,7 +247,7 @@ int run_show() {
     if (!sound_version_accepted()) return EXIT_SOUND_REFUSED;
     if (!create_display(SHOW_TITLE, SHOW_WIDTH, SHOW_HEIGHT, SHOW_COLOUR_BITS, display.fullscreen))
         return display.fallback_declined ? EXIT_CLEAN : EXIT_SET_UP_FAILED;
-    // Started later in the song, the music waits for the fast-forward.
+    // Started later in the song, the music waits for the seek there.
     if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     if (show_start_ms > 0) start_at_run(show_start_ms);

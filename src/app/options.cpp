@@ -30,7 +30,7 @@ const char HELP_BODY[] =
     "  --fullscreen     full screen at the display's own resolution, no mode\n"
     "                   change; the 4:3 picture centred between black bars\n"
     "  --from T         start at song time T, in ms (260000) or as m:ss (4:20);\n"
-    "                   the show is fast-forwarded to the state it has there\n"
+    "                   the show seeks to exactly the state it has there\n"
     "  --data DIR       the directory that holds data/ (default: the working\n"
     "                   directory, beside the program, then the installed copy)\n"
     "  --audio-delay MS hold the picture back MS milliseconds more (negative:\n"

@@ -5,33 +5,29 @@
 #include <algorithm>
 #include <vector>
 
-bool carried_rotations_held = false;
+GfxGlFree gfx_gl_free;
 
-namespace {
-
-struct HeldRotation {
-    float degrees, x, y, z;
-};
-std::vector<HeldRotation> held_rotations;
-
-} // namespace
-
-void carried_rotate_texture(float degrees, float x, float y, float z) {
-    if (carried_rotations_held)
-        held_rotations.push_back({degrees, x, y, z});
-    else
-        glRotatef(degrees, x, y, z);
+void gfx_begin_gl_free() {
+    gfx_gl_free.on = true;
 }
 
-void carried_rotations_apply() {
-    if (held_rotations.empty()) return;
+void gfx_end_gl_free() {
+    gfx_gl_free.on = false;
+    if (gfx_gl_free.held.empty()) return;
     GLint mode = GL_MODELVIEW;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     glMatrixMode(GL_TEXTURE);
-    for (const HeldRotation& r : held_rotations)
+    for (const HeldRotation& r : gfx_gl_free.held)
         glRotatef(r.degrees, r.x, r.y, r.z);
     glMatrixMode(static_cast<GLenum>(mode));
-    held_rotations.clear();
+    gfx_gl_free.held.clear();
+}
+
+void carried_rotate_texture(float degrees, float x, float y, float z) {
+    if (gfx_gl_free.on)
+        gfx_gl_free.held.push_back({degrees, x, y, z});
+    else
+        glRotatef(degrees, x, y, z);
 }
 
 namespace {
@@ -126,7 +122,10 @@ bool carried_state_save(CarriedGlState* out) {
 #endif
 }
 
-void carried_state_restore(const CarriedGlState& in) {
+namespace {
+
+// All of the carried state but the two matrices and the matrix mode.
+void set_all_but_matrices(const CarriedGlState& in) {
     for (int i = 0; i < CARRIED_SWITCHES; ++i) {
         if (in.switches[i])
             glEnable(SWITCHES[i]);
@@ -147,7 +146,31 @@ void carried_state_restore(const CarriedGlState& in) {
 #endif
         glTexCoord2f(in.tex_coord[0], in.tex_coord[1]);
     glNormal3fv(in.normal);
+}
+
+} // namespace
+
+void carried_state_restore(const CarriedGlState& in) {
+    set_all_but_matrices(in);
     load_matrix(GL_MODELVIEW, in.modelview);
     load_matrix(GL_TEXTURE, in.texture_matrix);
     glMatrixMode(static_cast<GLenum>(in.matrix_mode));
+}
+
+void carried_state_put_aside(CarriedGlAside* aside) {
+    carried_state_save(&aside->saved);
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glMatrixMode(static_cast<GLenum>(aside->saved.matrix_mode));
+}
+
+void carried_state_put_back(const CarriedGlAside& aside) {
+    set_all_but_matrices(aside.saved);
+    glMatrixMode(GL_TEXTURE);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(static_cast<GLenum>(aside.saved.matrix_mode));
 }

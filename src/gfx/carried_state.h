@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 constexpr int CARRIED_SWITCHES = 7;
 
@@ -34,13 +35,43 @@ bool carried_state_save(CarriedGlState* out);
 // step by step is brought along by running its steps instead).
 void carried_state_restore(const CarriedGlState& in);
 
-// The one GL state the show builds up over many steps: the opening scene
-// turns the texture matrix a little further every step and never resets
-// it.  It turns it through carried_rotate_texture (the texture matrix
-// current), which is glRotatef, except while steps run GL-free
-// (carried_rotations_held): then the turns are held, in order, and
-// carried_rotations_apply makes them on GL's texture matrix once GL is back,
-// exactly as the steps would have.
+// Putting GL's carried state aside and back around other work on the same
+// context (the map ahead runs its steps between the show's): the matrices
+// go onto their stacks and come back to the bit; the rest is saved and set.
+struct CarriedGlAside {
+    CarriedGlState saved;
+};
+void carried_state_put_aside(CarriedGlAside* aside);
+void carried_state_put_back(const CarriedGlAside& aside);
+
+// The rule for scene authors: GL state that one step leaves for the next
+// goes through this module.  It is part of CarriedGlState (kept and put
+// back with the show's records), or, when steps build it up bit by bit,
+// made through a function here, as the texture matrix's turns are.
+// Anything else a step needs it sets itself every step.
+//
+// Running GL-free (platform/gl_detach.h).  While GL is let go, every GL call
+// is a no-op and GL's state stays where it was.  gfx keeps what it must know
+// meanwhile in one record:
+// - the quadric shapes skip GLU's work on the processor, whose vertices no
+//   GL would receive;
+// - the opening scene turns the texture matrix a little further every step
+//   and never resets it.  Its turns go through carried_rotate_texture,
+//   which is glRotatef, except while GL-free: then the turns are held, in
+//   order, and gfx_end_gl_free makes them on GL's texture matrix, exactly
+//   as the steps would have.
+struct HeldRotation {
+    float degrees, x, y, z;
+};
+struct GfxGlFree {
+    bool on = false;
+    std::vector<HeldRotation> held;
+};
+extern GfxGlFree gfx_gl_free;
+
+// Call right after gl_detach succeeded.
+void gfx_begin_gl_free();
+// Call right after gl_reattach: makes the held turns.
+void gfx_end_gl_free();
+
 void carried_rotate_texture(float degrees, float x, float y, float z);
-extern bool carried_rotations_held;
-void carried_rotations_apply();

@@ -56,9 +56,7 @@ void spark_batch_draw();
 // vertices, normals and texture coordinates, compiled into a display list
 // the first time each shape is drawn on the current context.
 void draw_quadric_sphere(double radius, int slices, int stacks);
-// Set while steps run GL-free (platform/gl_detach.h): the shapes then skip
-// GLU's work on the processor, whose vertices no GL would receive.
-extern bool quadric_shapes_idle;
+// Nothing at all while GL-free (gfx/carried_state.h).
 void draw_quadric_cylinder(double radius, double height, int slices, int stacks);
 
 // Deletes the compiled shapes (their context still current).

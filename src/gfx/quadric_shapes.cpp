@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 
 #include "gfx/render_state.h"
+#include "gfx/carried_state.h"
 #include "gfx/effects.h"
 
 namespace {
@@ -59,7 +60,7 @@ GLuint shape_list(const QuadricShape& wanted) {
 }
 
 void draw_shape(const QuadricShape& wanted) {
-    if (quadric_shapes_idle) return;
+    if (gfx_gl_free.on) return; // no GL would receive the vertices
     GLuint list = shape_list(wanted);
     if (list != 0)
         glCallList(list);
@@ -68,8 +69,6 @@ void draw_shape(const QuadricShape& wanted) {
 }
 
 } // namespace
-
-bool quadric_shapes_idle = false;
 
 void draw_quadric_sphere(double radius, int slices, int stacks) {
     draw_shape({SHAPE_SPHERE, radius, 0.0, slices, stacks, 0});

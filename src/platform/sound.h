@@ -88,6 +88,8 @@ SndSeekCounts snd_seek_counts();
 // the show touches), as the song plays: notes of `instrument`, through song
 // time `through_ms`.  The first seek waits for it if it has not finished.
 void snd_seek_map_prepare(SndSong* song, int instrument, int64_t through_ms);
+// False while that thread is still mapping (a seek would wait for it).
+bool snd_seek_map_ready(const SndSong* song);
 
 // Replaying steps without the music: between snd_replay_begin and
 // snd_replay_end, snd_deliver_notes hands over the notes of a straight run

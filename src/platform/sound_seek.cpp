@@ -31,7 +31,8 @@ struct SndSeekMap {
     // Mapping ahead on a thread of its own (snd_seek_map_prepare): it alone
     // touches the map until it is joined.
     std::thread worker;
-    std::atomic<bool> stop{false}; // the song is going: the thread ends early
+    std::atomic<bool> stop{false};   // the song is going: the thread ends early
+    std::atomic<bool> walked{false}; // the thread has finished its walk
 };
 
 namespace {
@@ -122,8 +123,16 @@ void snd_seek_map_prepare(SndSong* song, int instrument, int64_t through_ms) {
 #if defined(__EMSCRIPTEN__)
     (void)frame; // no threads there: the first seek maps as far as it needs
 #else
-    map->worker = std::thread([map, frame] { map_walk_through(map, frame); });
+    map->worker = std::thread([map, frame] {
+        map_walk_through(map, frame);
+        map->walked.store(true, std::memory_order_release);
+    });
 #endif
+}
+
+bool snd_seek_map_ready(const SndSong* song) {
+    const SndSeekMap* map = song ? song->seek_map : nullptr;
+    return !map || !map->worker.joinable() || map->walked.load(std::memory_order_acquire);
 }
 
 void snd_seek_map_free(SndSong* song) {

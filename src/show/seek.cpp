@@ -1,12 +1,12 @@
 #include "show/seek.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "gfx/carried_state.h"
-#include "gfx/effects.h"
 #include "platform/gl_detach.h"
 #include "platform/sound.h"
 #include "show/frame.h"
@@ -18,11 +18,21 @@ namespace {
 // One kept state: the records before `step` less the spark sets, which are
 // shared with the neighbours that have the same.
 struct SeekState {
-    int64_t step;
+    int64_t step = 0;
     std::vector<uint8_t> records;
     std::shared_ptr<const std::vector<uint8_t>> sparks;
-    CarriedGlState gl;
-    bool gl_known; // `gl` is GL's state before `step`
+    CarriedGlState gl = {};
+    bool gl_known = false; // `gl` is GL's state before `step`
+};
+
+// The map ahead: a second run of the show, in pieces between the show's
+// own steps, that keeps a state at every interval.  Between pieces it
+// stands before `step` with these records and GL state.
+struct SeekMap {
+    bool started = false;
+    int64_t step = 0;
+    std::vector<uint8_t> records; // all of show_state_bytes
+    CarriedGlState gl = {};
 };
 
 struct SeekStore {
@@ -34,10 +44,15 @@ struct SeekStore {
     // until SEEK_GL_STEPS steps have run with GL again.
     bool gl_follows = true;
     int64_t gl_steps_since_free = 0;
+    // The steps running belong to the map, not to the show on screen.
+    bool mapping = false;
+    SeekMap map;
 };
 
 SeekStore seek_store;
 SeekReport last_report;
+
+// ---- the kept states --------------------------------------------------------
 
 void recount_bytes() {
     size_t bytes = 0;
@@ -50,53 +65,67 @@ void recount_bytes() {
     seek_store.bytes = bytes;
 }
 
-// Over the budget: keeps every other state among those with spark sets of
-// their own, as if they had been kept half as often.
-void thin_states() {
-    while (seek_store.bytes > SEEK_MEMORY_BUDGET && seek_store.spark_interval < (1 << 20)) {
-        seek_store.spark_interval *= 2;
-        std::vector<SeekState> kept;
-        for (SeekState& s : seek_store.states) {
-            bool own_sparks = kept.empty() || kept.back().sparks != s.sparks;
-            if (own_sparks && s.step % seek_store.spark_interval != 0 && !kept.empty()) continue;
-            kept.push_back(std::move(s));
-        }
-        seek_store.states = std::move(kept);
-        recount_bytes();
-    }
-}
-
 std::vector<SeekState>::iterator first_after(int64_t step) {
     return std::upper_bound(seek_store.states.begin(), seek_store.states.end(), step,
                             [](int64_t s, const SeekState& k) { return s < k.step; });
 }
 
-void keep_state(int64_t step) {
-    auto at = first_after(step);
-    if (at != seek_store.states.begin() && (at - 1)->step == step) return;
+bool same_sparks(const SeekState& a, const SeekState& b) {
+    return a.sparks == b.sparks;
+}
+
+// The one rule of thinning: a state stays when it is the first, when it
+// shares its spark sets with a neighbour (it then costs little), or when
+// its step is on the spark interval.
+bool worth_keeping(const std::vector<SeekState>& states, size_t i) {
+    const SeekState& s = states[i];
+    if (i == 0 || s.step % seek_store.spark_interval == 0) return true;
+    if (same_sparks(s, states[i - 1])) return true;
+    return i + 1 < states.size() && same_sparks(s, states[i + 1]);
+}
+
+// Over the budget: keeps states with spark sets of their own half as often.
+void thin_states() {
+    while (seek_store.bytes > SEEK_MEMORY_BUDGET && seek_store.spark_interval < (1 << 20)) {
+        seek_store.spark_interval *= 2;
+        std::vector<SeekState> kept;
+        for (size_t i = 0; i < seek_store.states.size(); ++i)
+            if (worth_keeping(seek_store.states, i)) kept.push_back(seek_store.states[i]);
+        seek_store.states = std::move(kept);
+        recount_bytes();
+    }
+}
+
+// The show's state now, before `step`, with GL's carried state when
+// `gl_known`.  The spark sets are shared with `neighbours` that have the same.
+SeekState capture_state(int64_t step, bool gl_known,
+                        const std::vector<const SeekState*>& neighbours) {
     std::vector<uint8_t> all = show_state_bytes();
-    size_t split = all.size() - sizeof finale_sparks;
+    auto split = all.end() - static_cast<std::ptrdiff_t>(sizeof finale_sparks);
     SeekState s;
     s.step = step;
-    s.records.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(split));
-    // Shares the spark sets of a neighbour that has the same.
-    // (By index: the one before the first state does not exist, and an
-    // iterator to it may not even be formed.)
+    s.records.assign(all.begin(), split);
+    for (const SeekState* n : neighbours)
+        if (n && std::equal(split, all.end(), n->sparks->begin(), n->sparks->end()))
+            s.sparks = n->sparks;
+    if (!s.sparks) s.sparks = std::make_shared<const std::vector<uint8_t>>(split, all.end());
+    s.gl_known = gl_known && carried_state_save(&s.gl);
+    return s;
+}
+
+void keep_state(int64_t step, bool gl_known) {
+    auto at = first_after(step);
+    if (at != seek_store.states.begin() && (at - 1)->step == step) return;
     size_t index = static_cast<size_t>(at - seek_store.states.begin());
-    for (size_t n : {index, index - 1}) {
-        if (n >= seek_store.states.size()) continue; // index - 1 wraps past the end at 0
-        const SeekState& neighbour = seek_store.states[n];
-        if (std::equal(all.begin() + static_cast<std::ptrdiff_t>(split), all.end(),
-                       neighbour.sparks->begin(), neighbour.sparks->end()))
-            s.sparks = neighbour.sparks;
+    const SeekState* after = index < seek_store.states.size() ? &seek_store.states[index] : nullptr;
+    const SeekState* before = index > 0 ? &seek_store.states[index - 1] : nullptr;
+    SeekState s = capture_state(step, gl_known, {after, before});
+    seek_store.states.insert(seek_store.states.begin() + static_cast<std::ptrdiff_t>(index),
+                             std::move(s));
+    if (!worth_keeping(seek_store.states, index)) {
+        seek_store.states.erase(seek_store.states.begin() + static_cast<std::ptrdiff_t>(index));
+        return;
     }
-    if (!s.sparks && step % seek_store.spark_interval != 0 && at != seek_store.states.begin())
-        return; // thinned out
-    if (!s.sparks)
-        s.sparks = std::make_shared<const std::vector<uint8_t>>(
-            all.begin() + static_cast<std::ptrdiff_t>(split), all.end());
-    s.gl_known = carried_state_save(&s.gl);
-    seek_store.states.insert(at, std::move(s));
     recount_bytes();
     thin_states();
 }
@@ -110,24 +139,37 @@ void restore_state(const SeekState& s) {
     seek_store.gl_steps_since_free = 0;
 }
 
-// Runs the steps before `last` + 1 GL-free (as cheap steps when GL cannot
-// be let go).
-void run_gl_free(int64_t last) {
-    GlDetached gl;
-    bool detached = gl_detach(&gl);
-    if (detached) {
-        seek_store.gl_follows = false;
-        seek_store.gl_steps_since_free = 0;
-    }
-    quadric_shapes_idle = detached;
-    carried_rotations_held = detached;
-    frame_run_steps(last, 0, false);
-    quadric_shapes_idle = false;
-    carried_rotations_held = false;
-    gl_reattach(&gl);
-    carried_rotations_apply();
+// The last kept state at or before `target` that can be started from.
+const SeekState* start_state_for(int64_t target) {
+    for (auto k = first_after(target); k != seek_store.states.begin(); --k)
+        if ((k - 1)->gl_known) return &*(k - 1);
+    return nullptr;
 }
 
+// ---- running steps ------------------------------------------------------------
+
+// The context let go while steps run GL-free (for seek_with_gl).
+GlDetached detached_gl;
+
+// Runs the steps through `last` with GL let go: they change the show's
+// records only, at no GL cost.  Where GL cannot be let go (no context, or
+// the GL 1.1 subset) they run with GL, the cheap way.
+void run_gl_free(int64_t last) {
+    if (!gl_detach(&detached_gl)) {
+        frame_run_steps(last, 0, false);
+        return;
+    }
+    seek_store.gl_follows = false;
+    seek_store.gl_steps_since_free = 0;
+    gfx_begin_gl_free();
+    frame_run_steps(last, 0, false);
+    bool still_free = detached_gl.detached; // seek_with_gl may have ended it
+    gl_reattach(&detached_gl);
+    if (still_free) gfx_end_gl_free();
+}
+
+// Runs the steps through `last` with GL, the cheap way.  After
+// SEEK_GL_STEPS of them GL's carried state follows the records again.
 void run_with_gl(int64_t last) {
     int64_t before = frame_driver.next_step;
     frame_run_steps(last, 0, false);
@@ -135,7 +177,82 @@ void run_with_gl(int64_t last) {
     if (seek_store.gl_steps_since_free >= SEEK_GL_STEPS) seek_store.gl_follows = true;
 }
 
+// The first step of GL-free running: all but the last SEEK_GL_STEPS before
+// `target` (none when GL already follows and the run is that short).
+int64_t gl_free_end(int64_t target) {
+    int64_t from = frame_driver.next_step;
+    if (seek_store.gl_follows && target - from <= SEEK_GL_STEPS) return from;
+    return std::max(from, target - SEEK_GL_STEPS);
+}
+
+// Runs the steps from frame_driver.next_step up to `target` (not run):
+// GL-free where it can, with GL for the last SEEK_GL_STEPS and for the last
+// SEEK_SCENE_END_GL_STEPS of each scene on the way, because a scene leaves
+// GL state (the texture matrix, say) that the next ones keep without
+// setting it again.  Returns how many steps ran GL-free.
+int64_t replay_steps(int64_t target) {
+    int64_t gl_from = gl_free_end(target);
+    // The first step sets up GL's texture matrix: it always runs with GL.
+    if (frame_driver.next_step == 0 && gl_from > 0) run_with_gl(0);
+    int64_t gl_free = 0;
+    for (int scene = 2; scene <= 6 && !frame_driver.stopped; ++scene) {
+        int64_t first = frame_scene_first_step(scene);
+        if (first <= frame_driver.next_step || first >= gl_from) continue;
+        int64_t with_gl = std::max(frame_driver.next_step, first - SEEK_SCENE_END_GL_STEPS);
+        gl_free += with_gl - frame_driver.next_step;
+        if (with_gl > frame_driver.next_step) run_gl_free(with_gl - 1);
+        if (!frame_driver.stopped) run_with_gl(first - 1);
+    }
+    if (!frame_driver.stopped && gl_from > frame_driver.next_step) {
+        gl_free += gl_from - frame_driver.next_step;
+        run_gl_free(gl_from - 1);
+    }
+    if (!frame_driver.stopped) run_with_gl(target - 1);
+    return gl_free;
+}
+
+// Steps replayed hear the notes a straight run delivers before each of them.
+void replay_music_begin(SndSong* song, int64_t target) {
+    if (song && target > frame_driver.next_step)
+        snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
+                         frame_step_time(target));
+}
+
+// Where a seek to `target` starts: the present step when no kept state
+// is nearer, else the last kept state before it, put back.  False when
+// neither is known.
+bool go_to_start_state(int64_t target) {
+    const SeekState* kept = start_state_for(target);
+    int64_t present = frame_driver.next_step;
+    if (present <= target && (!kept || kept->step <= present)) return true;
+    if (!kept) return false;
+    restore_state(*kept);
+    return true;
+}
+
+// Replays the steps up to `target` (not run) with the notes of a straight
+// run and without the clock hook (the clock is the caller's to move).
+// Returns how many ran GL-free.
+int64_t replay_to(int64_t target, SndSong* song) {
+    FrameStepHook hook = frame_driver.before_step;
+    frame_driver.before_step = nullptr;
+    frame_driver.stopped = false;
+    replay_music_begin(song, target);
+    int64_t gl_free = replay_steps(target);
+    if (song) snd_replay_end(song);
+    frame_driver.before_step = hook;
+    return gl_free;
+}
+
+// Puts the music at the time of the step before `target` (before the
+// song's start for the first step).
+void music_to(int64_t target, SndSong* song) {
+    if (song) snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
+}
+
 } // namespace
+
+// ---- seeking ----------------------------------------------------------------
 
 void seek_enable(bool on) {
     seek_store = SeekStore{};
@@ -143,68 +260,38 @@ void seek_enable(bool on) {
 }
 
 void seek_step_passing(int64_t step) {
-    if (!seek_store.enabled || step % SEEK_INTERVAL_STEPS != 0) return;
+    if (!seek_store.enabled || seek_store.mapping || step % SEEK_INTERVAL_STEPS != 0) return;
     if (!seek_store.gl_follows && seek_store.gl_steps_since_free >= SEEK_GL_STEPS)
         seek_store.gl_follows = true;
     // A state without GL's could not be started from: none is kept.
-    if (seek_store.gl_follows) keep_state(step);
+    if (seek_store.gl_follows) keep_state(step, true);
 }
 
 SeekReport seek_to_step(int64_t target, SndSong* song) {
-    if (target < 0) target = 0;
+    target = std::max<int64_t>(target, 0);
     SeekReport report = {};
-    // The last kept state before the target whose GL state is known.
-    const SeekState* kept = nullptr;
-    for (auto k = first_after(target); k != seek_store.states.begin(); --k) {
-        const SeekState& s = *(k - 1);
-        if (s.gl_known) {
-            kept = &s;
-            break;
-        }
-    }
-    int64_t present = frame_driver.next_step;
-    bool from_present = present <= target && (!kept || kept->step <= present);
-    if (!from_present && !kept) return report; // nothing known before the target
-    if (!from_present) restore_state(*kept);
+    if (!go_to_start_state(target)) return report; // nothing known before the target
     report.done = true;
     report.from_step = frame_driver.next_step;
-    report.steps = target - frame_driver.next_step;
-    FrameStepHook hook = frame_driver.before_step;
-    frame_driver.before_step = nullptr;
-    frame_driver.stopped = false;
-    if (song && report.steps > 0)
-        snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
-                         frame_step_time(target));
-    bool gl_ready = seek_store.gl_follows && report.steps <= SEEK_GL_STEPS;
-    int64_t gl_from = gl_ready ? frame_driver.next_step
-                               : std::max(frame_driver.next_step, target - SEEK_GL_STEPS);
-    if (frame_driver.next_step == 0 && gl_from > 0) {
-        // The first step sets up GL's texture matrix (its matrix calls act
-        // on it): it always runs with GL.
-        run_with_gl(0);
-    }
-    report.gl_free_steps = gl_from - frame_driver.next_step;
-    // GL-free up to a few steps before each scene change on the way, then
-    // those steps with GL: a scene leaves GL state (the texture matrix,
-    // say) that the next ones keep without setting it again.
-    for (int scene = 2; scene <= 6 && !frame_driver.stopped; ++scene) {
-        int64_t first = frame_scene_first_step(scene);
-        if (first <= frame_driver.next_step || first >= gl_from) continue;
-        int64_t with_gl = std::max(frame_driver.next_step, first - SEEK_SCENE_END_GL_STEPS);
-        if (with_gl > frame_driver.next_step) run_gl_free(with_gl - 1);
-        if (!frame_driver.stopped) run_with_gl(first - 1);
-        report.gl_free_steps -= first - with_gl;
-    }
-    if (!frame_driver.stopped && gl_from > frame_driver.next_step) run_gl_free(gl_from - 1);
-    if (!frame_driver.stopped) run_with_gl(target - 1);
+    report.steps = target - report.from_step;
+    report.gl_free_steps = replay_to(target, song);
     report.stopped = frame_driver.stopped;
-    if (song) {
-        snd_replay_end(song);
-        if (!report.stopped) snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
-    }
-    frame_driver.before_step = hook;
+    // A stopped seek leaves the music where it was.
+    if (!report.stopped) music_to(target, song);
     last_report = report;
     return report;
+}
+
+void seek_with_gl(void (*work)(void*), void* user) {
+    if (!detached_gl.detached) {
+        work(user);
+        return;
+    }
+    gl_reattach(&detached_gl);
+    gfx_end_gl_free();
+    work(user);
+    // The rest of the stretch runs with GL when GL cannot be let go again.
+    if (gl_detach(&detached_gl)) gfx_begin_gl_free();
 }
 
 SeekReport seek_last_report() {
@@ -217,4 +304,173 @@ size_t seek_memory_bytes() {
 
 size_t seek_state_count() {
     return seek_store.states.size();
+}
+
+int64_t seek_spark_interval() {
+    return seek_store.spark_interval;
+}
+
+// ---- the map ahead ------------------------------------------------------------
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the show on screen has that the map's steps change, put aside
+// meanwhile.
+struct LiveAside {
+    std::vector<uint8_t> records;
+    FrameDriver driver;
+    bool gl_follows;
+    int64_t gl_steps_since_free;
+    CarriedGlAside gl;
+};
+
+LiveAside put_live_aside() {
+    LiveAside live = {show_state_bytes(),
+                      frame_driver,
+                      seek_store.gl_follows,
+                      seek_store.gl_steps_since_free,
+                      {}};
+    carried_state_put_aside(&live.gl);
+    return live;
+}
+
+void put_live_back(const LiveAside& live) {
+    show_state_restore(live.records);
+    frame_driver = live.driver;
+    seek_store.gl_follows = live.gl_follows;
+    seek_store.gl_steps_since_free = live.gl_steps_since_free;
+    carried_state_put_back(live.gl);
+}
+
+bool map_complete() {
+    return seek_store.map.started && seek_store.map.step >= SEEK_MAP_LAST_STEP;
+}
+
+bool map_start() {
+    // A show that stands before its first step (a start later in the song)
+    // keeps that state now.
+    if (frame_driver.next_step == 0 && seek_store.gl_follows) keep_state(0, true);
+    const SeekState* first = start_state_for(0);
+    if (!first) return false;
+    SeekMap& map = seek_store.map;
+    map.started = true;
+    map.step = first->step;
+    map.records = first->records;
+    map.records.insert(map.records.end(), first->sparks->begin(), first->sparks->end());
+    map.gl = first->gl;
+    return true;
+}
+
+// The map runs step k with GL when it is the first, one of the last
+// SEEK_MAP_GL_STEPS of its interval (the state at the interval's end is
+// kept with GL's) or one of the last SEEK_SCENE_END_GL_STEPS of its scene.
+bool map_step_needs_gl(int64_t k) {
+    int64_t end = (k / SEEK_INTERVAL_STEPS + 1) * SEEK_INTERVAL_STEPS;
+    if (k == 0 || end - k <= SEEK_MAP_GL_STEPS) return true;
+    for (int scene = 2; scene <= 6; ++scene) {
+        int64_t first = frame_scene_first_step(scene);
+        if (k < first && first - k <= SEEK_SCENE_END_GL_STEPS) return true;
+    }
+    return false;
+}
+
+// Lets GL go before a GL-free step, takes it back before a step with GL.
+void map_gl_mode(bool with_gl) {
+    if (with_gl && gfx_gl_free.on) {
+        gl_reattach(&detached_gl);
+        gfx_end_gl_free();
+    } else if (!with_gl && !gfx_gl_free.on && gl_detach(&detached_gl)) {
+        gfx_begin_gl_free();
+    }
+}
+
+// Goes on from a state kept one interval on (by the show played or by an
+// earlier piece) instead of mapping the interval again.
+void map_skip_kept() {
+    for (;;) {
+        int64_t step = frame_driver.next_step;
+        if (step % SEEK_INTERVAL_STEPS != 0) return;
+        auto at = first_after(step + SEEK_INTERVAL_STEPS);
+        if (at == seek_store.states.begin()) return;
+        const SeekState& next = *(at - 1);
+        if (next.step != step + SEEK_INTERVAL_STEPS || !next.gl_known) return;
+        restore_state(next);
+    }
+}
+
+// The map's show in place of the one on screen, where it stood.
+void map_resume(SndSong* song) {
+    SeekMap& map = seek_store.map;
+    seek_store.mapping = true;
+    show_state_restore(map.records);
+    carried_state_restore(map.gl);
+    frame_driver.before_step = nullptr;
+    frame_driver.poll = nullptr;
+    frame_driver.stopped = false;
+    map_skip_kept();
+    // The notes from here; the song's map is walked on as the steps need it
+    // (a piece never waits for the whole song to be mapped).
+    replay_music_begin(song, frame_driver.next_step + 1);
+}
+
+// Where the map's show stands, for the next piece.
+void map_suspend(SndSong* song) {
+    SeekMap& map = seek_store.map;
+    if (song) snd_replay_end(song);
+    map_gl_mode(true); // the held turns made on GL's texture matrix
+    map.step = frame_driver.next_step;
+    map.records = show_state_bytes();
+    carried_state_save(&map.gl);
+    seek_store.mapping = false;
+}
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+} // namespace
+
+bool seek_map_complete() {
+    return map_complete();
+}
+
+int64_t seek_mapped_through() {
+    if (!seek_store.map.started) return -1;
+    return seek_store.map.step / SEEK_INTERVAL_STEPS * SEEK_INTERVAL_STEPS;
+}
+
+bool seek_kept_gl(int64_t step, CarriedGlState* out) {
+    auto at = first_after(step);
+    if (at == seek_store.states.begin() || (at - 1)->step != step || !(at - 1)->gl_known)
+        return false;
+    *out = (at - 1)->gl;
+    return true;
+}
+
+bool seek_map_run(SndSong* song, double budget_ms) {
+    if (!seek_store.enabled || map_complete()) return false;
+    if (!seek_store.map.started && !map_start()) return false;
+    Clock::time_point start = Clock::now();
+    LiveAside live = put_live_aside();
+    map_resume(song);
+    while (frame_driver.next_step < SEEK_MAP_LAST_STEP) {
+        int64_t step = frame_driver.next_step;
+        map_gl_mode(map_step_needs_gl(step));
+        frame_run_steps(step, 1, false);
+        if (frame_driver.next_step % SEEK_INTERVAL_STEPS == 0) {
+            keep_state(frame_driver.next_step, true);
+            map_skip_kept();
+        }
+        if (ms_since(start) >= budget_ms) break;
+    }
+    map_suspend(song);
+    put_live_back(live);
+    return !map_complete();
+}
+
+void seek_map_all(SndSong* song) {
+    while (seek_map_run(song, 1e9)) {
+    }
 }
