@@ -51,7 +51,22 @@ gcd() {
   echo "$a"
 }
 
-spans="" jobs="" sshlogin="" output="" tool="${VM_CAPTURE_TOOL:-vintermoot-capture}"
+# The capture tool: the one asked for (--tool or $VM_CAPTURE_TOOL), else the
+# one on the PATH, the one built beside this script's project, or the one in
+# the current folder (a run from the build folder).
+TOOL_NAME=vintermoot-capture
+PROJECT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+find_tool() {
+  local found
+  [ -z "$tool" ] || { command -v "$tool"; return; }
+  found="$(command -v "$TOOL_NAME")" && { echo "$found"; return 0; }
+  for found in "$PROJECT/build/$TOOL_NAME" "$PWD/$TOOL_NAME"; do
+    [ -f "$found" ] && [ -x "$found" ] && { echo "$found"; return 0; }
+  done
+  return 1
+}
+
+spans="" jobs="" sshlogin="" output="" tool="${VM_CAPTURE_TOOL:-}"
 from=0 to=330000 fps=60 size=1024x768 supersample=1 codec=h264 crf="" data=""
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || bad "option $1 needs a value"
@@ -81,7 +96,10 @@ if ! [[ "$fps" =~ ^[1-9][0-9]?$ ]] || [ "$fps" -gt 60 ]; then bad "--fps takes a
 [ "$from" -lt "$to" ] || bad "the range $from to $to ms is empty"
 command -v parallel >/dev/null ||
   fail "GNU parallel is missing; it comes with the Debian package \"parallel\" (apt-get install parallel)"
-tool_path="$(command -v "$tool")" || fail "cannot find the capture tool \"$tool\" (give --tool PATH)"
+# The places find_tool looks at, for the message when none holds the tool.
+tried="$TOOL_NAME on the PATH, $PROJECT/build/$TOOL_NAME and $PWD/$TOOL_NAME"
+[ -z "$tool" ] || tried="\"$tool\""
+tool_path="$(find_tool)" || fail "cannot find the capture tool: tried $tried (build it, or give --tool PATH)"
 tool_path="$(realpath "$tool_path")"
 
 # The frames of the span: frame n shows song time floor(n * 1000 / fps) ms.
@@ -132,7 +150,7 @@ for ((k = 0; k < spans; k++)); do
 done
 
 if [ "$missing" -gt 0 ]; then
-  echo "capture_farm: capturing $missing of $spans spans, $jobs at once" >&2
+  echo "capture_farm: capturing $missing of $spans spans, $jobs at once, with $tool_path" >&2
   remote=()
   if [ -n "$sshlogin" ]; then
     remote=(--sshlogin "$sshlogin" --workdir ... --return "span_{1}.mov" --cleanup)

@@ -7,7 +7,8 @@
 #   bash scripts/web.sh [--dist DIR]
 # --dist DIR also fills DIR with the page ready for a static host
 # (web/dist.py: content-hashed names, .gz and .br copies; README "Put it on
-# a web server").
+# a web server").  DIR must be new, empty or made by --dist before: the
+# script refuses any other folder before it builds.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -162,6 +163,9 @@ main() {
       *) echo "usage: bash scripts/web.sh [--dist DIR]" >&2; exit 2 ;;
     esac
   done
+  # Refused before the build, not after it (web/dist.py never deletes what
+  # it did not make).
+  [ -z "$dist" ] || python3 "$ROOT/web/dist.py" --check "$dist"
   install_packages
   remove_old_source_entries
   build_deps

@@ -661,6 +661,45 @@ TEST_F(CaptureTest, SplitLosslessCaptureEqualsOneRun) {
     EXPECT_FALSE(exists(split + ".parts"));
 }
 
+// Without --tool the farm takes the tool on the PATH, else the one built
+// beside its own project, else the one in the current folder, and names
+// what it tried when none is there.  A copy of the script in a project of
+// the test's own and a stand-in tool that names itself and fails.
+TEST_F(CaptureTest, FarmFindsTheToolBesideItsProjectOrHere) {
+    if (!command_output("PATH=/usr/bin:/bin command -v vintermoot-capture").empty())
+        GTEST_SKIP() << "a capture tool is installed on the PATH: the other places are not tried";
+    std::string project = dir + "/project", here = dir + "/here";
+    std::filesystem::create_directories(project + "/scripts");
+    std::filesystem::create_directories(project + "/build");
+    std::filesystem::create_directories(here);
+    std::filesystem::copy_file(FARM, project + "/scripts/capture_farm.sh");
+    const std::string stub = "#!/bin/sh\necho \"stand-in tool $0\" >&2\nexit 1\n";
+    auto farm_here = [&] {
+        std::string command = "cd " + quote(here) + " && PATH=/usr/bin:/bin bash " +
+                              quote(project + "/scripts/capture_farm.sh") + " --spans 1 --jobs 1 " +
+                              "--output " + quote(out + "/found.mkv") + " --to 100 --fps 30 2>" +
+                              quote(dir + "/stderr");
+        int status = std::system(command.c_str());
+        errors = read_text(dir + "/stderr");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(farm_here(), 1);
+    EXPECT_NE(errors.find("tried vintermoot-capture on the PATH, " + project +
+                          "/build/vintermoot-capture and " + here + "/vintermoot-capture"),
+              std::string::npos)
+        << errors;
+    for (const std::string& place : {project + "/build", here}) {
+        std::string tool = place + "/vintermoot-capture";
+        ASSERT_TRUE(write_file(tool, stub.data(), stub.size()));
+        chmod(tool.c_str(), 0755);
+        EXPECT_EQ(farm_here(), 1);
+        std::string found = std::filesystem::canonical(tool).string();
+        EXPECT_NE(errors.find("with " + found), std::string::npos) << errors;
+        EXPECT_NE(errors.find("stand-in tool " + found), std::string::npos) << errors;
+        std::filesystem::remove(tool);
+    }
+}
+
 // An H.264 capture split in three: the frames at the same times, the audio
 // equal sample for sample, and every frame within the codec's loss of the
 // frame one run encodes (its source, in the encoder's YUV 4:2:0).

@@ -521,6 +521,36 @@ TEST_F(LiveSound, MissingModuleRunsOnTheWallClock) {
     snd_free_song(song);
 }
 
+// An output that plays nothing (the browser's that never starts): the song
+// plays on from where its clock read on the wall clock (its device is
+// paused), with its notes, no latency applied, and seeks as before.
+TEST_F(LiveSound, SilentOutputPlaysOnTheWallClockWithItsNotes) {
+    ASSERT_TRUE(snd_init(RATE, 32, 2));
+    XmModule m = base_module(64);
+    for (int row = 0; row < 64; ++row)
+        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
+    std::string path = dir + "/silent.xm";
+    ASSERT_TRUE(xm_write_file(m, path.c_str()));
+    SndSong* song = snd_load_song(path.c_str());
+    snd_set_inst_callback(song, record_note, WATCHED);
+    snd_set_audio_delay(200.0);
+    ASSERT_TRUE(snd_play_song(song));
+    int64_t t = watch_clock(song, 300, 0);
+    snd_play_silently();
+    t = watch_clock(song, 300, t);
+    EXPECT_GT(t, 150);
+    EXPECT_EQ(snd_latency_ms(song), 0.0);
+    EXPECT_EQ(static_cast<int64_t>(delivered.size()), t / ROW_MS + 1);
+    delivered.clear();
+    const int64_t SEEK_MS = 3000;
+    ASSERT_TRUE(snd_seek(song, SEEK_MS));
+    ASSERT_TRUE(snd_play_cued(song));
+    t = watch_clock(song, 200, SEEK_MS);
+    EXPECT_GT(t, SEEK_MS);
+    EXPECT_EQ(static_cast<int64_t>(delivered.size()), t / ROW_MS - SEEK_MS / ROW_MS);
+    snd_free_song(song);
+}
+
 // Song times of the notes delivered live.
 std::vector<double> live_note_ms;
 void record_live_note(SndSong* song, int) {

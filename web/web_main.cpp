@@ -48,6 +48,9 @@ namespace {
 const char* const INIT_FAILED_TEXT = "Initialization Failed.";
 const char* const INIT_FAILED_CAPTION = "ERROR";
 const char* const NO_WEBGL_TEXT = "This browser cannot draw with WebGL.";
+const char* const SOUND_TOO_OLD_TEXT =
+    "The show's sound library is older than the one it was built with.";
+const char* const NO_BENCH_SONG_TEXT = "The benchmark could not start the show's music.";
 const char* const CANVAS = "#canvas";
 
 // The benchmark (main's argument "--bench"): one song time per scene; the
@@ -150,7 +153,9 @@ bool open_canvas() {
     // SDL gives the canvas the window's size: the size the page chose.
     int width = 0, height = 0;
     canvas_size(&width, &height);
-    web.window = SDL_CreateWindow(SHOW_TITLE, 0, 0, width, height, SDL_WINDOW_OPENGL);
+    // (Once: a start whose context failed tries again on the same window.)
+    if (!web.window)
+        web.window = SDL_CreateWindow(SHOW_TITLE, 0, 0, width, height, SDL_WINDOW_OPENGL);
     if (!web.window) return false;
     web.context = SDL_GL_CreateContext(web.window);
     return web.context && gl11_context_begin(SDL_GL_GetProcAddress);
@@ -165,6 +170,13 @@ bool reopen_canvas() {
     std::fill(texture_slots, texture_slots + TEXTURE_COUNT, 0u);
     gl11_context_end();
     return gl11_context_begin(SDL_GL_GetProcAddress);
+}
+
+// A failure before the show runs: the page says so and offers the start
+// again.
+int page_failure(const char* text, int status) {
+    EM_ASM({ Module.vmShowMessage("", UTF8ToString($0)); }, text);
+    return status;
 }
 
 void stop_show() {
@@ -316,17 +328,29 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vm_toggle_pause() {
     if (web.running && !web.bench) web.pause_request = true;
 }
 
+// The page's seek bar marks: the song time (ms) at which scene 1..6 begins,
+// from the show's timeline (-1 for any other number).
+extern "C" EMSCRIPTEN_KEEPALIVE double vm_scene_start_ms(int scene) {
+    return static_cast<double>(frame_scene_start_ms(scene));
+}
+
+// The page found the browser's sound output not running: the show plays on
+// in silence on the wall clock (as without its music file), notes and all.
+extern "C" EMSCRIPTEN_KEEPALIVE void vm_play_silently() {
+    if (web.running && !web.bench) snd_play_silently();
+}
+
 // Called by the page on each start: the first opens the canvas, a later one
-// (after Escape) puts everything back as it was before the first.
+// (after Escape) puts everything back as it was before the first.  Each
+// failure says so on the page, which offers the start again.
 int main(int argc, char** argv) {
     vm_sdl_support();
     if (web.running) return EXIT_CLEAN;
     web.bench = argc > 1 && strcmp(argv[1], "--bench") == 0;
-    if (snd_get_version() < SHOW_MIN_SOUND_VERSION) return EXIT_SOUND_REFUSED;
-    if (web.window ? !reopen_canvas() : !open_canvas()) {
-        EM_ASM({ Module.vmShowMessage("", UTF8ToString($0)); }, NO_WEBGL_TEXT);
-        return EXIT_CLEAN;
-    }
+    if (snd_get_version() < SHOW_MIN_SOUND_VERSION)
+        return page_failure(SOUND_TOO_OLD_TEXT, EXIT_SOUND_REFUSED);
+    if (web.context ? !reopen_canvas() : !open_canvas())
+        return page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
     show_state_reset();
     web.view_width = web.view_height = 0;
     follow_canvas_size();
@@ -335,14 +359,15 @@ int main(int argc, char** argv) {
         return EXIT_CLEAN;
     }
     if (web.bench) {
-        if (!start_bench_song()) return EXIT_SOUND_REFUSED;
+        if (!start_bench_song()) return page_failure(NO_BENCH_SONG_TEXT, EXIT_SOUND_REFUSED);
         emscripten_set_main_loop(bench_frame, 0, 0);
         return EXIT_CLEAN;
     }
     // The page's ?delay=: a correction of the viewer's own on top.
     snd_set_audio_delay(EM_ASM_DOUBLE({ return Module.vmAudioDelayMs || 0; }));
     // The page's start time (#t=): the music waits, cued, for the page to
-    // seek there once the show has started.
+    // seek there once the show has started.  Without sound output the show
+    // box has told the page.
     double start_ms = EM_ASM_DOUBLE({ return Module.vmStartMs || 0; });
     if (!show_start_sound(start_ms <= 0)) return EXIT_SOUND_REFUSED;
     if (start_ms > 0) snd_cue_song(song_module);

@@ -37,6 +37,7 @@ varying float v_eye_distance;
 void main() {
     vec4 eye = u_modelview * vec4(a_pos, 1.0);
     gl_Position = u_projection * eye;
+    gl_PointSize = 1.0; // GL_POINTS: GL 1.1's default size (WebGL needs it written)
     vec3 n = u_normal_matrix * a_normal;
     if (u_lighting) {
         vec3 to_light = u_light_position.xyz - eye.xyz * u_light_position.w / eye.w;

@@ -338,13 +338,15 @@ void set_pointer(ClientArray* a, GLint min_size, GLint size, GLenum type, GLsize
 } // namespace
 
 bool gl11_outlined(GLenum mode) {
-    // Both faces are drawn in the front face's mode (the show sets both alike).
-    return !is_line_mode(mode) && gl.polygon_front == GL_LINE;
+    // Both faces are drawn in the front face's mode (the show sets both alike);
+    // the polygon mode leaves lines and points as they are.
+    return mode != GL_POINTS && !is_line_mode(mode) && gl.polygon_front == GL_LINE;
 }
 
 GLenum gl11_assemble(GLenum mode, const Vertex* v, int n, bool outline, std::vector<Vertex>* out) {
     out->clear();
     switch (mode) {
+    case GL_POINTS: // one pixel each, as WebGL draws them (gl_PointSize 1)
     case GL_LINES:
     case GL_LINE_STRIP:
     case GL_LINE_LOOP:

@@ -54,6 +54,9 @@ struct SndState {
     // The manual latency correction (µs), kept across snd_init/snd_close.
     int64_t audio_delay_us = 0;
     SndSeekCounts seek_counts = {}; // kept across snd_init/snd_close
+    // The output plays nothing (snd_play_silently): live songs run on the
+    // wall clock, rendered as it passes, until snd_close.
+    bool silent = false;
 };
 
 } // namespace
@@ -121,15 +124,20 @@ int64_t snd_latency_total_us() {
     return std::max<int64_t>(0, snd_latency_reported() + snd_state.audio_delay_us);
 }
 
+void snd_cue_render(SndSong* song, int64_t target_frame);
+
 int64_t snd_live_ms(SndSong* song) {
     if (!song->playing) return 0;
     if (song->cued) return song->cue_ms;
     int64_t frames;
-    if (song->module) {
+    if (song->module && !snd_state.silent) {
         song->latency_us = snd_latency_total_us();
         frames = snd_clock_heard_frames(song) - song->latency_us * song->mix_rate / US_PER_SECOND;
-    } else // silent song: the wall clock since play
+    } else { // silent song or output: the wall clock since play
         frames = (snd_now_ns() - song->wall_start_ns) * song->mix_rate / NS_PER_SECOND;
+        // The song moves along unheard, so that its notes come.
+        if (song->module) snd_cue_render(song, frames + 1);
+    }
     song->clock_floor = std::max(song->clock_floor, frames);
     return song->clock_floor * MS_PER_SECOND / song->mix_rate;
 }
@@ -156,7 +164,7 @@ void snd_detach(SndSong* song) {
 }
 
 void snd_attach(SndSong* song) {
-    if (snd_state.device == 0) return;
+    if (snd_state.device == 0 || snd_state.silent) return;
     SDL_LockAudioDevice(snd_state.device);
     snd_state.playing.store(song, std::memory_order_release);
     SDL_UnlockAudioDevice(snd_state.device);
@@ -408,6 +416,20 @@ void snd_close() {
     }
     snd_state.mode = SND_MODE_NONE;
     snd_state.mix_rate = SND_DEFAULT_RATE;
+    snd_state.silent = false;
+}
+
+void snd_play_silently() {
+    if (snd_state.mode != SND_MODE_LIVE || snd_state.silent) return;
+    SndSong* song = snd_state.playing.load(std::memory_order_relaxed);
+    int64_t ms = song ? snd_live_ms(song) : 0;
+    if (song) snd_detach(song);
+    snd_state.silent = true;
+    SDL_PauseAudioDevice(snd_state.device, 1);
+    if (!song) return;
+    // On from the time the clock read last.
+    song->wall_start_ns = snd_now_ns() - ms * (NS_PER_SECOND / MS_PER_SECOND);
+    song->latency_us = 0;
 }
 
 SndSong* snd_load_song(const char* path) {

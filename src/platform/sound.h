@@ -39,6 +39,14 @@ bool snd_offline_init(int mix_rate, int max_channels);
 // Closes the output (or ends offline mode).
 void snd_close();
 
+// For an output that plays nothing (the browser's sound output that never
+// starts): from now until snd_close, live songs play on in silence on the
+// wall clock from where their clocks read, rendered unheard as it passes so
+// that their notes still come (as a song without its file runs, but with
+// notes); no latency applies.  Cueing, seeking and playing cued work as
+// before.
+void snd_play_silently();
+
 // Loads a module.  Never null after a successful snd_init/snd_offline_init;
 // a missing or unreadable file gives a silent song and one line on stderr.
 SndSong* snd_load_song(const char* path);

@@ -87,6 +87,24 @@ int quad_bright() {
     return bright();
 }
 
+// One white point on the centre pixel (where bright() reads).
+void centre_point() {
+    glColor3f(1, 1, 1);
+    glBegin(GL_POINTS);
+    glVertex3f((W / 2 + 0.5f) * 2 / W - 1, (H / 2 + 0.5f) * 2 / H - 1, 0);
+    glEnd();
+}
+
+// Clears to black and draws the centre point with the polygon mode given
+// (which leaves points alone); whether it came out bright.
+int point_bright(GLenum polygon_mode) {
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, polygon_mode);
+    centre_point();
+    return bright();
+}
+
 // A new list holding the calls.
 template <class Calls> GLuint compiled(Calls calls) {
     GLuint list = glGenLists(1);
@@ -178,6 +196,12 @@ const Row ROWS[] = {
          return Values{};
      },
      {GL_INVALID_ENUM, {}}},
+    // GL 1.1's points: one pixel each, in lines mode too, and from a list.
+    {"PointsDraw",
+     [] {
+         return Values{point_bright(GL_FILL), point_bright(GL_LINE)};
+     },
+     {GL_NO_ERROR, {1, 1}}},
     {"MatrixCallsInBegin",
      [] {
          glBegin(GL_TRIANGLES);
@@ -374,6 +398,12 @@ const Row ROWS[] = {
          return Values{compiling, modelview_x()};
      },
      {GL_INVALID_OPERATION, {GL_NO_ERROR, 0}}},
+    {"ListPoints",
+     [] {
+         glClear(GL_COLOR_BUFFER_BIT);
+         return around_call(centre_point, bright);
+     },
+     {GL_NO_ERROR, {0, 1}}},
     {"ListBeginBadMode",
      [] {
          GLuint list = compiled([] { glBegin(BAD_MODE); });

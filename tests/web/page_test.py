@@ -19,7 +19,15 @@ device pixel ratio 2):
    bar equals its harness frame whole; the notes after the seek reach their
    own steps; a drag along the bar ends where it is let go, Right goes 5 s
    on, Space pauses;
-6. the folder web/dist.py makes, served by python3 -m http.server, plays.
+6. the folder web/dist.py makes, served by python3 -m http.server, plays;
+7. an address with a malformed escape and a bad delay (#t=%, ?delay=abc)
+   loads to "Ready" and says what is wrong in the panel; the seek bar marks
+   the scenes where the show starts them; a start that fails (no WebGL
+   context, in full screen) says so, gives the keyboard back, hides the
+   controls and offers the start again; that start plays from the beginning,
+   and with a sound output that never runs (an AudioContext held suspended)
+   says so and plays on in silence; #t=1:30% typed while it plays is a note,
+   not a dead page.
 
 Every step is judged by what the page reports (its state read through the
 protocol, the canvases it posts); the time limits only end a run whose page
@@ -426,6 +434,84 @@ def compare_native(results, capture_tool, data_parent, work, checks):
                       (play, step, width, height, differing, mean))
 
 
+# Where the show's timeline starts scenes 2 to 6 (ms), for the bar's marks.
+SCENE_STARTS_MS = [77000, 102500, 121800, 159760, 260000]
+# Test doubles put in after the load: the show's first WebGL context fails,
+# the keyboard lock records its calls, and the sound output never runs (as
+# Firefox without a sound server: suspended, resume() never settles).
+DOUBLES = """
+window.vmFailWebGL = 1;
+window.vmKeyboard = [];
+const realGetContext = HTMLCanvasElement.prototype.getContext;
+HTMLCanvasElement.prototype.getContext = function (...args) {
+  if (this.id === 'canvas' && window.vmFailWebGL > 0) { window.vmFailWebGL -= 1; return null; }
+  return realGetContext.apply(this, args);
+};
+if (navigator.keyboard) {
+  navigator.keyboard.lock = () => { window.vmKeyboard.push('lock'); return Promise.resolve(); };
+  navigator.keyboard.unlock = () => window.vmKeyboard.push('unlock');
+}
+const RealAudioContext = window.AudioContext;
+window.AudioContext = class extends RealAudioContext {
+  constructor(...args) { super(...args); super.suspend(); }
+  get state() { return 'suspended'; }
+  resume() { return new Promise(() => {}); }
+};
+true
+"""
+
+
+def faults_and_failures(browser, url, checks):
+    browser.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 800, "deviceScaleFactor": 1,
+                                                         "mobile": False})
+    browser.go(url + "index.html?scale=1&delay=abc#t=%")
+    if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"),
+                         "an address with #t=% and ?delay=abc loads to the start button"):
+        return
+    said = browser.value("document.getElementById('addressfault').hidden ? '' : "
+                         "document.getElementById('addressfault').textContent")
+    checks.expect('not "%"' in said and "beginning" in said and '?delay=' in said and 'not "abc"' in said,
+                  "the panel says what is wrong with the address (%s)" % said)
+    checks.expect(not browser.console, "no console error on arrival %s" % browser.console)
+    marks = browser.value("[...document.querySelectorAll('.scene-mark')].map(m => parseFloat(m.style.left))")
+    wanted = [100.0 * ms / SPAN_MS for ms in SCENE_STARTS_MS]
+    checks.expect(marks and len(marks) == len(wanted) and all(abs(a - b) < 1e-3 for a, b in zip(marks, wanted)),
+                  "the seek bar marks the scenes at %s %% (it has %s)" % (wanted, marks))
+    browser.value(DOUBLES)
+    browser.click("fullscreen")
+    checks.expect(browser.wait_for("document.fullscreenElement"), "full screen before the failing start")
+    browser.click("start")
+    failed = browser.wait_for("figures.messages.length >= 1")
+    state = json.loads(browser.value(
+        "JSON.stringify({ messages: figures.messages, panel: panelShown(), button: startButton.textContent, "
+        "controls: controls.classList.contains('hidden'), keyboard: window.vmKeyboard })"))
+    checks.expect(failed and "WebGL" in str(state["messages"]), "a failing start says so %s" % state["messages"])
+    checks.expect(state["panel"]["visible"] and state["button"] == "Try again" and state["controls"],
+                  "after it the start button is in view, offering Try again, the controls hidden %s" % state)
+    checks.expect(state["keyboard"][-1:] == ["unlock"] and "lock" in state["keyboard"],
+                  "the keyboard lock taken for the show is given back (%s)" % state["keyboard"])
+    # (The recording lock holds nothing: out of full screen, Escape reaches the page.)
+    browser.click("fullscreen")
+    browser.wait_for("!document.fullscreenElement")
+    browser.click("start")
+    checks.expect(browser.wait_for("figures.notices.some(n => n.startsWith('No sound'))"),
+                  "a sound output that never runs is named %s" % browser.value("figures.notices"))
+    clock = browser.value("figures.clock_ms")
+    checks.expect(browser.wait_for("figures.clock_ms >= %d" % (clock + 1000)) and clock < 30000,
+                  "the show plays on from the beginning in silence (clock %s ms, then %s ms)" %
+                  (clock, browser.value("figures.clock_ms")))
+    drawn = browser.value("figures.drawn")
+    browser.value("location.hash = '#t=1:30%'")
+    checks.expect(browser.wait_for("figures.notices.length >= 2 && figures.drawn > %d" % (drawn + 2)),
+                  "#t=1:30%% typed while playing is a note and the show draws on %s" %
+                  browser.value("figures.notices"))
+    exceptions = [c for c in browser.console if c.startswith("exception")]
+    checks.expect(not exceptions, "no script exception %s" % exceptions)
+    browser.press_escape()
+    checks.expect(browser.wait_for("document.getElementById('status').textContent === 'Stopped'"),
+                  "Escape stops it")
+
+
 def dist_plays(browser, build, work, checks):
     dist = os.path.join(work, "dist")
     made = subprocess.run([sys.executable, os.path.join(ROOT, "web", "dist.py"), build, dist])
@@ -475,6 +561,7 @@ def main():
         plain_load(browser, url, results, checks)
         full_screen_play(browser, url, results, checks)
         seek_play(browser, url, results, checks)
+        faults_and_failures(browser, url, checks)
         dist_plays(browser, build, work, checks)
     finally:
         browser.close()
