@@ -115,12 +115,15 @@ void restore_state(const SeekState& s) {
 void run_gl_free(int64_t last) {
     GlDetached gl;
     bool detached = gl_detach(&gl);
-    if (detached) {
+    // Over a GL that kept its state (the subset's state-only mode) the steps
+    // run as with GL: its state follows the records all along.
+    bool lost = detached && !gl.state_kept;
+    if (lost) {
         seek_store.gl_follows = false;
         seek_store.gl_steps_since_free = 0;
     }
-    quadric_shapes_idle = detached;
-    carried_rotations_held = detached;
+    quadric_shapes_idle = lost;
+    carried_rotations_held = lost;
     frame_run_steps(last, 0, false);
     quadric_shapes_idle = false;
     carried_rotations_held = false;
