@@ -7,8 +7,13 @@
 // and a later call of main plays it again from the start on the same
 // canvas.  The player's seeking keys (app/seek_keys.h) work as they do
 // there, and the page's seek bar, play/pause button and start time (#t=)
-// call vm_seek_ms and vm_toggle_pause, carried out by the next animation
-// frame, which draws the step landed on with the time bar.  The page owns
+// call vm_seek_ms and vm_toggle_pause.  A seek runs in slices of a few tens
+// of milliseconds, one per animation frame (frame_driver.poll stops it when
+// the slice is spent), its long stretches in the GL 1.1 subset's state-only
+// mode, the music held meanwhile; between slices Escape, Space and another
+// seek (which replaces the target; seeking keys add up from it) are
+// answered, and the page shows where it goes and how far it is.  The step
+// landed on is drawn with the time bar.  The page owns
 // the canvas's drawing-buffer size (its displayed size times the device
 // pixel ratio); the show's view follows it.  The page (index.html) is told
 // of each drawn step and each note of the beat instrument, for its figures
@@ -36,6 +41,7 @@
 #include "show/show_check.h"
 #include "show/show_start.h"
 #include "gl11/gl11_api.h"
+#include "platform/gl_detach.h"
 #include "platform/msgbox.h"
 #include "platform/sound.h"
 
@@ -62,6 +68,20 @@ constexpr int BENCH_FRAMES = 120;
 // Stereo frames taken from the offline song per call (and discarded).
 constexpr size_t BENCH_AUDIO_CHUNK = 4096;
 
+// A seek runs at most about this long per animation frame (plus the last
+// few steps it was in when the time ran out, and the drawing of the target).
+constexpr double SEEK_SLICE_MS = 40.0;
+// Behind the song clock by more than this many steps, the player catches up
+// in the subset's state-only mode (drawing none of the steps it passes):
+// cheap steps through WebGL would take the audio's time.
+constexpr int64_t CATCH_UP_DRAWN_STEPS = 2;
+// The song's seek map is walked in pieces of this much song time (a few
+// milliseconds each), as far as a seek needs it, and ahead while the show
+// plays, a piece or two per animation frame, through SONG_MAP_MS.
+constexpr int64_t MAP_PIECE_MS = 2000;
+constexpr double MAP_AHEAD_MS = 3.0;
+constexpr int64_t SONG_MAP_MS = 330000;
+
 // The page's one show.
 struct WebShow {
     SDL_Window* window = nullptr;
@@ -74,6 +94,14 @@ struct WebShow {
     int view_height = 0;
     int64_t seek_request = -1; // the step the page asked for, until carried out
     bool pause_request = false;
+    // The seek under way (-1: none), carried on at each animation frame.
+    int64_t seek_target = -1;
+    bool seek_begun = false;  // its first slice has run
+    int64_t seek_from = 0;    // the step its first slice started from
+    int64_t seek_steps = 0;   // steps run so far
+    int64_t seek_gl_free = 0; // of them, in the state-only mode
+    bool music_held = false;  // the song is cued (silent) until the seek lands
+    double slice_end_ms = 0;  // the slice running ends then (performance.now)
 };
 WebShow web;
 
@@ -181,9 +209,13 @@ int page_failure(const char* text, int status) {
 
 void stop_show() {
     emscripten_cancel_main_loop();
+    frame_driver.poll = nullptr;
     web.running = false;
     web.seek_request = -1;
     web.pause_request = false;
+    web.seek_target = -1;
+    web.seek_begun = false;
+    web.music_held = false;
     seek_enable(false);
     snd_free_song(song_module);
     song_module = nullptr;
@@ -200,6 +232,41 @@ struct WebKeys {
     bool moved = false;
 };
 
+int64_t shown_step() {
+    return std::max<int64_t>(0, frame_driver.next_step - 1);
+}
+
+// Starts a seek to `target`, or moves the one under way there.
+void seek_begin(int64_t target) {
+    if (web.seek_target < 0) web.seek_begun = false;
+    web.seek_target = std::max<int64_t>(0, target);
+}
+
+// Space or the play/pause button while a seek runs: the show lands paused
+// (or playing) there; the music is held until then either way.
+void toggle_pause_seeking() {
+    seek_keys.paused = !seek_keys.paused;
+    ++seek_keys.moves;
+}
+
+// One seeking key: a move goes from the seek under way (the presses add up)
+// or from the step shown; Space pauses or resumes.
+void take_key(int vk, WebKeys* keys) {
+    int64_t moves = seek_keys.moves;
+    bool seeking = web.seek_target >= 0;
+    if (vk == WIN_VK_SPACE) {
+        if (seeking)
+            toggle_pause_seeking();
+        else if (seek_keys_handle(WinMessage{WIN_MSG_KEYDOWN, vk, 0, 0}, now_ns()))
+            keys->drew = true;
+    } else {
+        int64_t from = seeking ? web.seek_target : shown_step();
+        int64_t target = seek_keys_target(vk, from, seek_keys.paused);
+        if (target >= 0) seek_begin(target);
+    }
+    if (seek_keys.moves != moves) keys->moved = true;
+}
+
 // Takes the queued events; the seeking keys are handled in their order, as
 // the player does, until an Escape (which stops the show at once).
 WebKeys take_keys() {
@@ -212,10 +279,7 @@ WebKeys take_keys() {
             continue;
         }
         int vk = web_virtual_key(event.key.keysym.sym);
-        if (vk == 0 || !web.running || web.bench) continue;
-        int64_t moves = seek_keys.moves;
-        if (seek_keys_handle(WinMessage{WIN_MSG_KEYDOWN, vk, 0, 0}, now_ns())) keys.drew = true;
-        if (seek_keys.moves != moves) keys.moved = true;
+        if (vk != 0 && web.running && !web.bench) take_key(vk, &keys);
     }
     return keys;
 }
@@ -224,19 +288,83 @@ WebKeys take_keys() {
 WebKeys take_page_requests(WebKeys keys) {
     if (web.pause_request) {
         web.pause_request = false;
-        if (seek_keys_handle(WinMessage{WIN_MSG_KEYDOWN, WIN_VK_SPACE, 0, 0}, now_ns()))
-            keys.drew = true;
+        take_key(WIN_VK_SPACE, &keys);
         keys.moved = true;
     }
     if (web.seek_request >= 0) {
-        seek_keys_go_to(web.seek_request, now_ns());
-        SeekReport r = seek_last_report();
-        EM_ASM({ Module.vmSeekReport($0, $1, $2); }, static_cast<double>(r.from_step),
-               static_cast<double>(r.steps), static_cast<double>(r.gl_free_steps));
+        seek_begin(web.seek_request);
         web.seek_request = -1;
-        keys.drew = keys.moved = true;
     }
     return keys;
+}
+
+double page_now_ms() {
+    return emscripten_get_now();
+}
+
+// frame_driver.poll while a seek slice runs: stops it when the slice is spent.
+bool slice_spent(void*) {
+    return page_now_ms() >= web.slice_end_ms;
+}
+
+// Runs one slice of the seek under way, the slice ending at `end_ms`.  True
+// when it landed: the target is drawn (with the time bar) and the music
+// goes on from it unless paused.  Otherwise the page is told how far it is.
+// Walks the song's map in pieces through `through_ms` until `end_ms`; true
+// when it is there.
+bool walk_song_map(int64_t through_ms, double end_ms) {
+    while (!snd_seek_map_walk(song_module, through_ms, MAP_PIECE_MS))
+        if (page_now_ms() >= end_ms) return false;
+    return true;
+}
+
+bool seek_slice(double end_ms) {
+    if (!web.seek_begun) {
+        web.seek_begun = true;
+        web.seek_from = shown_step();
+        web.seek_steps = web.seek_gl_free = 0;
+    }
+    bool landed = false;
+    // The music's map as far as the target first (the seek would wait for it).
+    if (walk_song_map(frame_step_time(web.seek_target), end_ms)) {
+        web.slice_end_ms = end_ms;
+        frame_driver.poll = slice_spent;
+        SeekReport r = seek_to_step(web.seek_target, song_module);
+        frame_driver.poll = nullptr;
+        if (web.seek_steps == 0 && r.done) web.seek_from = r.from_step;
+        int64_t ran = r.done ? frame_driver.next_step - r.from_step : 0;
+        web.seek_steps += ran;
+        web.seek_gl_free += std::min(ran, r.gl_free_steps);
+        landed = !r.stopped;
+    }
+    if (!landed) {
+        // The music waits, silent, for the seek to land.
+        if (!web.music_held) web.music_held = snd_cue_song(song_module);
+        double span = static_cast<double>(std::max<int64_t>(1, web.seek_target - web.seek_from));
+        double done = static_cast<double>(frame_driver.next_step - web.seek_from) / span;
+        EM_ASM({ Module.vmSeeking($0, $1, $2); }, static_cast<double>(web.seek_target),
+               std::max(0.0, std::min(1.0, done)), page_now_ms() - (end_ms - SEEK_SLICE_MS));
+        return false;
+    }
+    seek_keys_go_to(web.seek_target, now_ns());
+    EM_ASM({ Module.vmSeekReport($0, $1, $2); }, static_cast<double>(web.seek_from),
+           static_cast<double>(web.seek_steps), static_cast<double>(web.seek_gl_free));
+    web.seek_target = -1;
+    web.seek_begun = false;
+    web.music_held = false;
+    return true;
+}
+
+// Far behind the song clock (after a stall), the steps up to the last few
+// run in the state-only mode, so that catching up costs the audio little.
+void quiet_catch_up() {
+    if (seek_keys.paused) return;
+    int64_t due = frame_last_step_at(frame_clock());
+    if (due - frame_driver.next_step <= CATCH_UP_DRAWN_STEPS) return;
+    GlDetached quiet;
+    gl_detach(&quiet);
+    frame_run_steps(due - CATCH_UP_DRAWN_STEPS, FRAME_MAX_STEPS_PER_PASS, false);
+    gl_reattach(&quiet);
 }
 
 // `seeked`: the step was drawn by a seek (key, bar or start time), `bar`:
@@ -248,9 +376,10 @@ void report_frame(double work_ms, bool seeked, bool bar) {
            snd_latency_ms(song_module), seeked, bar, seek_keys.paused);
 }
 
+// While a seek runs, the step it goes to is the one the page shows.
 void report_paused() {
-    EM_ASM({ Module.vmPaused($0, $1); }, seek_keys.paused,
-           static_cast<double>(std::max<int64_t>(0, frame_driver.next_step - 1)));
+    int64_t step = web.seek_target >= 0 ? web.seek_target : shown_step();
+    EM_ASM({ Module.vmPaused($0, $1); }, seek_keys.paused, static_cast<double>(step));
 }
 
 // The page measures what Web Audio holds ahead of the listener (the
@@ -289,15 +418,25 @@ void bench_frame() {
 // and that is the frame's picture.
 void animation_frame() {
     auto start = std::chrono::steady_clock::now();
+    double start_ms = page_now_ms();
     WebKeys keys = take_keys();
     if (keys.escape) return stop_show();
     // A new size clears the canvas: paused, the picture is drawn again.
-    if (follow_canvas_size() && seek_keys.paused && web.seek_request < 0)
-        web.seek_request = std::max<int64_t>(0, frame_driver.next_step - 1);
+    if (follow_canvas_size() && seek_keys.paused && web.seek_request < 0 && web.seek_target < 0)
+        web.seek_request = shown_step();
     take_output_latency();
     keys = take_page_requests(keys);
     if (keys.moved) report_paused();
     bool seeked = keys.drew;
+    if (!seeked && web.seek_target >= 0) {
+        if (!seek_slice(start_ms + SEEK_SLICE_MS)) return;
+        seeked = true;
+    }
+    if (!seeked) {
+        // The song's map ahead, a piece per frame, for the seeks to come.
+        walk_song_map(SONG_MAP_MS, page_now_ms() + MAP_AHEAD_MS);
+        quiet_catch_up();
+    }
     if (!seeked && !frame_play_pass(now_ns())) return;
     bool bar = seeked || seek_keys_overlay(now_ns());
     report_frame(
@@ -365,9 +504,9 @@ int main(int argc, char** argv) {
     }
     // The page's ?delay=: a correction of the viewer's own on top.
     snd_set_audio_delay(EM_ASM_DOUBLE({ return Module.vmAudioDelayMs || 0; }));
-    // The page's start time (#t=): the music waits, cued, for the page to
-    // seek there once the show has started.  Without sound output the show
-    // box has told the page.
+    // The page's start time (#t=): the music waits, cued, for the seek there,
+    // which the first animation frames run; nothing is drawn before it lands.
+    // Without sound output the show box has told the page.
     double start_ms = EM_ASM_DOUBLE({ return Module.vmStartMs || 0; });
     if (!show_start_sound(start_ms <= 0)) return EXIT_SOUND_REFUSED;
     if (start_ms > 0) snd_cue_song(song_module);
@@ -381,6 +520,9 @@ int main(int argc, char** argv) {
     web.running = true;
     web.pause_request = false;
     web.seek_request = -1;
+    web.seek_target = -1;
+    web.music_held = start_ms > 0;
+    if (start_ms > 0) seek_begin(frame_last_step_at(static_cast<int64_t>(start_ms)));
     EM_ASM({ Module.vmStarted(); });
     emscripten_set_main_loop(animation_frame, 0, 0);
     return EXIT_CLEAN;

@@ -170,6 +170,22 @@ bool gl11_context_begin(void* (*get_proc)(const char* name));
 // Releases what gl11_context_begin and the show made, the context still current.
 void gl11_context_end();
 
+// The state-only mode: while on, every call keeps GL's state in the
+// subset's record exactly as it does drawing, but nothing is drawn, cleared
+// or passed to ES (no draw calls, no vertices streamed); only objects
+// (textures, the buffers of compiled lists) are still made.  Turning it off
+// passes the whole state to ES again.  Seeks run their long stretches this
+// way (platform/gl_detach.h).
+void gl11_set_state_only(bool on);
+bool gl11_state_only();
+
+// The subset's GL state as plain bytes of gl11_state_size(), put aside and
+// back (its textures and lists stay: steps only add to them).  Putting it
+// back passes it to ES unless the state-only mode is on.
+size_t gl11_state_size();
+void gl11_state_save(void* out);
+void gl11_state_restore(const void* in);
+
 // Faults a test can switch on to prove that a comparison catches them:
 // every draw after the first `skip_draw` draws of a frame... is left out
 // (0: none left out), a texture bound as the next texture name, added
@@ -182,7 +198,7 @@ struct Gl11Faults {
 };
 extern Gl11Faults gl11_faults;
 
-// Figures of the subset: draws since the last colour clear, and calls the
+// Figures of the subset: draws since the context began, and calls the
 // subset does not implement (each also raises GL_INVALID_OPERATION).
 struct Gl11Stats {
     long draws;

@@ -193,8 +193,8 @@ bool build_program(int stage) {
 bool texturing() {
     if (!gl.texture_2d) return false;
     GLuint name = gl.bound_texture;
-    auto found = gl.textures.find(name);
-    if (name == 0 || found == gl.textures.end()) return false;
+    auto found = gl_objects.textures.find(name);
+    if (name == 0 || found == gl_objects.textures.end()) return false;
     const TextureInfo& info = found->second;
     // Without mipmaps only the non-mipmap filters make a complete texture.
     return info.has_image && (info.min_filter == GL_LINEAR || info.min_filter == GL_NEAREST);
@@ -325,7 +325,7 @@ void gl11_draw_frame_start() {
 
 void gl11_draw(GLenum es_mode, const Vertex* vertices, int count, GLuint buffer,
                const bool from_vertex[ATTR_COUNT]) {
-    if (count <= 0) return;
+    if (count <= 0 || gl11_drawing_off) return;
     ++draw.frame_draws;
     ++gl11_stats.draws;
     if (gl11_faults.skip_draw == draw.frame_draws) return;

@@ -135,7 +135,6 @@ struct Gl11State {
     // glBegin/glEnd in progress (immediate or compiled).
     bool in_begin;
     GLenum begin_mode;
-    std::vector<Vertex> begin_vertices;
     int begin_first_set[ATTR_COUNT];
     // Current attributes when a compiled glBegin started (compiling leaves
     // them as they were).
@@ -144,19 +143,19 @@ struct Gl11State {
     bool lighting, light0, fog, texture_2d, texgen_s, texgen_t, blend, depth_test, scissor;
     GLenum polygon_front, polygon_back;
     GLenum blend_src, blend_dst;
+    // What is passed on to ES as it is, kept to be passed again after the
+    // state-only mode.
+    GLenum depth_func;
+    GLint scissor_box[4];
+    float clear_color[4];
+    float clear_depth;
     // Light 0 (position in eye space) and the material GL 1.1 starts with.
     float light_ambient[4], light_diffuse[4], light_position[4];
     float fog_density, fog_color[4];
     GLint fog_mode;
     GLint texgen_mode_s, texgen_mode_t;
-    // Textures: the bound name and what is known of each name (any of the
-    // 2^32 names may be bound, so they are kept by name).
+    // Textures: the bound name (what is known of each is in Gl11Objects).
     GLuint bound_texture;
-    std::unordered_map<GLuint, TextureInfo> textures;
-    // Display lists by name, and the names glGenLists has not handed out
-    // (all from this one on; names are never handed out twice).
-    std::unordered_map<GLuint, DisplayList> lists;
-    uint64_t next_list;
     GLuint compiling; // list being compiled; 0: none
     GLuint list_base;
     GLuint list_base_stack[ATTRIB_STACK_DEPTH];
@@ -171,8 +170,26 @@ struct Gl11State {
     GLint max_viewport[2]; // as ES reports it
 };
 
-// The subset's one state; reset by gl11_context_begin.
+// The subset's one state; reset by gl11_context_begin.  Plain numbers only,
+// so that it can be put aside and back as bytes (gl11_state_save).
 extern Gl11State gl;
+
+// What the subset has made: the objects, which steps only add to and which
+// stay when the state is put back; and the vertices of the glBegin open.
+struct Gl11Objects {
+    std::vector<Vertex> begin_vertices;
+    // What is known of each texture name (any of the 2^32 names may be
+    // bound, so they are kept by name).
+    std::unordered_map<GLuint, TextureInfo> textures;
+    // Display lists by name, and the names glGenLists has not handed out
+    // (all from this one on; names are never handed out twice).
+    std::unordered_map<GLuint, DisplayList> lists;
+    uint64_t next_list;
+};
+extern Gl11Objects gl_objects;
+
+// The state-only mode is on: nothing is drawn or passed to ES but objects.
+extern bool gl11_drawing_off;
 
 // Records a GL error (the first one sticks until glGetError reads it).
 void gl11_set_error(GLenum error);

@@ -50,7 +50,7 @@ bool is_line_mode(GLenum mode) {
 }
 
 DisplayList& compiled_list() {
-    return gl.lists[gl.compiling];
+    return gl_objects.lists[gl.compiling];
 }
 
 void record_attribute(ListOpKind kind, const float* v, int size) {
@@ -62,7 +62,7 @@ void record_attribute(ListOpKind kind, const float* v, int size) {
 // Inside glBegin/glEnd: notes that the next vertex carries the attribute.
 void mark_set(VertexAttribute a) {
     if (gl.in_begin && gl.begin_first_set[a] < 0)
-        gl.begin_first_set[a] = static_cast<int>(gl.begin_vertices.size());
+        gl.begin_first_set[a] = static_cast<int>(gl_objects.begin_vertices.size());
 }
 
 void set_normal(float x, float y, float z) {
@@ -111,6 +111,7 @@ Vertex current_vertex(float x, float y, float z) {
 
 // Draws an assembled primitive straight from memory.
 void draw_now(GLenum mode, const Vertex* vertices, int count, const bool from_vertex[]) {
+    if (gl11_drawing_off) return;
     std::vector<Vertex> assembled;
     GLenum es_mode = gl11_assemble(mode, vertices, count, gl11_outlined(mode), &assembled);
     gl11_draw(es_mode, assembled.data(), static_cast<int>(assembled.size()), 0, from_vertex);
@@ -131,7 +132,7 @@ void compile_block() {
     DisplayList& list = compiled_list();
     ListBlock block{};
     block.mode = gl.begin_mode;
-    block.vertices.swap(gl.begin_vertices);
+    block.vertices.swap(gl_objects.begin_vertices);
     for (int a = 0; a < ATTR_COUNT; ++a)
         block.first_set[a] = gl.begin_first_set[a];
     memcpy(block.last[ATTR_NORMAL], gl.normal, sizeof gl.normal);
@@ -158,7 +159,9 @@ void replay_block(ListBlock& block) {
         from_vertex[a] = block.first_set[a] >= 0;
         patched = patched || block.first_set[a] > 0;
     }
-    if (patched) {
+    if (gl11_drawing_off) {
+        // State-only: what drawing it leaves besides the picture.
+    } else if (patched) {
         // Vertices before an attribute's first setting take the current value.
         std::vector<Vertex> v = block.vertices;
         for (int i = 0; i < static_cast<int>(v.size()); ++i) {
@@ -396,7 +399,7 @@ void gl11_begin(GLenum mode) {
     if (mode > GL_POLYGON) return gl11_compiled_error(GL_INVALID_ENUM);
     gl.in_begin = true;
     gl.begin_mode = mode;
-    gl.begin_vertices.clear();
+    gl_objects.begin_vertices.clear();
     for (int a = 0; a < ATTR_COUNT; ++a)
         gl.begin_first_set[a] = gl.compiling ? -1 : 0;
     memcpy(gl.saved_normal, gl.normal, sizeof gl.normal);
@@ -408,13 +411,13 @@ void gl11_end() {
     if (!gl.in_begin) return gl11_compiled_error(GL_INVALID_OPERATION);
     gl.in_begin = false;
     if (gl.compiling) return compile_block();
-    draw_now(gl.begin_mode, gl.begin_vertices.data(), static_cast<int>(gl.begin_vertices.size()),
-             ALL_FROM_VERTEX);
+    draw_now(gl.begin_mode, gl_objects.begin_vertices.data(),
+             static_cast<int>(gl_objects.begin_vertices.size()), ALL_FROM_VERTEX);
 }
 
 void gl11_vertex3f(GLfloat x, GLfloat y, GLfloat z) {
     if (!gl.in_begin) return gl11_unsupported("glVertex outside glBegin/glEnd");
-    gl.begin_vertices.push_back(current_vertex(x, y, z));
+    gl_objects.begin_vertices.push_back(current_vertex(x, y, z));
 }
 
 void gl11_vertex3d(GLdouble x, GLdouble y, GLdouble z) {
@@ -509,9 +512,9 @@ GLuint gl11_gen_lists(GLsizei range) {
     }
     // Names are handed out after the highest ever used, never reused; when
     // the 32-bit names run out there are none (0).
-    uint64_t first = gl.next_list;
+    uint64_t first = gl_objects.next_list;
     if (range == 0 || first + static_cast<uint64_t>(range) > (uint64_t{1} << 32)) return 0;
-    gl.next_list = first + static_cast<uint64_t>(range);
+    gl_objects.next_list = first + static_cast<uint64_t>(range);
     return static_cast<GLuint>(first);
 }
 
@@ -522,11 +525,11 @@ void gl11_delete_lists(GLuint list, GLsizei range) {
     uint64_t end = std::min(uint64_t{list} + static_cast<uint64_t>(range), uint64_t{1} << 32);
     auto in_range = [&](uint64_t name) { return name >= list && name < end; };
     // Walks the names or the lists, whichever are fewer.
-    if (static_cast<uint64_t>(range) > gl.lists.size()) {
-        for (auto it = gl.lists.begin(); it != gl.lists.end();) {
+    if (static_cast<uint64_t>(range) > gl_objects.lists.size()) {
+        for (auto it = gl_objects.lists.begin(); it != gl_objects.lists.end();) {
             if (in_range(it->first)) {
                 free_list(it->second);
-                it = gl.lists.erase(it);
+                it = gl_objects.lists.erase(it);
             } else {
                 ++it;
             }
@@ -534,17 +537,17 @@ void gl11_delete_lists(GLuint list, GLsizei range) {
         return;
     }
     for (uint64_t name = list; name < end; ++name) {
-        auto it = gl.lists.find(static_cast<GLuint>(name));
-        if (it == gl.lists.end()) continue;
+        auto it = gl_objects.lists.find(static_cast<GLuint>(name));
+        if (it == gl_objects.lists.end()) continue;
         free_list(it->second);
-        gl.lists.erase(it);
+        gl_objects.lists.erase(it);
     }
 }
 
 void gl11_free_lists() {
-    for (auto& named : gl.lists)
+    for (auto& named : gl_objects.lists)
         free_list(named.second);
-    gl.lists.clear();
+    gl_objects.lists.clear();
 }
 
 void gl11_new_list(GLuint list, GLenum mode) {
@@ -554,8 +557,8 @@ void gl11_new_list(GLuint list, GLenum mode) {
         return gl11_set_error(GL_INVALID_ENUM);
     if (gl.compiling) return gl11_set_error(GL_INVALID_OPERATION);
     if (mode != GL_COMPILE) return gl11_unsupported("glNewList other than GL_COMPILE");
-    free_list(gl.lists[list]);
-    if (list >= gl.next_list) gl.next_list = uint64_t{list} + 1;
+    free_list(gl_objects.lists[list]);
+    if (list >= gl_objects.next_list) gl_objects.next_list = uint64_t{list} + 1;
     gl.compiling = list;
 }
 
@@ -574,8 +577,8 @@ void gl11_call_list(GLuint list) {
         return;
     }
     if (gl.call_depth >= MAX_LIST_NESTING) return;
-    auto it = gl.lists.find(list);
-    if (it == gl.lists.end()) return;
+    auto it = gl_objects.lists.find(list);
+    if (it == gl_objects.lists.end()) return;
     ++gl.call_depth;
     // Running a list compiles nothing, so its ops stay as they are.
     DisplayList& target = it->second;
@@ -725,6 +728,7 @@ void gl11_draw_elements(GLenum mode, GLsizei count, GLenum type, const GLvoid* i
     if (type != GL_UNSIGNED_SHORT) return gl11_unsupported("glDrawElements of other indices");
     // Arrays and indices at a null pointer are left out rather than read.
     if (!gl.arrays.vertex.enabled || !gl.arrays.vertex.pointer || count == 0 || !indices) return;
+    if (gl11_drawing_off) return;
     const GLushort* index = static_cast<const GLushort*>(indices);
     // Each element as glArrayElement would give it: arrays where enabled,
     // else the current values.

@@ -2,6 +2,7 @@
 // passed on to ES as they are.
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 #include <cstring>
 #include <vector>
 
@@ -9,8 +10,12 @@
 #include "gl11/gl11_internal.h"
 
 Gl11State gl;
+Gl11Objects gl_objects;
+bool gl11_drawing_off = false;
 Gl11Faults gl11_faults;
 Gl11Stats gl11_stats;
+
+static_assert(std::is_trivially_copyable<Gl11State>::value, "the state is put aside as bytes");
 
 namespace {
 
@@ -59,12 +64,13 @@ void set_capability(GLenum cap, bool on) {
     bool* flag = capability(cap);
     if (!flag) return gl11_unsupported("glEnable/glDisable of this capability");
     *flag = on;
-    if (passed_to_es(cap)) (on ? es.enable : es.disable)(cap);
+    if (passed_to_es(cap) && !gl11_drawing_off) (on ? es.enable : es.disable)(cap);
 }
 
 } // namespace
 
 void gl11_apply_blend() {
+    if (gl11_drawing_off) return;
     GLenum dst = gl.blend_dst;
     if (gl11_faults.wrong_blend && dst == GL_ONE) dst = GL_ONE_MINUS_SRC_ALPHA;
     es.blend_func(gl.blend_src, dst);
@@ -74,6 +80,8 @@ namespace {
 
 void reset_state() {
     gl = Gl11State{};
+    gl_objects = Gl11Objects{};
+    gl11_drawing_off = false;
     for (MatrixStack& s : gl.stacks)
         s.levels[0] = mat4_identity();
     gl.normal[2] = 1.0f;
@@ -81,13 +89,15 @@ void reset_state() {
     gl.polygon_front = gl.polygon_back = GL_FILL;
     gl.blend_src = GL_ONE;
     gl.blend_dst = GL_ZERO;
+    gl.depth_func = GL_LESS;
+    gl.clear_depth = 1.0f;
     memcpy(gl.light_ambient, LIGHT0_AMBIENT, sizeof gl.light_ambient);
     memcpy(gl.light_diffuse, LIGHT0_DIFFUSE, sizeof gl.light_diffuse);
     memcpy(gl.light_position, LIGHT0_POSITION, sizeof gl.light_position);
     gl.fog_density = 1.0f;
     gl.fog_mode = GL_EXP;
     gl.texgen_mode_s = gl.texgen_mode_t = GL_SPHERE_MAP;
-    gl.next_list = 1;
+    gl_objects.next_list = 1;
     gl.pack_alignment = gl.unpack_alignment = 4;
 }
 
@@ -109,6 +119,7 @@ bool gl11_context_begin(void* (*get_proc)(const char* name)) {
     gl.open = true;
     // The viewport starts as the drawable's size, as ES set it.
     es.get_integerv(GL_VIEWPORT, gl.viewport);
+    memcpy(gl.scissor_box, gl.viewport, sizeof gl.scissor_box);
     es.get_integerv(GL_MAX_VIEWPORT_DIMS, gl.max_viewport);
     for (GLint& most : gl.max_viewport)
         if (most <= 0) most = FALLBACK_MAX_VIEWPORT;
@@ -123,6 +134,49 @@ void gl11_context_end() {
     gl11_free_lists();
     gl11_draw_end();
     gl = Gl11State{};
+    gl_objects = Gl11Objects{};
+    gl11_drawing_off = false;
+}
+
+namespace {
+
+// Passes the subset's state to ES again (after the state-only mode, or a
+// state put back): everything the subset hands on as it is.
+void pass_state_to_es() {
+    for (GLenum cap : {GL_BLEND, GL_DEPTH_TEST, GL_SCISSOR_TEST})
+        (*capability(cap) ? es.enable : es.disable)(cap);
+    gl11_apply_blend();
+    es.depth_func(gl.depth_func);
+    es.viewport(gl.viewport[0], gl.viewport[1], gl.viewport[2], gl.viewport[3]);
+    es.scissor(gl.scissor_box[0], gl.scissor_box[1], gl.scissor_box[2], gl.scissor_box[3]);
+    es.clear_color(gl.clear_color[0], gl.clear_color[1], gl.clear_color[2], gl.clear_color[3]);
+    es.clear_depthf(gl.clear_depth);
+    es.bind_texture(GL_TEXTURE_2D, gl.bound_texture);
+}
+
+} // namespace
+
+void gl11_set_state_only(bool on) {
+    if (on == gl11_drawing_off) return;
+    gl11_drawing_off = on;
+    if (!on && gl.open) pass_state_to_es();
+}
+
+bool gl11_state_only() {
+    return gl11_drawing_off;
+}
+
+size_t gl11_state_size() {
+    return sizeof gl;
+}
+
+void gl11_state_save(void* out) {
+    memcpy(out, &gl, sizeof gl);
+}
+
+void gl11_state_restore(const void* in) {
+    memcpy(&gl, in, sizeof gl);
+    if (!gl11_drawing_off && gl.open) pass_state_to_es();
 }
 
 void gl11_enable(GLenum cap) {
@@ -141,7 +195,9 @@ void gl11_blend_func(GLenum src, GLenum dst) {
 }
 
 void gl11_depth_func(GLenum func) {
-    if (gl11_runs_now(gl11_op(OP_DEPTH_FUNC, func))) es.depth_func(func);
+    if (!gl11_runs_now(gl11_op(OP_DEPTH_FUNC, func))) return;
+    gl.depth_func = func;
+    if (!gl11_drawing_off) es.depth_func(func);
 }
 
 void gl11_polygon_mode(GLenum face, GLenum mode) {
@@ -276,7 +332,7 @@ void gl11_gen_textures(GLsizei n, GLuint* names) {
     if (!names) return;
     es.gen_textures(n, names);
     for (GLsizei i = 0; i < n; ++i)
-        gl.textures[names[i]] = new_texture();
+        gl_objects.textures[names[i]] = new_texture();
 }
 
 void gl11_delete_textures(GLsizei n, const GLuint* names) {
@@ -285,7 +341,7 @@ void gl11_delete_textures(GLsizei n, const GLuint* names) {
     if (!names) return;
     es.delete_textures(n, names);
     for (GLsizei i = 0; i < n; ++i) {
-        gl.textures.erase(names[i]);
+        gl_objects.textures.erase(names[i]);
         if (names[i] == gl.bound_texture) gl.bound_texture = 0;
     }
 }
@@ -293,9 +349,9 @@ void gl11_delete_textures(GLsizei n, const GLuint* names) {
 void gl11_bind_texture(GLenum target, GLuint name) {
     if (!gl11_runs_now(gl11_op(OP_BIND_TEXTURE, target, name))) return;
     if (target != GL_TEXTURE_2D) return gl11_unsupported("textures other than 2D");
-    if (gl11_faults.wrong_texture && name != 0 && gl.textures.count(name + 1)) ++name;
+    if (gl11_faults.wrong_texture && name != 0 && gl_objects.textures.count(name + 1)) ++name;
     // A name never generated becomes a texture on first binding.
-    if (name != 0 && !gl.textures.count(name)) gl.textures[name] = new_texture();
+    if (name != 0 && !gl_objects.textures.count(name)) gl_objects.textures[name] = new_texture();
     gl.bound_texture = name;
     es.bind_texture(GL_TEXTURE_2D, name);
 }
@@ -305,8 +361,8 @@ void gl11_tex_parameteri(GLenum target, GLenum name, GLint value) {
     if (!gl11_runs_now(op)) return;
     if (target != GL_TEXTURE_2D) return gl11_unsupported("textures other than 2D");
     es.tex_parameteri(target, name, value);
-    auto bound = gl.textures.find(gl.bound_texture);
-    if (name == GL_TEXTURE_MIN_FILTER && bound != gl.textures.end())
+    auto bound = gl_objects.textures.find(gl.bound_texture);
+    if (name == GL_TEXTURE_MIN_FILTER && bound != gl_objects.textures.end())
         bound->second.min_filter = value;
 }
 
@@ -320,8 +376,8 @@ void gl11_tex_image2d(GLenum target, GLint level, GLint internal_format, GLsizei
         return gl11_unsupported("textures other than 8-bit RGB level 0");
     if (width < 0 || height < 0) return gl11_set_error(GL_INVALID_VALUE);
     es.tex_image2d(target, 0, GL_RGB, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
-    auto bound = gl.textures.find(gl.bound_texture);
-    if (bound != gl.textures.end()) bound->second.has_image = true;
+    auto bound = gl_objects.textures.find(gl.bound_texture);
+    if (bound != gl_objects.textures.end()) bound->second.has_image = true;
 }
 
 namespace {
@@ -342,7 +398,7 @@ void gl11_viewport(GLint x, GLint y, GLsizei width, GLsizei height) {
     gl.viewport[1] = y;
     gl.viewport[2] = std::min(width, gl.max_viewport[0]);
     gl.viewport[3] = std::min(height, gl.max_viewport[1]);
-    es.viewport(x, y, gl.viewport[2], gl.viewport[3]);
+    if (!gl11_drawing_off) es.viewport(x, y, gl.viewport[2], gl.viewport[3]);
 }
 
 void gl11_get_integerv(GLenum name, GLint* values) {
@@ -407,9 +463,11 @@ void gl11_get_integerv(GLenum name, GLint* values) {
         values[0] = gl.unpack_alignment;
         break;
     case GL_SCISSOR_BOX:
+        for (int i = 0; i < 4; ++i)
+            values[i] = gl.scissor_box[i];
+        break;
     case GL_DEPTH_FUNC:
-        // Kept by ES as GL keeps them.
-        es.get_integerv(name, values);
+        values[0] = static_cast<GLint>(gl.depth_func);
         break;
     default:
         gl11_unsupported("glGetIntegerv of this value");
@@ -419,17 +477,23 @@ void gl11_get_integerv(GLenum name, GLint* values) {
 void gl11_scissor(GLint x, GLint y, GLsizei width, GLsizei height) {
     if (!gl11_runs_now(rectangle_op(OP_SCISSOR, x, y, width, height))) return;
     if (width < 0 || height < 0) return gl11_set_error(GL_INVALID_VALUE);
-    es.scissor(x, y, width, height);
+    const GLint box[4] = {x, y, width, height};
+    memcpy(gl.scissor_box, box, sizeof box);
+    if (!gl11_drawing_off) es.scissor(x, y, width, height);
 }
 
 void gl11_clear_color(GLclampf r, GLclampf g, GLclampf b, GLclampf a) {
     const float v[4] = {r, g, b, a};
-    if (gl11_runs_now(gl11_op_floats(OP_CLEAR_COLOR, v, 4))) es.clear_color(r, g, b, a);
+    if (!gl11_runs_now(gl11_op_floats(OP_CLEAR_COLOR, v, 4))) return;
+    memcpy(gl.clear_color, v, sizeof v);
+    if (!gl11_drawing_off) es.clear_color(r, g, b, a);
 }
 
 void gl11_clear_depth(GLclampd depth) {
     const float v[1] = {static_cast<float>(depth)};
-    if (gl11_runs_now(gl11_op_floats(OP_CLEAR_DEPTH, v, 1))) es.clear_depthf(v[0]);
+    if (!gl11_runs_now(gl11_op_floats(OP_CLEAR_DEPTH, v, 1))) return;
+    gl.clear_depth = v[0];
+    if (!gl11_drawing_off) es.clear_depthf(v[0]);
 }
 
 void gl11_clear(GLbitfield mask) {
@@ -439,15 +503,15 @@ void gl11_clear(GLbitfield mask) {
     if (mask & ~BUFFERS) return gl11_set_error(GL_INVALID_VALUE);
     if (mask & GL_COLOR_BUFFER_BIT) gl11_draw_frame_start();
     // There is no accumulation buffer to clear.
-    es.clear(mask & ~GL_ACCUM_BUFFER_BIT);
+    if (!gl11_drawing_off) es.clear(mask & ~GL_ACCUM_BUFFER_BIT);
 }
 
 void gl11_flush() {
-    if (gl11_outside_begin()) es.flush();
+    if (gl11_outside_begin() && !gl11_drawing_off) es.flush();
 }
 
 void gl11_finish() {
-    if (gl11_outside_begin()) es.finish();
+    if (gl11_outside_begin() && !gl11_drawing_off) es.finish();
 }
 
 void gl11_pixel_storei(GLenum name, GLint value) {

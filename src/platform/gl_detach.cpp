@@ -2,10 +2,19 @@
 
 #include <SDL2/SDL.h>
 
+#if VM_GL11
+#include "gl11/gl11_api.h"
+#endif
+
 bool gl_detach(GlDetached* saved) {
     *saved = GlDetached{};
 #if VM_GL11
-    return false;
+    // The subset keeps GL's state itself: it goes on keeping it, drawing nothing.
+    if (!SDL_GL_GetCurrentContext() || gl11_state_only()) return false;
+    gl11_set_state_only(true);
+    saved->detached = true;
+    saved->state_kept = true;
+    return true;
 #else
     SDL_Window* window = SDL_GL_GetCurrentWindow();
     SDL_GLContext context = SDL_GL_GetCurrentContext();
@@ -20,7 +29,11 @@ bool gl_detach(GlDetached* saved) {
 
 void gl_reattach(GlDetached* saved) {
     if (!saved->detached) return;
+#if VM_GL11
+    gl11_set_state_only(false);
+#else
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(saved->window),
                        static_cast<SDL_GLContext>(saved->context));
+#endif
     saved->detached = false;
 }

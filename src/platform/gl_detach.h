@@ -1,18 +1,21 @@
 // Running GL-free: while the calling thread's GL context is let go, every
 // GL call goes to GL's no-op entry points, so code that draws can run for
-// its side effects on the program's own records alone, at no GL cost.  The
-// native GL only; over the GL 1.1 subset (which keeps state of its own and
-// makes buffers on first use) gl_detach refuses.
+// its side effects on the program's own records alone, at no GL cost.  Over
+// the GL 1.1 subset the context stays and the subset's state-only mode is
+// used instead: it draws nothing but keeps GL's state as drawing would
+// (`state_kept`), so the steps run GL-free leave GL's state right.
 #pragma once
 
 struct GlDetached {
     void* window = nullptr;
     void* context = nullptr;
     bool detached = false;
+    bool state_kept = false; // GL's state was kept all along (the GL 1.1 subset)
 };
 
-// Lets the current context go; false (nothing changed) when there is none
-// or this GL cannot run detached.
+// Lets the current context go (over the subset: turns its state-only mode
+// on); false (nothing changed) when there is none, or this GL cannot run
+// detached, or it is detached already.
 bool gl_detach(GlDetached* saved);
 
 // Makes the context of gl_detach current again.

@@ -99,6 +99,12 @@ void snd_seek_map_prepare(SndSong* song, int instrument, int64_t through_ms);
 // False while that thread is still mapping (a seek would wait for it).
 bool snd_seek_map_ready(const SndSong* song);
 
+// Where there are no threads (the browser), snd_seek_map_prepare only makes
+// the map: the caller walks it in pieces, each at most `max_ms` of song
+// further, so that no seek waits long for it.  True once the map reaches
+// `through_ms` (and for a song without a map, or one mapped by its thread).
+bool snd_seek_map_walk(SndSong* song, int64_t through_ms, int64_t max_ms);
+
 // Replaying steps without the music: between snd_replay_begin and
 // snd_replay_end, snd_deliver_notes hands over the notes of a straight run
 // from the first that sounds after `after_ms`, from the song's map, and

@@ -135,6 +135,15 @@ bool snd_seek_map_ready(const SndSong* song) {
     return !map || !map->worker.joinable() || map->walked.load(std::memory_order_acquire);
 }
 
+bool snd_seek_map_walk(SndSong* song, int64_t through_ms, int64_t max_ms) {
+    SndSeekMap* map = song ? song->seek_map : nullptr;
+    if (!map || map->worker.joinable()) return true;
+    int64_t frame = through_ms * song->mix_rate / MS_PER_SECOND;
+    int64_t step = std::max<int64_t>(1, max_ms * song->mix_rate / MS_PER_SECOND);
+    map_walk_through(map, std::min(frame, map->walker.tracker.frame + step));
+    return map->walker.tracker.frame > frame;
+}
+
 void snd_seek_map_free(SndSong* song) {
     map_destroy(song->seek_map);
     song->seek_map = nullptr;

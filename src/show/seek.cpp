@@ -159,6 +159,13 @@ void run_gl_free(int64_t last) {
         frame_run_steps(last, 0, false);
         return;
     }
+    if (detached_gl.state_kept) {
+        // The GL 1.1 subset's state-only mode: nothing is drawn, but GL's
+        // state follows the records all along, as with GL.
+        frame_run_steps(last, 0, false);
+        gl_reattach(&detached_gl);
+        return;
+    }
     seek_store.gl_follows = false;
     seek_store.gl_steps_since_free = 0;
     gfx_begin_gl_free();
@@ -287,11 +294,12 @@ void seek_with_gl(void (*work)(void*), void* user) {
         work(user);
         return;
     }
+    bool kept = detached_gl.state_kept;
     gl_reattach(&detached_gl);
-    gfx_end_gl_free();
+    if (!kept) gfx_end_gl_free();
     work(user);
     // The rest of the stretch runs with GL when GL cannot be let go again.
-    if (gl_detach(&detached_gl)) gfx_begin_gl_free();
+    if (gl_detach(&detached_gl) && !detached_gl.state_kept) gfx_begin_gl_free();
 }
 
 SeekReport seek_last_report() {

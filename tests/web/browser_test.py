@@ -17,7 +17,9 @@ usage: browser_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
        browser_test.py --seek-bench BUILD_WEB   (SEEK_BENCH_COUNT seeks to song
            times from a fixed seed while the show plays: the show's time per
            seek, from the page's request to the step drawn, and from the
-           request to the page's report of it; figures only)
+           request to the page's report of it; then a fresh link to each of
+           LINK_TIMES: from the start click to the target drawn, the longest
+           the page was held, and how it plays on; figures only)
 """
 import http.server
 import itertools
@@ -51,6 +53,9 @@ TOLERATED_DIFFERING = 0.006
 TOLERATED_MEAN = 0.6
 TIMEOUT_S = 300
 SEEK_BENCH_COUNT = 20
+# Shared links (#t=) opened fresh: the song time, and how long it plays on.
+LINK_TIMES = [("4:20", 260000), ("1:30", 90000)]
+LINK_PLAYS_S = 5
 # The page's ?delay= (ms): added to the latency the clock applies.  Notes
 # and canvases belong to steps, so the comparisons above do not move.
 DELAY_MS = 40
@@ -277,6 +282,62 @@ def print_seek_figures(report):
                        max(figures)))
 
 
+def run_page(build, query, hash_part=""):
+    """Opens the page with `query` in a fresh Chromium; the report it posts
+    (None when it posted none)."""
+    results = Results()
+    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(build, results))
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    url = "http://127.0.0.1:%d/index.html?%s%s" % (server.server_address[1], query, hash_part)
+    work = tempfile.mkdtemp(prefix="vm_browser_")
+    browser = subprocess.Popen([chromium_path()] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        results.done.wait(TIMEOUT_S)
+    finally:
+        browser.terminate()
+        try:
+            browser.wait(10)
+        except subprocess.TimeoutExpired:
+            browser.kill()
+        server.shutdown()
+        shutil.rmtree(work, ignore_errors=True)
+    return results.report
+
+
+def print_link_figures(build):
+    """A fresh #t= link: the start click to the target drawn, the page's
+    longest task meanwhile, and the frames and audio callbacks after it."""
+    for text, ms in LINK_TIMES:
+        report = run_page(build, "autostart&scale=1&report=%d" % (ms // 1000 + LINK_PLAYS_S), "#t=" + text)
+        if not report or not report.get("seeks"):
+            print("#t=%s: no report from the page" % text)
+            continue
+        step, _, click_ms, _ = report["seeks"][0]
+        landed_at = report["click_ms"] + click_ms
+        tasks = [d for t, d in report.get("long_tasks", []) if t + d >= report["click_ms"]]
+        frames = [f[4] for f in report["frames"] if f[4] >= landed_at]
+        gaps = [b - a for a, b in zip(frames, frames[1:])]
+        calls = [t for t in report.get("audio", {}).get("at_ms", []) if t >= landed_at]
+        call_gaps = [b - a for a, b in zip(calls, calls[1:])]
+        slices = [s[3] for s in report.get("seeking", [])]
+        print("#t=%s: step %d drawn %.0f ms after the start click, in %d slices (the longest %.0f ms, "
+              "the last with the drawing %.0f ms); the page's longest task %.0f ms (%d over 50 ms: %s)" %
+              (text, step, click_ms, len(slices) + 1, max(slices or [0]), report["seeks"][0][1],
+               max(tasks or [0]), len(tasks), " ".join("%.0f" % t for t in tasks)))
+        print("  slices: %s" % " ".join("%.0f" % t for t in slices))
+        if gaps:
+            print("#t=%s: then %d frames in %d s, interval p50 %.1f ms p95 %.1f ms max %.0f ms; "
+                  "audio callbacks %d, apart p50 %.1f ms max %.0f ms" %
+                  (text, len(frames), LINK_PLAYS_S, percentile(gaps, 0.5), percentile(gaps, 0.95), max(gaps),
+                   len(calls), percentile(call_gaps, 0.5), max(call_gaps or [0])))
+
+
+def chromium_path():
+    return shutil.which("chromium") or shutil.which("chromium-browser")
+
+
 def check_latency(report):
     """Every drawn frame's clock took off the page's latency plus the delay."""
     latency = report.get("latency", [])
@@ -346,6 +407,7 @@ def main():
         return 1
     if seek_bench:
         print_seek_figures(report)
+        print_link_figures(build)
         return 0
     print_figures(report, build)
     if bench:
