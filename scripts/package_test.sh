@@ -17,16 +17,9 @@ build="${VM_BUILD_DIR:-$root/build}"
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
 # The checkers, installed when missing (Debian packages).
-PACKAGES=(lintian desktop-file-utils man-db)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "package: installing ${missing[*]}"
-  $SUDO apt-get update >/dev/null
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# shellcheck source=scripts/lib/install.sh
+source "$root/scripts/lib/install.sh"
+install_missing --quiet lintian desktop-file-utils man-db appstream
 
 fail() {
   echo "package: FAIL: $*"
