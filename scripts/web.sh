@@ -6,7 +6,7 @@
 # native build, and builds the page.  Safe to run again.
 #   bash scripts/web.sh [--dist DIR]
 # --dist DIR also fills DIR with the page ready for a static host
-# (web/dist.py: content-hashed names, .gz and .br copies; README "Put it on
+# (web/dist.py: content-hashed names, .gz and .br copies; docs/browser.md, "Put it on
 # a web server").
 set -euo pipefail
 
