@@ -2,8 +2,9 @@
 #   cd build && cpack -G DEB     ->  vintermoot_<version>_<arch>.deb
 # A game in Debian's sense (section games): the player and vintermoot-capture
 # in /usr/games, the data in /usr/share/games/vintermoot/data, the desktop
-# entry, its icon and the manual pages (section 6, games), the copyright file
-# and the changelog in /usr/share/doc/vintermoot.  The library dependencies
+# entry, its icon, the software-centre metadata and the manual pages
+# (section 6, games), the copyright file and the changelog in
+# /usr/share/doc/vintermoot.  The library dependencies
 # come from the programs themselves (dpkg-shlibdeps); the font the show
 # letters its texts with is found at run time through fontconfig, so its
 # package is named here.  scripts/package_test.sh checks the package with
@@ -25,6 +26,17 @@ add_custom_target(vm_changelog ALL
   VERBATIM)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${VM_PACKAGING_DIR}/changelog.gz
   DESTINATION share/doc/vintermoot)
+
+# What software centres show (AppStream): the metadata named after its id,
+# as AppStream asks, launching the desktop entry; the screenshots are the
+# README's pictures at the project's public address (AppStream takes only
+# web addresses for them).
+set(VM_PROJECT_URL "https://github.com/vintermoot/vintermoot" CACHE STRING
+  "The project's public home; the software-centre screenshots are its docs/pictures")
+set(VM_APPSTREAM_ID io.github.vintermoot.vintermoot)
+set(VM_METAINFO ${VM_PACKAGING_DIR}/${VM_APPSTREAM_ID}.metainfo.xml)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/vintermoot.metainfo.xml.in ${VM_METAINFO} @ONLY)
+install(FILES ${VM_METAINFO} DESTINATION share/metainfo)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vintermoot)

@@ -4,6 +4,7 @@
 # (desktop-file-validate, not even a hint) and every manual page (man
 # --warnings); packs it a second time after touching every packed file and
 # compares the bytes (the package is dated at the commit, not at the build).
+# Validates the software-centre metadata (appstreamcli, offline).
 # Then installs it with apt (so its declared dependencies are checked), and
 # checks the installed programs from another directory: the player's
 # --version, a manual page for every installed program naming every option
@@ -17,16 +18,9 @@ build="${VM_BUILD_DIR:-$root/build}"
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
 # The checkers, installed when missing (Debian packages).
-PACKAGES=(lintian desktop-file-utils man-db)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "package: installing ${missing[*]}"
-  $SUDO apt-get update >/dev/null
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# shellcheck source=scripts/lib/install.sh
+source "$root/scripts/lib/install.sh"
+install_missing --quiet lintian desktop-file-utils man-db appstream
 
 fail() {
   echo "package: FAIL: $*"
@@ -71,6 +65,17 @@ report="$(lintian --display-info --fail-on error,warning "$deb" 2>&1)" || status
 grep -v '^running with root privileges' <<<"$report" | sed '/^$/d; s/^/package: lintian: /' || true
 [ "$status" -eq 0 ] || fail "lintian reports errors or warnings"
 echo "package: lintian: no error, no warning"
+
+# Software-centre metadata, AppStream's own checks without the network (the
+# screenshots are web addresses, not fetched): the file, and the packed tree
+# (the file named after its id, its desktop entry and icon there).
+metainfo="$(dpkg-deb -c "$deb" | grep -o '/usr/share/metainfo/[^ ]*\.metainfo\.xml$' || true)"
+[ -n "$metainfo" ] || fail "no software-centre metadata in /usr/share/metainfo"
+dpkg-deb -x "$deb" "$work/tree"
+appstreamcli validate --no-net "$work/tree$metainfo" >"$work/appstream.log" 2>&1 &&
+  appstreamcli validate-tree --no-net "$work/tree" >>"$work/appstream.log" 2>&1 ||
+  { cat "$work/appstream.log"; fail "appstreamcli finds the software-centre metadata invalid"; }
+echo "package: appstreamcli: $(basename "$metainfo") valid"
 
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "./$deb" \
   >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; exit 1; }

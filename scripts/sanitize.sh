@@ -2,10 +2,12 @@
 # Builds the project with clang 14 and a sanitizer in its own build directory
 # and runs tests there.
 #   address: AddressSanitizer + UndefinedBehaviorSanitizer (+ LeakSanitizer),
-#            the whole test suite (or the tests matching VM_ASAN_TESTS).
+#            the tests that exercise memory and threads (or the tests
+#            matching VM_ASAN_TESTS; VM_ASAN_TESTS=. runs them all).
 #   thread:  ThreadSanitizer, the tests of the threaded parts (sound layer and
 #            main loop: test names matching VM_TSAN_TESTS).
-# The fuzzing runs are left to the normal build's suite.  Reports in system
+# The fuzzing runs are left to the normal build's suite; here the fuzz
+# targets only run over their seeds.  Reports in system
 # libraries are silenced by the files in scripts/sanitizers/; any report in
 # project code fails the test that caused it.
 # Usage: scripts/sanitize.sh address|thread
@@ -23,7 +25,16 @@ case "$kind" in
 address)
   build="${VM_ASAN_BUILD_DIR:-$root/build-asan}"
   option="-DVM_SANITIZE=ON"
-  tests_regex="${VM_ASAN_TESTS:-}" # empty: every test
+  # What exercises memory and threads: the decoders and loaders, the sound
+  # layer and the music, seeking, capture, the GL 1.1 subset, the harness
+  # and the show's runs and checks, and the fuzz targets over their seeds.
+  # Not the slow timing tests (the real-time loop, the window, the start-up
+  # fast-forward, the sound server), which the normal and the stressed
+  # phases run already, nor the scenes' pictures, the pages or the rules.
+  memory_tests="test_(bmp_decoder|texture_set|outline_font|files|pictures|sound|sound_thread|music"
+  memory_tests+="|xm_writer|seek|seek_keys|capture|harness|show_run|show_check|show_faults"
+  memory_tests+="|show_startup|spark_batch|gl11_.*)|fuzz_seeds_.*"
+  tests_regex="${VM_ASAN_TESTS:-^($memory_tests)\$}"
   export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
@@ -68,18 +79,23 @@ cmake -S "$root" -B "$build" "$option" -DVM_WERROR=ON -DCMAKE_BUILD_TYPE=RelWith
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" >/dev/null
 
 cd "$build"
-if [ "$kind" = address ]; then
-  cmake --build . -j "$jobs"
-  # Fuzzing and long runs (soak) belong to the normal build's suite.
-  ctest --output-on-failure -j "$jobs" -E '^fuzz_|soak' ${tests_regex:+-R "$tests_regex"}
-else
-  # Only the executables of the selected tests (and what they depend on).
-  targets=$(ctest -N -R "$tests_regex" | sed -n 's/^ *Test *#[0-9]*: *\([A-Za-z0-9_]*\)$/\1/p')
-  if [ -z "$targets" ]; then
-    echo "sanitize.sh: no test matches '$tests_regex'" >&2
-    exit 1
-  fi
-  # shellcheck disable=SC2086
-  cmake --build . -j "$jobs" --target $targets
-  ctest --output-on-failure -j "$jobs" -R "$tests_regex"
+# Fuzzing and long runs (soak) belong to the normal build's suite.
+exclude='^fuzz_(bmp|xm)$|soak'
+tests=$(ctest -N -R "$tests_regex" -E "$exclude" | sed -n 's/^ *Test *#[0-9]*: *\([A-Za-z0-9_]*\)$/\1/p')
+if [ -z "$tests" ]; then
+  echo "sanitize.sh: no test matches '$tests_regex'" >&2
+  exit 1
 fi
+# Only the executables of the selected tests (and what they depend on); a
+# fuzz_seeds_<name> test runs that fuzz target over its seeds.  When a
+# selected test is no executable of its own (a script), everything.
+targets=$(sed -E 's/^fuzz_seeds_(.*)$/vintermoot-fuzz-\1 vintermoot-\1-seeds/' <<<"$tests")
+known=$(cmake --build . --target help | sed -n 's/^\.\.\. \([^ ]*\).*/\1/p; s/^\([^ :]*\): phony$/\1/p')
+what="their targets"
+for target in $targets; do
+  grep -qxF "$target" <<<"$known" || { targets=""; what="every target"; }
+done
+echo "sanitize.sh: $kind: $(wc -w <<<"$tests") tests; building $what"
+# shellcheck disable=SC2086
+cmake --build . -j "$jobs" ${targets:+--target $targets}
+ctest --output-on-failure -j "$jobs" -R "$tests_regex" -E "$exclude"

@@ -13,17 +13,6 @@ PACKAGES=(
   parallel rsync pulseaudio pulseaudio-utils
 )
 
-if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
-
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-else
-  echo "setup: all packages present"
-fi
+# shellcheck source=scripts/lib/install.sh
+source "$(dirname "$0")/lib/install.sh"
+install_missing "${PACKAGES[@]}"

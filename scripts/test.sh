@@ -4,8 +4,9 @@
 # VM_STRESS=0 leaves that out), and a ten-minute soak of the show; builds
 # the Debian package, installs it, checks the installed programs and removes
 # it (scripts/package_test.sh); then builds again with the sanitizers and
-# runs the suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# the threaded parts under ThreadSanitizer (scripts/sanitize.sh).
+# runs the tests that exercise memory and threads under AddressSanitizer
+# and UndefinedBehaviorSanitizer (not the slow timing tests a third time),
+# and the threaded parts under ThreadSanitizer (scripts/sanitize.sh).
 # VM_SANITIZERS=0 leaves out the second half.  Prints how long each phase
 # took.
 #

@@ -6,9 +6,9 @@
 # native build, and builds the page.  Safe to run again.
 #   bash scripts/web.sh [--dist DIR]
 # --dist DIR also fills DIR with the page ready for a static host
-# (web/dist.py: content-hashed names, .gz and .br copies; README "Put it on
-# a web server").  DIR must be new, empty or made by --dist before: the
-# script refuses any other folder before it builds.
+# (web/dist.py: content-hashed names, .gz and .br copies; docs/browser.md,
+# "Put it on a web server").  DIR must be new, empty or made by --dist
+# before: the script refuses any other folder before it builds.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -23,22 +23,13 @@ PACKAGES=(emscripten dpkg-dev cmake make python3 build-essential pkg-config chro
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 say() { echo "web: $*"; }
+# shellcheck source=scripts/lib/install.sh
+source "$ROOT/scripts/lib/install.sh"
 
 # Debian's emscripten tools need the Debian node modules (acorn, terser)
 # at -O1 and above, which a node from elsewhere does not look for.
 export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
 
-install_packages() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  if [ "${#missing[@]}" -gt 0 ]; then
-    say "installing ${missing[*]}"
-    $SUDO apt-get update
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-  fi
-}
 
 # apt-get source needs deb-src entries, which the machine may not have.  They
 # are derived from the machine's own Debian deb entries (same addresses,
@@ -166,7 +157,7 @@ main() {
   # Refused before the build, not after it (web/dist.py never deletes what
   # it did not make).
   [ -z "$dist" ] || python3 "$ROOT/web/dist.py" --check "$dist"
-  install_packages
+  install_missing "${PACKAGES[@]}"
   remove_old_source_entries
   build_deps
   build_data

@@ -34,12 +34,9 @@ x_close="$(realpath "$3")"
 built_data="$(realpath -m "$4")"
 capture="${5:+$(realpath "$5")}"
 
-for tool in Xvfb xdotool xwininfo import convert compare sox; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "e2e: $tool is not installed; skipping"
-    exit 77
-  fi
-done
+# shellcheck source=tests/support/need_tools.sh
+source "$(dirname "$0")/support/need_tools.sh"
+need_tools e2e Xvfb xdotool xwininfo import convert compare sox
 
 work="$(mktemp -d /tmp/vm_e2e_XXXXXX)"
 xvfb_pid=""

@@ -32,12 +32,9 @@ DELAY_MS=200
 SAMPLES=8
 SWING_MS=6
 
-for tool in pulseaudio pactl; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "pulse_latency: $tool is not installed; skipping"
-    exit 77
-  fi
-done
+# shellcheck source=tests/support/need_tools.sh
+source "$(dirname "$0")/support/need_tools.sh"
+need_tools pulse_latency pulseaudio pactl
 
 work="$(mktemp -d /tmp/vm_pulse_XXXXXX)"
 server_pid=""
