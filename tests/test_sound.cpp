@@ -436,6 +436,17 @@ struct LiveSound : ::testing::Test {
         snd_set_audio_delay(0.0);
         temp_dir_remove(dir);
     }
+    // Starts the output and loads a module of 64 rows with a watched note
+    // on every row, written as `name` in the test's folder (null on failure).
+    SndSong* load_watched_song(const char* name) {
+        if (!snd_init(RATE, 32, 2)) return nullptr;
+        XmModule m = base_module(64);
+        for (int row = 0; row < 64; ++row)
+            cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
+        std::string path = dir + "/" + name;
+        if (!xm_write_file(m, path.c_str())) return nullptr;
+        return snd_load_song(path.c_str());
+    }
 };
 
 // Reads the clock every millisecond for `ms` of wall time; fails if it ever
@@ -451,13 +462,7 @@ int64_t watch_clock(SndSong* song, int ms, int64_t previous) {
 }
 
 TEST_F(LiveSound, ClockRisesNotesArriveAndASecondInitChangesNothing) {
-    ASSERT_TRUE(snd_init(RATE, 32, 2));
-    XmModule m = base_module(64);
-    for (int row = 0; row < 64; ++row)
-        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
-    std::string path = dir + "/live.xm";
-    ASSERT_TRUE(xm_write_file(m, path.c_str()));
-    SndSong* song = snd_load_song(path.c_str());
+    SndSong* song = load_watched_song("live.xm");
     ASSERT_NE(song, nullptr);
     snd_set_inst_callback(song, record_note, WATCHED);
     ASSERT_TRUE(snd_play_song(song));
@@ -525,13 +530,8 @@ TEST_F(LiveSound, MissingModuleRunsOnTheWallClock) {
 // plays on from where its clock read on the wall clock (its device is
 // paused), with its notes, no latency applied, and seeks as before.
 TEST_F(LiveSound, SilentOutputPlaysOnTheWallClockWithItsNotes) {
-    ASSERT_TRUE(snd_init(RATE, 32, 2));
-    XmModule m = base_module(64);
-    for (int row = 0; row < 64; ++row)
-        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
-    std::string path = dir + "/silent.xm";
-    ASSERT_TRUE(xm_write_file(m, path.c_str()));
-    SndSong* song = snd_load_song(path.c_str());
+    SndSong* song = load_watched_song("silent.xm");
+    ASSERT_NE(song, nullptr);
     snd_set_inst_callback(song, record_note, WATCHED);
     snd_set_audio_delay(200.0);
     ASSERT_TRUE(snd_play_song(song));
@@ -562,13 +562,8 @@ void record_live_note(SndSong* song, int) {
 // song times, only later.
 TEST_F(LiveSound, AudioDelayHoldsTheClockBackButNotTheNotes) {
     live_note_ms.clear();
-    ASSERT_TRUE(snd_init(RATE, 32, 2));
-    XmModule m = base_module(64);
-    for (int row = 0; row < 64; ++row)
-        cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
-    std::string path = dir + "/delay.xm";
-    ASSERT_TRUE(xm_write_file(m, path.c_str()));
-    SndSong* song = snd_load_song(path.c_str());
+    SndSong* song = load_watched_song("delay.xm");
+    ASSERT_NE(song, nullptr);
     snd_set_inst_callback(song, record_live_note, WATCHED);
     const double DELAY_MS = 200.0;
     snd_set_audio_delay(DELAY_MS);

@@ -296,12 +296,7 @@ def run_page(build, query, hash_part=""):
     try:
         results.done.wait(TIMEOUT_S)
     finally:
-        browser.terminate()
-        try:
-            browser.wait(10)
-        except subprocess.TimeoutExpired:
-            browser.kill()
-        server.shutdown()
+        stop_browser(browser, server)
         shutil.rmtree(work, ignore_errors=True)
     return results.report
 
@@ -332,6 +327,16 @@ def print_link_figures(build):
                   "audio callbacks %d, apart p50 %.1f ms max %.0f ms" %
                   (text, len(frames), LINK_PLAYS_S, percentile(gaps, 0.5), percentile(gaps, 0.95), max(gaps),
                    len(calls), percentile(call_gaps, 0.5), max(call_gaps or [0])))
+
+
+def stop_browser(browser, server):
+    """Ends the browser (killed if it does not go within 10 s) and the server."""
+    browser.terminate()
+    try:
+        browser.wait(10)
+    except subprocess.TimeoutExpired:
+        browser.kill()
+    server.shutdown()
 
 
 def chromium_path():
@@ -391,12 +396,7 @@ def main():
         stopped = finished and not bench and results.stopped.wait(ESCAPE_TIMEOUT_S)
         replayed = stopped and results.replayed.wait(ESCAPE_TIMEOUT_S)
     finally:
-        browser.terminate()
-        try:
-            browser.wait(10)
-        except subprocess.TimeoutExpired:
-            browser.kill()
-        server.shutdown()
+        stop_browser(browser, server)
     failures = []
     if not finished:
         print("browser_test: no report from the page within %d s" % TIMEOUT_S)
