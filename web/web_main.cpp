@@ -76,17 +76,43 @@ constexpr double SEEK_SLICE_MS = 40.0;
 // cheap steps through WebGL would take the audio's time.
 constexpr int64_t CATCH_UP_DRAWN_STEPS = 2;
 // The song's seek map is walked in pieces of this much song time (a few
-// milliseconds each), as far as a seek needs it, and ahead while the show
-// plays, a piece or two per animation frame, through SONG_MAP_MS.
+// milliseconds each), as far as a seek needs it, and ahead, through
+// SONG_MAP_MS.
 constexpr int64_t MAP_PIECE_MS = 2000;
-constexpr double MAP_AHEAD_MS = 3.0;
 constexpr int64_t SONG_MAP_MS = 330000;
+
+// Before the viewer's click the page prepares the show in slices of about
+// this much per animation frame: the canvas, the pictures, the song and
+// its map, then the show's own map (its kept states for seeking).
+constexpr double PREPARE_SLICE_MS = 30.0;
+// While the show plays, it is mapped on this long after each frame (longer
+// while paused: nothing else runs then).
+constexpr double SHOW_MAP_AHEAD_MS = 4.0;
+constexpr double SHOW_MAP_PAUSED_MS = 20.0;
+
+// What the page has prepared of the show, in order.
+enum PrepareStage : int {
+    PREPARE_CANVAS,   // the WebGL canvas and the subset's context
+    PREPARE_REOPEN,   // (after a play) the canvas's context back to a new one's
+    PREPARE_PICTURES, // the show's records, textures, fixed GL state and font
+    PREPARE_SONG,     // the module, loaded for the output the click opens
+    PREPARE_SONG_MAP, // the song's seek map, walked in pieces
+    PREPARE_SHOW_MAP, // the show's kept states, mapped in pieces
+    PREPARE_DONE,
+};
+// What went wrong while preparing: said on the viewer's next click.
+enum PrepareFailure : int { PREPARE_OK, PREPARE_NO_WEBGL, PREPARE_INIT_FAILED };
 
 // The page's one show.
 struct WebShow {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    bool running = false;
+    bool running = false;  // the viewer started it (main ran), until Escape
+    bool started = false;  // it plays: prepared far enough and begun
+    bool loop_set = false; // animation_frame runs at every animation frame
+    int prepare_stage = PREPARE_CANVAS;
+    int prepare_failure = PREPARE_OK;
+    double start_ms = 0; // the page's start time (#t=) for this play
     bool bench = false;
     int bench_scene = 0;
     int bench_frame = 0;
@@ -172,7 +198,8 @@ bool follow_canvas_size() {
 }
 
 bool open_canvas() {
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO) != 0) return false;
+    // (The sound output's part of SDL starts with the output, on the click.)
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
@@ -207,10 +234,14 @@ int page_failure(const char* text, int status) {
     return status;
 }
 
-void stop_show() {
-    emscripten_cancel_main_loop();
+// The play ends (Escape, or a failure after the click); the page prepares
+// the next one meanwhile.
+void end_play() {
     frame_driver.poll = nullptr;
     web.running = false;
+    web.started = false;
+    web.prepare_stage = web.context ? PREPARE_REOPEN : PREPARE_CANVAS;
+    web.prepare_failure = PREPARE_OK;
     web.seek_request = -1;
     web.pause_request = false;
     web.seek_target = -1;
@@ -220,6 +251,10 @@ void stop_show() {
     snd_free_song(song_module);
     song_module = nullptr;
     snd_close();
+}
+
+void stop_show() {
+    end_play();
     EM_ASM({ Module.vmStopped(); });
 }
 
@@ -355,6 +390,70 @@ bool seek_slice(double end_ms) {
     return true;
 }
 
+// The show's kept states ahead, for the seeks to come, for about
+// `budget_ms` (the map draws nothing on the canvas the viewer sees, and the
+// show on screen goes on as if nothing had run).  False when the map is
+// complete (or cannot go on).
+bool map_show_ahead(double budget_ms) {
+    return seek_map_run(song_module, budget_ms);
+}
+
+void prepared(int stage) {
+    EM_ASM(
+        {
+            if (Module.vmPrepared) Module.vmPrepared($0, $1, $2, $3);
+        },
+        stage, stage == PREPARE_SHOW_MAP, static_cast<double>(seek_mapped_through()),
+        static_cast<double>(seek_memory_bytes()));
+}
+
+// A slice of one stage of the preparation, ending at `end_ms` where the
+// stage can be cut: true when the stage is done (or failed).
+bool prepare_work(int stage, double end_ms) {
+    switch (stage) {
+    case PREPARE_CANVAS:
+        if (!open_canvas()) web.prepare_failure = PREPARE_NO_WEBGL;
+        return true;
+    case PREPARE_REOPEN:
+        if (!reopen_canvas()) web.prepare_failure = PREPARE_NO_WEBGL;
+        return true;
+    case PREPARE_PICTURES:
+        show_state_reset();
+        web.view_width = web.view_height = 0;
+        follow_canvas_size();
+        if (!show_start_up()) web.prepare_failure = PREPARE_INIT_FAILED;
+        return true;
+    case PREPARE_SONG:
+        // (The click may have loaded it already, with the output.)
+        if (!song_module) song_module = snd_load_song_ahead(SHOW_MODULE_PATH, SHOW_MIX_RATE);
+        frame_driver_reset();
+        seek_enable(true);
+        snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SONG_MAP_MS);
+        return true;
+    case PREPARE_SONG_MAP:
+        return walk_song_map(SONG_MAP_MS, end_ms);
+    case PREPARE_SHOW_MAP:
+        // (The page test's ?nomap: seeks replay, as before the map.)
+        if (EM_ASM_INT({ return Module.vmNoMap ? 1 : 0; })) return true;
+        return !map_show_ahead(std::max(0.0, end_ms - page_now_ms()));
+    default:
+        return true;
+    }
+}
+
+// Prepares on, stage by stage, until `end_ms` (at least one slice) or until
+// stage `through` is done.  True when it is (and nothing failed).
+bool prepare_through(int through, double end_ms) {
+    while (web.prepare_stage <= through && web.prepare_failure == PREPARE_OK) {
+        int stage = web.prepare_stage;
+        if (!prepare_work(stage, end_ms)) return false;
+        web.prepare_stage = stage == PREPARE_CANVAS ? PREPARE_PICTURES : stage + 1;
+        prepared(stage);
+        if (page_now_ms() >= end_ms) break;
+    }
+    return web.prepare_stage > through && web.prepare_failure == PREPARE_OK;
+}
+
 // Far behind the song clock (after a stall), the steps up to the last few
 // run in the state-only mode, so that catching up costs the audio little.
 void quiet_catch_up() {
@@ -391,11 +490,24 @@ void take_output_latency() {
         EM_ASM_DOUBLE({ return Module.vmOutputLatencyMs ? Module.vmOutputLatencyMs() : 0; }));
 }
 
+void animation_frame();
+
+void keep_animation_frames() {
+    if (web.loop_set) return;
+    web.loop_set = true;
+    emscripten_set_main_loop(animation_frame, 0, 0);
+}
+
+void drop_animation_frames() {
+    emscripten_cancel_main_loop();
+    web.loop_set = false;
+}
+
 // One animation frame of the benchmark: the first of each scene catches up
 // cheaply, the others draw one step each.
 void bench_frame() {
     if (web.bench_scene == BENCH_SCENES) {
-        emscripten_cancel_main_loop();
+        drop_animation_frames();
         EM_ASM({ Module.vmBenchDone(); });
         return;
     }
@@ -413,12 +525,68 @@ void bench_frame() {
     }
 }
 
+// The show begins: the song plays (or waits, cued, for the seek to the
+// page's start time), the keys and the pacer start afresh; the states the
+// map has kept stay.
+void begin_play() {
+    // The view follows a canvas resized since start-up, the matrix selected
+    // kept: the first step expects the texture matrix start-up left
+    // selected (the resize selects the modelview matrix).
+    GLint mode = GL_TEXTURE;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    if (follow_canvas_size()) glMatrixMode(static_cast<GLenum>(mode));
+    if (web.start_ms > 0) {
+        web.music_held = snd_cue_song(song_module);
+        seek_begin(frame_last_step_at(static_cast<int64_t>(web.start_ms)));
+    } else {
+        snd_play_song(song_module);
+    }
+    frame_driver_reset();
+    frame_driver.before_step = watch_notes;
+    seek_keys_begin_mapped();
+    frame_pacer = FramePacer{};
+    web.started = true;
+}
+
+// The start-up failed after the click: the viewer is told, and the show
+// stops as Escape stops it.
+void start_up_failed() {
+    end_play();
+    msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+}
+
+// The show's map ahead, after the frame: longer while paused.
+void map_after_frame() {
+    double budget = seek_keys.paused ? SHOW_MAP_PAUSED_MS : SHOW_MAP_AHEAD_MS;
+    prepare_through(PREPARE_SHOW_MAP, page_now_ms() + budget);
+}
+
+// An animation frame before the click: a slice of the preparation, until
+// all is prepared.
+void prepare_frame() {
+    if (!prepare_through(PREPARE_SHOW_MAP, page_now_ms() + PREPARE_SLICE_MS) &&
+        web.prepare_stage <= PREPARE_SHOW_MAP && web.prepare_failure == PREPARE_OK)
+        return;
+    drop_animation_frames();
+}
+
 // One animation frame of the browser.
 // Keys and the page's requests first: a seek draws the step it lands on,
-// and that is the frame's picture.
+// and that is the frame's picture.  Before the click it prepares; after
+// it, until the show has begun, it prepares what the show needs first.
 void animation_frame() {
+    if (!web.running) return prepare_frame();
+    if (web.bench) return bench_frame();
     auto start = std::chrono::steady_clock::now();
     double start_ms = page_now_ms();
+    if (!web.started) {
+        if (take_keys().escape) return stop_show();
+        if (!prepare_through(PREPARE_SONG, start_ms + SEEK_SLICE_MS)) {
+            if (web.prepare_failure != PREPARE_OK) start_up_failed();
+            return;
+        }
+        begin_play();
+    }
     WebKeys keys = take_keys();
     if (keys.escape) return stop_show();
     // A new size clears the canvas: paused, the picture is drawn again.
@@ -432,16 +600,13 @@ void animation_frame() {
         if (!seek_slice(start_ms + SEEK_SLICE_MS)) return;
         seeked = true;
     }
-    if (!seeked) {
-        // The song's map ahead, a piece per frame, for the seeks to come.
-        walk_song_map(SONG_MAP_MS, page_now_ms() + MAP_AHEAD_MS);
-        quiet_catch_up();
-    }
-    if (!seeked && !frame_play_pass(now_ns())) return;
+    if (!seeked) quiet_catch_up();
+    if (!seeked && !frame_play_pass(now_ns())) return map_after_frame();
     bool bar = seeked || seek_keys_overlay(now_ns());
     report_frame(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
         seeked, bar);
+    map_after_frame();
 }
 
 bool start_bench_song() {
@@ -479,51 +644,64 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vm_play_silently() {
     if (web.running && !web.bench) snd_play_silently();
 }
 
-// Called by the page on each start: the first opens the canvas, a later one
-// (after Escape) puts everything back as it was before the first.  Each
-// failure says so on the page, which offers the start again.
+// Called by the page once its data is in: it prepares the show in slices,
+// one per animation frame, while the viewer reads the arrival panel.
+extern "C" EMSCRIPTEN_KEEPALIVE void vm_prepare() {
+    keep_animation_frames();
+}
+
+// Called by the page on each start (the viewer's click, so that sound may
+// start): it opens the sound output, and the show begins at the first
+// animation frame that finds it prepared far enough (its pictures and
+// song); the preparation goes on meanwhile.  A later call (after Escape)
+// finds the next play prepared by then, or under way.  Each failure says so
+// on the page, which offers the start again.
 int main(int argc, char** argv) {
     vm_sdl_support();
     if (web.running) return EXIT_CLEAN;
     web.bench = argc > 1 && strcmp(argv[1], "--bench") == 0;
     if (snd_get_version() < SHOW_MIN_SOUND_VERSION)
         return page_failure(SOUND_TOO_OLD_TEXT, EXIT_SOUND_REFUSED);
-    if (web.context ? !reopen_canvas() : !open_canvas())
-        return page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
-    show_state_reset();
-    web.view_width = web.view_height = 0;
-    follow_canvas_size();
-    if (!show_start_up()) {
+    // What failed while preparing is tried once more on this click.
+    if (web.prepare_failure != PREPARE_OK) {
+        web.prepare_failure = PREPARE_OK;
+        web.prepare_stage = web.context ? PREPARE_REOPEN : PREPARE_CANVAS;
+    }
+    // The canvas at once (quick), and the pictures too for the benchmark.
+    double now_ms = page_now_ms();
+    prepare_through(web.bench ? PREPARE_PICTURES : PREPARE_REOPEN, now_ms + 1e9);
+    if (web.prepare_failure == PREPARE_NO_WEBGL) return page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
+    if (web.prepare_failure == PREPARE_INIT_FAILED) {
         msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
         return EXIT_CLEAN;
     }
     if (web.bench) {
+        if (song_module) snd_free_song(song_module);
+        song_module = nullptr;
         if (!start_bench_song()) return page_failure(NO_BENCH_SONG_TEXT, EXIT_SOUND_REFUSED);
-        emscripten_set_main_loop(bench_frame, 0, 0);
+        web.running = true;
+        drop_animation_frames();
+        keep_animation_frames();
         return EXIT_CLEAN;
     }
     // The page's ?delay=: a correction of the viewer's own on top.
     snd_set_audio_delay(EM_ASM_DOUBLE({ return Module.vmAudioDelayMs || 0; }));
-    // The page's start time (#t=): the music waits, cued, for the seek there,
-    // which the first animation frames run; nothing is drawn before it lands.
-    // Without sound output the show box has told the page.
-    double start_ms = EM_ASM_DOUBLE({ return Module.vmStartMs || 0; });
-    if (!show_start_sound(start_ms <= 0)) return EXIT_SOUND_REFUSED;
-    if (start_ms > 0) snd_cue_song(song_module);
-    frame_driver_reset();
-    frame_driver.before_step = watch_notes;
-    seek_keys_begin();
-    frame_pacer = FramePacer{};
+    // The sound output opens now; without it the show box has told the page.
+    // The song (loaded ahead, or now) plays once the show begins: from its
+    // start, or cued at the page's start time (#t=), which the show seeks
+    // to before drawing anything.
+    if (!show_start_sound(false)) return EXIT_SOUND_REFUSED;
+    web.start_ms = EM_ASM_DOUBLE({ return Module.vmStartMs || 0; });
     // Keys pressed while the show was stopped (an Escape that left full
     // screen) are not for this play.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     web.running = true;
+    web.started = false;
     web.pause_request = false;
     web.seek_request = -1;
     web.seek_target = -1;
-    web.music_held = start_ms > 0;
-    if (start_ms > 0) seek_begin(frame_last_step_at(static_cast<int64_t>(start_ms)));
+    web.music_held = false;
     EM_ASM({ Module.vmStarted(); });
-    emscripten_set_main_loop(animation_frame, 0, 0);
+    keep_animation_frames();
     return EXIT_CLEAN;
 }

@@ -97,6 +97,11 @@ void seek_keys_begin() {
     snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SEEK_KEYS_MAP_MS);
 }
 
+void seek_keys_begin_mapped() {
+    seek_keys = SeekKeysState{};
+    snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SEEK_KEYS_MAP_MS);
+}
+
 int64_t seek_keys_target(int vk, int64_t shown, bool paused) {
     switch (vk) {
     case WIN_VK_LEFT:

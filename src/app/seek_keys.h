@@ -56,6 +56,9 @@ extern SeekKeysState seek_keys;
 // A fresh state; states of the show are kept for seeking from the first
 // step on.  Called by main_loop_begin.
 void seek_keys_begin();
+// As seek_keys_begin, keeping the states seeking has kept so far (the
+// page's map, made while the show stood before its first step).
+void seek_keys_begin_mapped();
 
 // The step a key moves to from the step on screen (`shown`), or -1 for a
 // key that moves nothing there (or is not one of these).

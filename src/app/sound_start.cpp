@@ -23,7 +23,8 @@ bool show_start_sound(bool play_now) {
         return false;
     }
     snd_init(SHOW_MIX_RATE, SHOW_CHANNELS, SHOW_SOUND_FLAGS_SECOND);
-    song_module = snd_load_song(SHOW_MODULE_PATH);
+    // (The page may have loaded it ahead, while it waited for the click.)
+    if (!song_module) song_module = snd_load_song(SHOW_MODULE_PATH);
     if (play_now) snd_play_song(song_module);
     return true;
 }

@@ -37,3 +37,26 @@ void gl_reattach(GlDetached* saved) {
 #endif
     saved->detached = false;
 }
+
+bool gl_quiet_begin(GlQuiet* quiet) {
+    quiet->on = false;
+#if VM_GL11
+    if (!SDL_GL_GetCurrentContext()) return false;
+    quiet->state.resize(gl11_state_size());
+    gl11_state_save(quiet->state.data());
+    quiet->was_state_only = gl11_state_only();
+    gl11_set_state_only(true);
+    quiet->on = true;
+#endif
+    return quiet->on;
+}
+
+void gl_quiet_end(GlQuiet* quiet) {
+    if (!quiet->on) return;
+#if VM_GL11
+    // Put back while still drawing nothing, then handed to ES once.
+    gl11_state_restore(quiet->state.data());
+    gl11_set_state_only(quiet->was_state_only);
+#endif
+    quiet->on = false;
+}

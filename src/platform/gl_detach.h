@@ -6,6 +6,9 @@
 // (`state_kept`), so the steps run GL-free leave GL's state right.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 struct GlDetached {
     void* window = nullptr;
     void* context = nullptr;
@@ -20,3 +23,16 @@ bool gl_detach(GlDetached* saved);
 
 // Makes the context of gl_detach current again.
 void gl_reattach(GlDetached* saved);
+
+// Work on the same context that must draw nothing and leave GL's state as
+// it found it (the map ahead, between the show's steps).  Over the GL 1.1
+// subset gl_quiet_begin puts the subset's whole state aside and turns its
+// state-only mode on, and gl_quiet_end puts both back; true.  Elsewhere it
+// changes nothing and is false: the caller keeps GL's state its own way.
+struct GlQuiet {
+    bool on = false;             // the subset's state is put aside
+    bool was_state_only = false; // its state-only mode was on before
+    std::vector<uint8_t> state;  // the subset's state, put aside
+};
+bool gl_quiet_begin(GlQuiet* quiet);
+void gl_quiet_end(GlQuiet* quiet);

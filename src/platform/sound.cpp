@@ -437,6 +437,13 @@ SndSong* snd_load_song(const char* path) {
     return snd_song_load(path, snd_state.mode == SND_MODE_OFFLINE);
 }
 
+SndSong* snd_load_song_ahead(const char* path, int mix_rate) {
+    if (!path || mix_rate <= 0) return nullptr;
+    SndSong* song = snd_song_load(path, false);
+    song->mix_rate = mix_rate;
+    return song;
+}
+
 bool snd_play_song(SndSong* song) {
     if (!song) return false;
     snd_song_start(song);

@@ -51,6 +51,14 @@ void snd_play_silently();
 // a missing or unreadable file gives a silent song and one line on stderr.
 SndSong* snd_load_song(const char* path);
 
+// Loads a module before the output opens (the browser's page may open it
+// only on the viewer's click, and prepares the show while it waits): a live
+// song mixed at `mix_rate`, played once snd_init has opened the output at
+// that rate.  Meanwhile its seek map may be made and walked and its notes
+// replayed.  Never null (a missing or unreadable file gives a silent song,
+// as snd_load_song does).
+SndSong* snd_load_song_ahead(const char* path, int mix_rate);
+
 // Starts playback from the beginning; the clock starts at 0.
 bool snd_play_song(SndSong* song);
 

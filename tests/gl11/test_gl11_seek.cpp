@@ -176,4 +176,40 @@ TEST(Gl11Seek, SeeksGiveTheStraightRunsStateAndPicture) {
     harness_end();
 }
 
+// The map ahead runs between the show's drawn steps on the same context:
+// the pictures and states stay those of a straight run.
+TEST(Gl11Seek, MapAheadBetweenDrawnStepsLeavesThemAlone) {
+    const int64_t last = 900, every = 150;
+    const int map_pieces_per_step = 20; // of one step each: the map runs far ahead
+    auto run = [&](bool map_ahead) {
+        std::vector<Seen> seen;
+        EXPECT_EQ(harness_begin(W, H, FRAME_STEP_RATE), HARNESS_OK);
+        seek_enable(map_ahead);
+        while (harness_next_frame() <= last) {
+            int64_t step = harness_next_frame();
+            harness_step(true);
+            if (step % every == 0)
+                seen.push_back({show_state_bytes(), harness_read_rgb(), gl, {}, 0});
+            int64_t draws = gl11_stats.draws;
+            for (int i = 0; map_ahead && i < map_pieces_per_step; ++i)
+                seek_map_run(song_module, 0.0);
+            EXPECT_EQ(gl11_stats.draws, draws) << "the map drew after step " << step;
+        }
+        if (map_ahead) {
+            EXPECT_GT(seek_mapped_through(), 15000); // past four scene changes
+        }
+        harness_end();
+        return seen;
+    };
+    std::vector<Seen> straight = run(false);
+    std::vector<Seen> mapped = run(true);
+    ASSERT_EQ(straight.size(), mapped.size());
+    for (size_t i = 0; i < straight.size(); ++i) {
+        SCOPED_TRACE(i * every);
+        EXPECT_TRUE(straight[i].state == mapped[i].state);
+        EXPECT_TRUE(straight[i].rgb == mapped[i].rgb);
+        expect_same_gl(straight[i].gl_record, mapped[i].gl_record);
+    }
+}
+
 } // namespace

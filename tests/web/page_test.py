@@ -264,9 +264,15 @@ def plain_load(browser, url, results, checks):
 
 def full_screen_play(browser, url, results, checks):
     """Returns the canvases to compare: (play, step) -> (width, height, RGBA)."""
+    # The page prepares the show at a smaller size; the window grows before the start.
+    browser.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 800, "deviceScaleFactor": 1,
+                                                         "mobile": False})
     browser.go(url + "index.html?capture=%d" % CAPTURE_STEP)
     if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"), "the page loads"):
         return
+    checks.expect(browser.wait_for("figures.prepared.length >= 3"), "the page prepares the show before the start")
+    browser.call("Emulation.setDeviceMetricsOverride", {"width": SCREEN_W, "height": SCREEN_H,
+                                                         "deviceScaleFactor": PIXEL_RATIO, "mobile": False})
     browser.click("fullscreen")
     checks.expect(browser.wait_for("document.fullscreenElement"), "the corner button puts the page in full screen")
     shown = browser.value("JSON.stringify(panelShown())")
@@ -436,11 +442,13 @@ def compare_native(results, capture_tool, data_parent, work, checks):
 
 # Where the show's timeline starts scenes 2 to 6 (ms), for the bar's marks.
 SCENE_STARTS_MS = [77000, 102500, 121800, 159760, 260000]
-# Test doubles put in after the load: the show's first WebGL context fails,
+# Test doubles put in before the page's own script: the show's first two
+# WebGL contexts fail (the one it prepares before the click, and the one the
+# click tries again),
 # the keyboard lock records its calls, and the sound output never runs (as
 # Firefox without a sound server: suspended, resume() never settles).
 DOUBLES = """
-window.vmFailWebGL = 1;
+window.vmFailWebGL = 2;
 window.vmKeyboard = [];
 const realGetContext = HTMLCanvasElement.prototype.getContext;
 HTMLCanvasElement.prototype.getContext = function (...args) {
@@ -477,7 +485,12 @@ def faults_and_failures(browser, url, checks):
     wanted = [100.0 * ms / SPAN_MS for ms in SCENE_STARTS_MS]
     checks.expect(marks and len(marks) == len(wanted) and all(abs(a - b) < 1e-3 for a, b in zip(marks, wanted)),
                   "the seek bar marks the scenes at %s %% (it has %s)" % (wanted, marks))
-    browser.value(DOUBLES)
+    doubles = browser.call("Page.addScriptToEvaluateOnNewDocument", {"source": DOUBLES})["identifier"]
+    browser.go(url + "index.html?scale=1")
+    browser.call("Page.removeScriptToEvaluateOnNewDocument", {"identifier": doubles})
+    if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"),
+                         "the page with a failing WebGL loads to the start button"):
+        return
     browser.click("fullscreen")
     checks.expect(browser.wait_for("document.fullscreenElement"), "full screen before the failing start")
     browser.click("start")
