@@ -52,7 +52,7 @@ PIXEL_DIFFERS = 24
 TOLERATED_DIFFERING = 0.006
 TOLERATED_MEAN = 0.6
 TIMEOUT_S = 300
-SEEK_BENCH_COUNT = 20
+SEEK_BENCH_COUNT = 40
 # Shared links (#t=) opened fresh: the song time, and how long it plays on.
 LINK_TIMES = [("4:20", 260000), ("1:30", 90000)]
 LINK_PLAYS_S = 5
@@ -302,15 +302,24 @@ def run_page(build, query, hash_part=""):
 
 
 def print_link_figures(build):
-    """A fresh #t= link: the start click to the target drawn, the page's
-    longest task meanwhile, and the frames and audio callbacks after it."""
-    for text, ms in LINK_TIMES:
-        report = run_page(build, "autostart&scale=1&report=%d" % (ms // 1000 + LINK_PLAYS_S), "#t=" + text)
+    """A fresh #t= link, started at once or once the page has prepared the
+    show (as a viewer who reads the panel first): the start click to the
+    target drawn, the page's longest task before and after the click, and
+    the frames and audio callbacks after it."""
+    for (text, ms), start in itertools.product(LINK_TIMES, ("autostart", "autostart=prepared")):
+        report = run_page(build, "%s&scale=1&report=%d" % (start, ms // 1000 + LINK_PLAYS_S), "#t=" + text)
         if not report or not report.get("seeks"):
             print("#t=%s: no report from the page" % text)
             continue
+        text = "%s (%s)" % (text, "clicked at once" if start == "autostart" else "clicked once prepared")
         step, _, click_ms, _ = report["seeks"][0]
         landed_at = report["click_ms"] + click_ms
+        prepared = report.get("prepared", [])
+        before = [d for t, d in report.get("long_tasks", []) if t < report["click_ms"]]
+        if prepared:
+            print("#t=%s: prepared %.0f ms after the page's start, the map through step %d in %.1f MB; "
+                  "the longest task before the click %.0f ms" %
+                  (text, prepared[-1][1], prepared[-1][2], prepared[-1][3] / 1e6, max(before or [0])))
         tasks = [d for t, d in report.get("long_tasks", []) if t + d >= report["click_ms"]]
         frames = [f[4] for f in report["frames"] if f[4] >= landed_at]
         gaps = [b - a for a, b in zip(frames, frames[1:])]
@@ -380,13 +389,14 @@ def main():
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(build, results))
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = "http://127.0.0.1:%d/index.html?autostart&scale=1&" % server.server_address[1]
+    url = "http://127.0.0.1:%d/index.html?scale=1&" % server.server_address[1]
     if seek_bench:
-        url += "seekbench=%d" % SEEK_BENCH_COUNT
+        # Started once the page has prepared the show, its map included.
+        url += "autostart=prepared&seekbench=%d" % SEEK_BENCH_COUNT
     elif bench:
-        url += "bench"
+        url += "autostart&bench"
     else:
-        url += "escape&replay&delay=%d&capture=%s&report=%d" % (
+        url += "autostart&escape&replay&delay=%d&capture=%s&report=%d" % (
             DELAY_MS, ",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
     work = tempfile.mkdtemp(prefix="vm_browser_")
     browser = subprocess.Popen([chromium] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],

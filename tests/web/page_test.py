@@ -27,7 +27,9 @@ device pixel ratio 2):
    controls and offers the start again; that start plays from the beginning,
    and with a sound output that never runs (an AudioContext held suspended)
    says so and plays on in silence; #t=1:30% typed while it plays is a note,
-   not a dead page.
+   not a dead page;
+8. without the map for seeking (?nomap), the seek to #t=4:20 runs in slices:
+   Space between them lands it paused on its step, Escape stops the show.
 
 Every step is judged by what the page reports (its state read through the
 protocol, the canvases it posts); the time limits only end a run whose page
@@ -392,6 +394,44 @@ def seek_play(browser, url, results, checks):
     return [f[1] for f in results.seek_frames if f[0] == "landed"]
 
 
+# A far seek the page replays in slices: without the map (?nomap), from the
+# start to 4:20.
+FAR_SEEK, FAR_SEEK_MS = "4:20", 260000
+# The longest a slice (and the rest of its animation frame) may hold the page.
+LONGEST_SLICE_MS = 250
+
+
+def keys_during_far_seek(browser, url, checks):
+    """Space and Escape act between the slices of a far seek: Space lands
+    it paused on its target, Escape stops the show before it lands."""
+    target = last_step_at(FAR_SEEK_MS)
+    for key in ("Space", "Escape"):
+        # (A page of its own for each key: the same address would only move to its #t=.)
+        browser.go(url + "index.html?scale=1&nomap&seekcapture=0&key=%s#t=%s" % (key, FAR_SEEK))
+        if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"),
+                             "the page without the map loads (%s)" % key):
+            return
+        browser.click("start")
+        under_way = browser.wait_for("figures.seeking.length >= 2")
+        checks.expect(under_way and not browser.value("figures.seeks.length"),
+                      "the seek to #t=%s runs in slices (%s)" % (FAR_SEEK, key))
+        if key == "Space":
+            browser.press_key(" ", "Space", 32)
+            landed = browser.wait_for("figures.seeks.length >= 1")
+            step, _, _, paused = (browser.value("figures.seeks") or [[0, 0, 0, False]])[0]
+            checks.expect(landed and step == target and paused,
+                          "Space during it: the seek lands on step %d, paused (%s, paused %s)" % (target, step, paused))
+        else:
+            browser.press_escape()
+            stopped = browser.wait_for("document.getElementById('status').textContent === 'Stopped'")
+            checks.expect(stopped and not browser.value("figures.seeks.length"),
+                          "Escape during it stops the show before the seek lands")
+        slices = browser.value("figures.seeking.map(s => s[3])") or [0]
+        checks.expect(max(slices) <= LONGEST_SLICE_MS,
+                      "no slice held the page over %d ms (%d slices, the longest %.0f ms)" %
+                      (LONGEST_SLICE_MS, len(slices), max(slices)))
+
+
 def compare_seeks(results, capture_tool, data_parent, work, checks):
     """The canvases after each seek against the harness frames: the landed
     step above the time bar (and the bar is there), the next clear one whole."""
@@ -574,6 +614,7 @@ def main():
         plain_load(browser, url, results, checks)
         full_screen_play(browser, url, results, checks)
         seek_play(browser, url, results, checks)
+        keys_during_far_seek(browser, url, checks)
         faults_and_failures(browser, url, checks)
         dist_plays(browser, build, work, checks)
     finally:
