@@ -438,14 +438,15 @@ struct LiveSound : ::testing::Test {
     }
     // Starts the output and loads a module of 64 rows with a watched note
     // on every row, written as `name` in the test's folder (null on failure).
-    SndSong* load_watched_song(const char* name) {
-        if (!snd_init(RATE, 32, 2)) return nullptr;
+    // `ahead`: loaded before the output opens, which is left closed.
+    SndSong* load_watched_song(const char* name, bool ahead = false) {
+        if (!ahead && !snd_init(RATE, 32, 2)) return nullptr;
         XmModule m = base_module(64);
         for (int row = 0; row < 64; ++row)
             cell(m, row, 0) = {C4, WATCHED, 0, 0, 0};
         std::string path = dir + "/" + name;
         if (!xm_write_file(m, path.c_str())) return nullptr;
-        return snd_load_song(path.c_str());
+        return ahead ? snd_load_song_ahead(path.c_str(), RATE) : snd_load_song(path.c_str());
     }
 };
 
@@ -479,6 +480,28 @@ TEST_F(LiveSound, ClockRisesNotesArriveAndASecondInitChangesNothing) {
 // A seek whose map cannot be made leaves the song playing where it was, its
 // clock running on, and says so once; a good seek still works afterwards
 // once the song can be mapped again.
+// The page loads the song and walks its seek map before the viewer's click
+// opens the output; then it plays from its start.
+TEST_F(LiveSound, ASongLoadedAheadMapsItsNotesThenPlaysOnceTheOutputOpens) {
+    SndSong* song = load_watched_song("ahead.xm", true);
+    ASSERT_NE(song, nullptr);
+    snd_set_inst_callback(song, record_note, WATCHED);
+    snd_seek_map_prepare(song, WATCHED, 2000);
+    while (!snd_seek_map_walk(song, 2000, 500)) {
+    }
+    ASSERT_TRUE(snd_replay_begin(song, -1, 1000));
+    snd_deliver_notes(song, 1000);
+    snd_replay_end(song);
+    EXPECT_EQ(static_cast<int64_t>(delivered.size()), 1000 / ROW_MS + 1);
+    delivered.clear();
+    ASSERT_TRUE(snd_init(RATE, 32, 2));
+    ASSERT_TRUE(snd_play_song(song));
+    int64_t t = watch_clock(song, 300, 0);
+    EXPECT_GT(t, 0);
+    EXPECT_EQ(static_cast<int64_t>(delivered.size()), t / ROW_MS + 1);
+    snd_free_song(song);
+}
+
 TEST_F(LiveSound, AFailedSeekLeavesTheSongPlayingAndSaysSoOnce) {
     ASSERT_TRUE(snd_init(RATE, 32, 2));
     std::string path = dir + "/live.xm";

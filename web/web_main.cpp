@@ -92,8 +92,9 @@ constexpr double SHOW_MAP_PAUSED_MS = 20.0;
 
 // What the page has prepared of the show, in order.
 enum PrepareStage : int {
-    PREPARE_CANVAS,   // the WebGL canvas and the subset's context
-    PREPARE_REOPEN,   // (after a play) the canvas's context back to a new one's
+    PREPARE_CANVAS,   // the WebGL canvas and its context
+    PREPARE_REOPEN,   // (after a play) what the show made on it let go
+    PREPARE_SUBSET,   // the GL 1.1 subset on the context (its programs)
     PREPARE_PICTURES, // the show's records, textures, fixed GL state and font
     PREPARE_SONG,     // the module, loaded for the output the click opens
     PREPARE_SONG_MAP, // the song's seek map, walked in pieces
@@ -107,9 +108,10 @@ enum PrepareFailure : int { PREPARE_OK, PREPARE_NO_WEBGL, PREPARE_INIT_FAILED };
 struct WebShow {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    bool running = false;  // the viewer started it (main ran), until Escape
-    bool started = false;  // it plays: prepared far enough and begun
-    bool loop_set = false; // animation_frame runs at every animation frame
+    bool running = false;     // the viewer started it (main ran), until Escape
+    bool started = false;     // it plays: prepared far enough and begun
+    bool loop_set = false;    // animation_frame runs at every animation frame
+    bool subset_open = false; // the subset has begun on the context
     int prepare_stage = PREPARE_CANVAS;
     int prepare_failure = PREPARE_OK;
     double start_ms = 0; // the page's start time (#t=) for this play
@@ -213,18 +215,19 @@ bool open_canvas() {
         web.window = SDL_CreateWindow(SHOW_TITLE, 0, 0, width, height, SDL_WINDOW_OPENGL);
     if (!web.window) return false;
     web.context = SDL_GL_CreateContext(web.window);
-    return web.context && gl11_context_begin(SDL_GL_GetProcAddress);
+    return web.context != nullptr;
 }
 
-// What the show made on the canvas's context and the subset's GL state, back
-// to a new context's, so that a second play starts as the first did.
-bool reopen_canvas() {
+// What the show made on the canvas's context let go and the subset ended,
+// so that the next play begins on it as the first did.
+void release_canvas() {
+    if (!web.subset_open) return;
     release_outline_font();
     render_state_release();
     if (texture_slots[0] != 0) glDeleteTextures(TEXTURE_COUNT, texture_slots);
     std::fill(texture_slots, texture_slots + TEXTURE_COUNT, 0u);
     gl11_context_end();
-    return gl11_context_begin(SDL_GL_GetProcAddress);
+    web.subset_open = false;
 }
 
 // A failure before the show runs: the page says so and offers the start
@@ -415,7 +418,11 @@ bool prepare_work(int stage, double end_ms) {
         if (!open_canvas()) web.prepare_failure = PREPARE_NO_WEBGL;
         return true;
     case PREPARE_REOPEN:
-        if (!reopen_canvas()) web.prepare_failure = PREPARE_NO_WEBGL;
+        release_canvas();
+        return true;
+    case PREPARE_SUBSET:
+        web.subset_open = gl11_context_begin(SDL_GL_GetProcAddress);
+        if (!web.subset_open) web.prepare_failure = PREPARE_NO_WEBGL;
         return true;
     case PREPARE_PICTURES:
         show_state_reset();
@@ -447,7 +454,7 @@ bool prepare_through(int through, double end_ms) {
     while (web.prepare_stage <= through && web.prepare_failure == PREPARE_OK) {
         int stage = web.prepare_stage;
         if (!prepare_work(stage, end_ms)) return false;
-        web.prepare_stage = stage == PREPARE_CANVAS ? PREPARE_PICTURES : stage + 1;
+        web.prepare_stage = stage == PREPARE_CANVAS ? PREPARE_SUBSET : stage + 1;
         prepared(stage);
         if (page_now_ms() >= end_ms) break;
     }
@@ -548,11 +555,16 @@ void begin_play() {
     web.started = true;
 }
 
-// The start-up failed after the click: the viewer is told, and the show
-// stops as Escape stops it.
-void start_up_failed() {
+// The preparation failed after the click: the play ends, and the viewer is
+// told (the page offers the start again).
+void start_failed() {
+    int failure = web.prepare_failure;
     end_play();
-    msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+    web.prepare_failure = failure; // tried again on the next click
+    if (failure == PREPARE_NO_WEBGL)
+        page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
+    else
+        msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
 }
 
 // The show's map ahead, after the frame: longer while paused.
@@ -582,7 +594,7 @@ void animation_frame() {
     if (!web.started) {
         if (take_keys().escape) return stop_show();
         if (!prepare_through(PREPARE_SONG, start_ms + SEEK_SLICE_MS)) {
-            if (web.prepare_failure != PREPARE_OK) start_up_failed();
+            if (web.prepare_failure != PREPARE_OK) start_failed();
             return;
         }
         begin_play();
@@ -667,15 +679,14 @@ int main(int argc, char** argv) {
         web.prepare_failure = PREPARE_OK;
         web.prepare_stage = web.context ? PREPARE_REOPEN : PREPARE_CANVAS;
     }
-    // The canvas at once (quick), and the pictures too for the benchmark.
-    double now_ms = page_now_ms();
-    prepare_through(web.bench ? PREPARE_PICTURES : PREPARE_REOPEN, now_ms + 1e9);
-    if (web.prepare_failure == PREPARE_NO_WEBGL) return page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
-    if (web.prepare_failure == PREPARE_INIT_FAILED) {
-        msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
-        return EXIT_CLEAN;
-    }
     if (web.bench) {
+        // The benchmark's own start, at once (nothing waits on it).
+        prepare_through(PREPARE_PICTURES, page_now_ms() + 1e9);
+        if (web.prepare_failure == PREPARE_NO_WEBGL) return page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
+        if (web.prepare_failure == PREPARE_INIT_FAILED) {
+            msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+            return EXIT_CLEAN;
+        }
         if (song_module) snd_free_song(song_module);
         song_module = nullptr;
         if (!start_bench_song()) return page_failure(NO_BENCH_SONG_TEXT, EXIT_SOUND_REFUSED);
