@@ -18,7 +18,8 @@ device pixel ratio 2):
    frame of that step above the bar, and the first later step without the
    bar equals its harness frame whole; the notes after the seek reach their
    own steps; a drag along the bar ends where it is let go, Right goes 5 s
-   on, Space pauses;
+   on, Space pauses; with the map the page made before the start, no seek
+   runs more than two intervals of steps;
 6. the folder web/dist.py makes, served by python3 -m http.server, plays;
 7. an address with a malformed escape and a bad delay (#t=%, ?delay=abc)
    loads to "Ready" and says what is wrong in the panel; the seek bar marks
@@ -311,6 +312,10 @@ def full_screen_play(browser, url, results, checks):
 
 
 SEEK_START, SEEK_START_MS = "1:30", 90000
+# The show's map reaches this step; with it a seek runs at most one interval
+# of 30 steps (two in the finale, whose kept states are thinned).
+MAP_LAST_STEP = 19800
+MAP_MOST_STEPS = 60
 SPAN_MS = 300000
 JUMP_STEPS = 300
 # The time bar covers the picture's bottom rows: max(24, 11 %) of its height.
@@ -344,6 +349,9 @@ def seek_play(browser, url, results, checks):
     browser.go(url + "index.html?scale=1&seekcapture=2#t=" + SEEK_START)
     if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"), "the page loads"):
         return []
+    # As a viewer who reads the panel first: the page maps the whole show.
+    checks.expect(browser.wait_for("figures.prepared.some(p => p[2] >= %d)" % MAP_LAST_STEP),
+                  "the page maps the show through step %d before the start" % MAP_LAST_STEP)
     browser.click("start")
     wanted = last_step_at(SEEK_START_MS)
     checks.expect(results.wait(lambda: seek_count(results, "clear") >= 1, WAIT_S), "the show starts at #t=")
@@ -391,6 +399,9 @@ def seek_play(browser, url, results, checks):
     checks.expect(browser.wait_for("document.getElementById('playpause').textContent === 'Play'"),
                   "Space pauses (the button offers Play)")
     checks.expect(not browser.console, "no console error while seeking %s" % browser.console)
+    ran = browser.value("figures.seek_reports.map(r => r[1])") or []
+    checks.expect(ran and max(ran) <= MAP_MOST_STEPS,
+                  "with the map every seek ran at most %d steps (they ran %s)" % (MAP_MOST_STEPS, ran))
     return [f[1] for f in results.seek_frames if f[0] == "landed"]
 
 
