@@ -393,14 +393,6 @@ bool seek_slice(double end_ms) {
     return true;
 }
 
-// The show's kept states ahead, for the seeks to come, for about
-// `budget_ms` (the map draws nothing on the canvas the viewer sees, and the
-// show on screen goes on as if nothing had run).  False when the map is
-// complete (or cannot go on).
-bool map_show_ahead(double budget_ms) {
-    return seek_map_run(song_module, budget_ms);
-}
-
 void prepared(int stage) {
     EM_ASM(
         {
@@ -440,9 +432,11 @@ bool prepare_work(int stage, double end_ms) {
     case PREPARE_SONG_MAP:
         return walk_song_map(SONG_MAP_MS, end_ms);
     case PREPARE_SHOW_MAP:
-        // (The page test's ?nomap: seeks replay, as before the map.)
+        // (The page test's ?nomap: seeks replay, as before the map.)  The
+        // map draws nothing on the canvas the viewer sees, and the show on
+        // screen goes on as if nothing had run.
         if (EM_ASM_INT({ return Module.vmNoMap ? 1 : 0; })) return true;
-        return !map_show_ahead(std::max(0.0, end_ms - page_now_ms()));
+        return !seek_map_run(song_module, std::max(0.0, end_ms - page_now_ms()));
     default:
         return true;
     }
@@ -555,16 +549,22 @@ void begin_play() {
     web.started = true;
 }
 
-// The preparation failed after the click: the play ends, and the viewer is
-// told (the page offers the start again).
-void start_failed() {
-    int failure = web.prepare_failure;
-    end_play();
-    web.prepare_failure = failure; // tried again on the next click
+// Tells the viewer what failed while preparing (the page offers the start
+// again).
+void tell_prepare_failure(int failure) {
     if (failure == PREPARE_NO_WEBGL)
         page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
     else
         msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+}
+
+// The preparation failed after the click: the play ends, and the viewer is
+// told.
+void start_failed() {
+    int failure = web.prepare_failure;
+    end_play();
+    web.prepare_failure = failure; // tried again on the next click
+    tell_prepare_failure(failure);
 }
 
 // The show's map ahead, after the frame: longer while paused.
@@ -681,17 +681,14 @@ int main(int argc, char** argv) {
     }
     if (web.bench) {
         // The benchmark's own start, at once (nothing waits on it).
-        prepare_through(PREPARE_PICTURES, page_now_ms() + 1e9);
-        if (web.prepare_failure == PREPARE_NO_WEBGL) return page_failure(NO_WEBGL_TEXT, EXIT_CLEAN);
-        if (web.prepare_failure == PREPARE_INIT_FAILED) {
-            msgbox_show(INIT_FAILED_TEXT, INIT_FAILED_CAPTION, MSGBOX_OK, MSGBOX_ICON_STOP, false);
+        if (!prepare_through(PREPARE_PICTURES, page_now_ms() + 1e9)) {
+            tell_prepare_failure(web.prepare_failure);
             return EXIT_CLEAN;
         }
         if (song_module) snd_free_song(song_module);
         song_module = nullptr;
         if (!start_bench_song()) return page_failure(NO_BENCH_SONG_TEXT, EXIT_SOUND_REFUSED);
-        web.running = true;
-        drop_animation_frames();
+        web.running = true; // animation_frame runs the benchmark's frames now
         keep_animation_frames();
         return EXIT_CLEAN;
     }
