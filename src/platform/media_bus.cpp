@@ -289,8 +289,9 @@ int mbus_serve(MbusRequest* requests, int max) {
 void mbus_close() {
     sd_bus_slot_unref(mbus.root_slot);
     sd_bus_slot_unref(mbus.player_slot);
-    // Flushes what is queued (a last signal), then leaves; the bus drops the
-    // name with the connection.
-    if (mbus.bus) sd_bus_flush_close_unref(mbus.bus);
+    // Leaves without waiting for the bus to read what is still queued (a
+    // bus that hangs must not hold the show's end); the bus drops the name
+    // with the connection.
+    if (mbus.bus) sd_bus_close_unref(mbus.bus);
     mbus = MbusState{};
 }
