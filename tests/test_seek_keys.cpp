@@ -434,6 +434,7 @@ TEST_F(SeekKeysLoop, F12WritesThePictureOnScreen) {
     // Playing, the next picture presented is written.
     for (int64_t i = 0, swaps = loop_counts.swaps; i < 1000 && loop_counts.swaps == swaps; ++i)
         main_loop_pass(loop);
+    snapshot_end();
     const std::string shots = dir + "/home/Pictures/";
     const int64_t ms = frame_step_time(frame_driver.last_drawn_step);
     int w = 0, h = 0;
@@ -445,6 +446,7 @@ TEST_F(SeekKeysLoop, F12WritesThePictureOnScreen) {
     const int64_t paused_ms = frame_step_time(frame_driver.last_drawn_step);
     press(SDLK_F12);
     press(SDLK_F12);
+    snapshot_end();
     const int taken = paused_ms == ms ? 1 : 0; // the name the playing picture took
     std::vector<uint8_t> first, second;
     EXPECT_TRUE(

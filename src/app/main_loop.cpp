@@ -260,6 +260,7 @@ int run_show() {
     while (!loop.done)
         main_loop_pass(loop);
     media_controls_end();
+    snapshot_end();
     main_loop_trace_close();
     shut_down();
     return loop.exit_code;

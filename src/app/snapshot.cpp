@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/display.h"
@@ -23,12 +25,27 @@ namespace {
 
 struct SnapshotState {
     bool asked = false; // F12 was pressed; the next present is written
+    std::thread writer; // writes the last picture read (joined before the next)
 };
 SnapshotState snapshot;
 
 std::string env_or_empty(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+// The writer's work: one line says where the picture went, or why not.
+void write_picture(std::string dir, int64_t ms, int width, int height, std::vector<uint8_t> rgb) {
+    std::string path, error = "cannot write the picture: HOME is not set";
+    if (!dir.empty() && snapshot_write(dir, ms, width, height, rgb.data(), &path, &error)) {
+        std::printf("vintermoot: the picture is in \"%s\"\n", path.c_str());
+        std::fflush(stdout);
+    } else {
+        report_failure(
+            error.c_str(), nullptr,
+            "make room on the disk or let the folder be written "
+            "(XDG_PICTURES_DIR in ~/.config/user-dirs.dirs names it); the show plays on");
+    }
 }
 
 } // namespace
@@ -95,15 +112,13 @@ void snapshot_before_present() {
     for (int y = 0; y < rect.height; ++y)
         std::memcpy(&rgb[row * y], &pixels[row * (rect.height - 1 - y)], row);
     int64_t ms = frame_step_time(frame_driver.last_drawn_step);
-    std::string dir = snapshot_dir(), path, error = "cannot write the picture: HOME is not set";
-    if (!dir.empty() &&
-        snapshot_write(dir, ms, rect.width, rect.height, rgb.data(), &path, &error)) {
-        std::printf("vintermoot: the picture is in \"%s\"\n", path.c_str());
-        std::fflush(stdout);
-    } else {
-        report_failure(
-            error.c_str(), nullptr,
-            "make room on the disk or let the folder be written "
-            "(XDG_PICTURES_DIR in ~/.config/user-dirs.dirs names it); the show plays on");
-    }
+    // Compressing takes longer than a step (about 80 ms at 1024 x 768): it
+    // runs beside the show, on its own copy of the picture.
+    snapshot_end();
+    snapshot.writer =
+        std::thread(write_picture, snapshot_dir(), ms, rect.width, rect.height, std::move(rgb));
+}
+
+void snapshot_end() {
+    if (snapshot.writer.joinable()) snapshot.writer.join();
 }

@@ -33,5 +33,9 @@ std::string snapshot_dir();
 bool snapshot_take(const WinMessage& message);
 
 // Called with a picture drawn and about to be presented: when one was
-// asked for, reads it from the back buffer and writes it.
+// asked for, reads it from the back buffer and has it written by a thread
+// of its own, so the show plays on meanwhile.
 void snapshot_before_present();
+
+// Waits until the picture being written is written (the show's end).
+void snapshot_end();
