@@ -61,11 +61,13 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display"
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "e2e_media: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
 
 # The user's folders: pictures where user-dirs.dirs says.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config"
 mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+# shellcheck disable=SC2016 # the file names $HOME itself
 echo 'XDG_PICTURES_DIR="$HOME/Shots"' >"$XDG_CONFIG_HOME/user-dirs.dirs"
 
 # Starts the player in its own process group, in the data's directory, with
@@ -120,9 +122,11 @@ wait_for() {
 # (the trace's first two fields), and the position playerctl reads is its
 # song time.
 seeks_expected=""
+landed_ms=0
 check_landed() {
   local tag="$1" step="$2" ms=$(($2 * 1000 / 60))
   seeks_expected="$seeks_expected $((ms * 1000))"
+  landed_ms="$ms"
   wait_for "awk '\$1 == $step && \$2 == $ms' '$work/steps.txt' | head -n1 | cut -d' ' -f1" 20 "$step" ||
     fail "$tag: step $step was not presented"
   if [ "${3:-}" = "paused" ]; then
@@ -166,13 +170,15 @@ if wait_for "pctl status" 60 Playing; then
   xdotool key Right
   check_landed "Right" $(((159760 * 60 + 999) / 1000 + 300)) paused
 
-  # F12, twice at the same moment: two pictures, the second " (2)".
+  # F12, twice at the same moment: two pictures named after its song time,
+  # the second " (2)".
   xdotool key F12
   xdotool key F12
-  wait_for "ls '$HOME/Shots' 2>/dev/null | wc -l" 20 2 || fail "F12 did not write two pictures"
-  shot=$(ls "$HOME/Shots"/*.png 2>/dev/null | grep -v ' (2)\.png$' | head -n1)
-  echo "e2e_media: F12: $(ls "$HOME/Shots" | tr '\n' ';')"
-  [ -f "${shot%.png} (2).png" ] || fail "no \" (2)\" beside \"$shot\""
+  shot="$HOME/Shots/$(awk -v m="$landed_ms" \
+    'BEGIN { printf "Vintermoot 2002 at %dm%06.3fs.png", int(m / 60000), (m % 60000) / 1000 }')"
+  wait_for "[ -f '${shot%.png} (2).png' ] && echo yes" 20 yes || fail "F12 did not write two pictures"
+  echo "e2e_media: F12: $(find "$HOME/Shots" -type f -printf '%f;')"
+  [ -f "$shot" ] || fail "no \"$shot\""
   [ "$(identify -format '%wx%h' "$shot" 2>/dev/null)" = 640x480 ] || fail "the picture is not 640x480"
   grep -qF "the picture is in \"$shot\"" "$work/run1.log" || fail "F12 did not say where"
 
@@ -185,9 +191,9 @@ if wait_for "pctl status" 60 Playing; then
 
   # One Seeked signal for each move, with the position it landed on.
   sleep 1
-  seeked=$(awk '/member=Seeked/ { getline; print $2 }' "$work/seeked.txt" | tr '\n' ' ')
-  echo "e2e_media: Seeked:$seeks_expected asked, $seeked sent"
-  [ "$(echo $seeked)" = "$(echo $seeks_expected)" ] || fail "Seeked signals \"$seeked\""
+  seeked=$(awk '/member=Seeked/ { getline; printf " %s", $2 }' "$work/seeked.txt")
+  echo "e2e_media: Seeked:$seeks_expected asked,$seeked sent"
+  [ "$seeked" = "$seeks_expected" ] || fail "Seeked signals \"$seeked\""
 
   pctl stop
   wait_player 20
