@@ -108,9 +108,11 @@ int64_t seek_keys_target(int vk, int64_t shown, bool paused) {
         return shown + SEEK_KEYS_JUMP_STEPS;
     case WIN_VK_PRIOR:
     case WIN_VK_UP:
+    case WIN_VK_MEDIA_PREV_TRACK:
         return previous_scene_start(shown);
     case WIN_VK_NEXT:
     case WIN_VK_DOWN:
+    case WIN_VK_MEDIA_NEXT_TRACK:
         return next_scene_start(shown);
     case WIN_VK_HOME:
         return 0;
@@ -131,7 +133,7 @@ bool seek_keys_take(const WinMessage& message) {
         return false;
     }
     if (message.kind != WIN_MSG_KEYDOWN) return false;
-    if (message.code == WIN_VK_SPACE) {
+    if (message.code == WIN_VK_SPACE || message.code == WIN_VK_MEDIA_PLAY_PAUSE) {
         SeekKeysPending& p = pending_begin();
         p.paused = !p.paused;
         ++p.keys;
@@ -193,6 +195,32 @@ void seek_keys_toggle_pause() {
     SeekKeysPending& p = pending_begin();
     p.paused = !p.paused;
     ++p.keys;
+}
+
+int64_t seek_keys_move_base() {
+    return move_base();
+}
+
+bool seek_keys_will_pause() {
+    return seek_keys.pending.any ? seek_keys.pending.paused : seek_keys.paused;
+}
+
+void seek_keys_request_target(int64_t target) {
+    if (!song_module) return;
+    SeekKeysPending& p = pending_begin();
+    p.target = std::max<int64_t>(0, target);
+    ++p.keys;
+}
+
+void seek_keys_request_pause(bool paused) {
+    if (!song_module || seek_keys_will_pause() == paused) return;
+    SeekKeysPending& p = pending_begin();
+    p.paused = paused;
+    ++p.keys;
+}
+
+void seek_keys_request_redraw() {
+    if (song_module && seek_keys_will_pause()) pending_begin().redraw = true;
 }
 
 bool seek_keys_overlay(int64_t now_ns) {

@@ -3,7 +3,9 @@
 // holds), Left and Right go 5 s back and forward, Page Up and Up go to the
 // start of the scene (or of the one before, from a scene's first step),
 // Page Down and Down to the start of the next scene, Home to the show's
-// start, and while paused `.` and `,` go one step forward and back.  Every
+// start, and while paused `.` and `,` go one step forward and back.  The
+// media keys act as Space (play/pause), Page Up and Page Down (previous and
+// next).  Every
 // move lands exactly on the step a straight run shows there, the music with
 // it (show/seek.h).  After any of these keys, and while paused, a time bar
 // shows over the picture for two seconds: the song time, the scene's name
@@ -103,6 +105,19 @@ bool seek_keys_handle(const WinMessage& message, int64_t now_ns);
 // seek_keys_work carries them out.
 void seek_keys_go_to(int64_t target);
 void seek_keys_toggle_pause();
+
+// Moves asked for from outside the window (the desktop's media controls,
+// app/media_controls.h), added to the pending move as keys are, so that the
+// next seek_keys_settle carries them out with the keys: the step the next
+// move starts from (the target of the keys before it, else the seek under
+// way, else the step on screen), whether the show stands paused once the
+// pending move is made, a move to `target`, a pause or resume, and, while
+// paused, the paused picture drawn again (F12's picture, app/snapshot.h).
+int64_t seek_keys_move_base();
+bool seek_keys_will_pause();
+void seek_keys_request_target(int64_t target);
+void seek_keys_request_pause(bool paused);
+void seek_keys_request_redraw();
 
 // Draws the time bar over the picture just drawn when it is due (after a
 // key or while paused), leaving GL's state as it was.  True when drawn.
