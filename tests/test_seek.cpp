@@ -21,7 +21,7 @@
 #include "show/seek.h"
 #include "show/show_check.h"
 #include "show/show_start.h"
-#include "support/seek_schedule.h"
+#include "seek_schedule.h"
 
 namespace {
 
@@ -307,9 +307,17 @@ TEST(Seek, APollThatAsksToStopEndsALongSeekBetweenSteps) {
 // from fixed seeds: every step drawn equals a straight run's, state and
 // picture.  Seed 7 caught the map going on from a state the live show kept
 // without moving its notes there (the next step heard the whole stretch).
+// Under the sanitizers one seed is enough (the fuzz target's seeds run there
+// too); the plain build runs four.
+#if VM_SANITIZED
+constexpr uint32_t SCHEDULE_SEEDS[] = {7u};
+#else
+constexpr uint32_t SCHEDULE_SEEDS[] = {7u, 1u, 2u, 3u};
+#endif
+
 TEST(Seek, RandomSchedulesLandOnTheStraightRun) {
     ScheduleSights sights;
-    for (uint32_t seed : {7u, 1u, 2u, 3u}) {
+    for (uint32_t seed : SCHEDULE_SEEDS) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 random(seed);
         std::vector<uint8_t> bytes(4000);
@@ -323,5 +331,5 @@ TEST(Seek, RandomSchedulesLandOnTheStraightRun) {
     }
     int64_t compared = 0;
     EXPECT_EQ(seek_schedule_check(sights, 16, 12, &compared), "");
-    EXPECT_GE(compared, 1000);
+    EXPECT_GE(compared, 250 * static_cast<int64_t>(std::size(SCHEDULE_SEEDS)));
 }

@@ -352,7 +352,7 @@ TEST_F(SeekKeysLoop, ANewSizeWhilePausedDrawsThePausedStepAgain) {
 }
 
 // A music seek that fails leaves the song playing where it was, says so
-// once, and the show goes where the music is and plays on.
+// once, and the show goes where the music is and plays on; Space pauses it.
 TEST_F(SeekKeysLoop, AFailedMusicSeekKeepsTheShowRunning) {
     snd_seek_map_free(song);
     song->file.assign(64, 0); // no map can be made of it now
@@ -369,6 +369,22 @@ TEST_F(SeekKeysLoop, AFailedMusicSeekKeepsTheShowRunning) {
     EXPECT_GE(loop_counts.frames, frames + 5);
     EXPECT_GT(snd_peek_time(song), before);
     EXPECT_LE(frame_step_time(frame_driver.last_drawn_step), snd_peek_time(song) + 100);
+    // Such a song is never mapped ahead (its states would carry the live
+    // notes), and Space still pauses it where it is and resumes it.
+    EXPECT_FALSE(seek_map_run(song, 50.0));
+    EXPECT_TRUE(seek_unmappable());
+    press(SDLK_SPACE);
+    ASSERT_TRUE(seek_keys.paused);
+    int64_t held = snd_peek_time(song), shown = frame_driver.last_drawn_step;
+    for (int i = 0; i < 5; ++i)
+        main_loop_pass(loop);
+    EXPECT_EQ(snd_peek_time(song), held);
+    EXPECT_EQ(frame_driver.last_drawn_step, shown);
+    press(SDLK_SPACE);
+    EXPECT_FALSE(seek_keys.paused);
+    for (int i = 0; i < 200 && frame_driver.last_drawn_step < shown + 5; ++i)
+        main_loop_pass(loop);
+    EXPECT_GE(frame_driver.last_drawn_step, shown + 5);
 }
 
 TEST_F(SeekKeysLoop, EscapeStillEndsAtOnceAfterSeeking) {

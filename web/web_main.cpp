@@ -482,7 +482,7 @@ void begin_play() {
     seek_keys_begin_mapped();
     if (web.start_ms > 0) {
         web.music_held = snd_cue_song(song_module);
-        seek_keys_go_to(frame_last_step_at(static_cast<int64_t>(web.start_ms)));
+        seek_keys_request_target(frame_last_step_at(static_cast<int64_t>(web.start_ms)));
     } else {
         snd_play_song(song_module);
     }
@@ -543,7 +543,7 @@ void animation_frame() {
     WebKeys keys = take_keys();
     if (keys.escape) return stop_show();
     // A new size clears the canvas: paused, the picture is drawn again.
-    if (follow_canvas_size()) seek_keys_take(WinMessage{WIN_MSG_SIZE, 0, 0, 0});
+    if (follow_canvas_size()) seek_keys_request_redraw();
     take_output_latency();
     // The keys and the page's requests of this frame become the target of
     // the seek under way (or of a new one), and the pause.
@@ -579,12 +579,12 @@ bool start_bench_song() {
 // at song time `ms` at the next animation frame.
 extern "C" EMSCRIPTEN_KEEPALIVE void vm_seek_ms(double ms) {
     if (!web.running || web.bench) return;
-    seek_keys_go_to(frame_last_step_at(static_cast<int64_t>(std::max(0.0, ms))));
+    seek_keys_request_target(frame_last_step_at(static_cast<int64_t>(std::max(0.0, ms))));
 }
 
 // The page's play/pause button: as Space.
 extern "C" EMSCRIPTEN_KEEPALIVE void vm_toggle_pause() {
-    if (web.running && !web.bench) seek_keys_toggle_pause();
+    if (web.running && !web.bench) seek_keys_request_pause(!seek_keys_will_pause());
 }
 
 // The page's seek bar marks: the song time (ms) at which scene 1..6 begins,

@@ -183,20 +183,6 @@ bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
     return seek_keys_settle(now_ns);
 }
 
-void seek_keys_go_to(int64_t target) {
-    if (!song_module) return;
-    SeekKeysPending& p = pending_begin();
-    p.target = std::max<int64_t>(0, target);
-    ++p.keys;
-}
-
-void seek_keys_toggle_pause() {
-    if (!song_module) return;
-    SeekKeysPending& p = pending_begin();
-    p.paused = !p.paused;
-    ++p.keys;
-}
-
 int64_t seek_keys_move_base() {
     return move_base();
 }

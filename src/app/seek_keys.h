@@ -100,14 +100,9 @@ bool seek_keys_settle(int64_t now_ns);
 // seek_keys_take and seek_keys_settle for a single message.
 bool seek_keys_handle(const WinMessage& message, int64_t now_ns);
 
-// Requests that are not keys (the browser page's seek bar and play button,
-// media controls): added to the pending move as keys are; the next
-// seek_keys_work carries them out.
-void seek_keys_go_to(int64_t target);
-void seek_keys_toggle_pause();
-
 // Moves asked for from outside the window (the desktop's media controls,
-// app/media_controls.h), added to the pending move as keys are, so that the
+// app/media_controls.h; the browser page's seek bar, play button and start
+// time), added to the pending move as keys are, so that the
 // next seek_keys_settle carries them out with the keys: the step the next
 // move starts from (the target of the keys before it, else the seek under
 // way, else the step on screen), whether the show stands paused once the

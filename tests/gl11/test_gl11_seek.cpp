@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "gfx/carried_state.h"
@@ -17,6 +18,7 @@
 #include "show/frame.h"
 #include "show/seek.h"
 #include "show/show_check.h"
+#include "seek_schedule.h"
 
 namespace {
 
@@ -210,6 +212,22 @@ TEST(Gl11Seek, MapAheadBetweenDrawnStepsLeavesThemAlone) {
         EXPECT_TRUE(straight[i].rgb == mapped[i].rgb);
         expect_same_gl(straight[i].gl_record, mapped[i].gl_record);
     }
+}
+
+// The random schedules of the native suite over the subset: the seeks'
+// long stretches run in its state-only mode, the straight run draws.
+TEST(Gl11Seek, RandomSchedulesLandOnTheStraightRun) {
+    ScheduleSights sights;
+    std::mt19937 random(5);
+    std::vector<uint8_t> bytes(3000);
+    for (uint8_t& b : bytes)
+        b = static_cast<uint8_t>(random());
+    ScheduleResult r = seek_schedule_play(bytes, 16, 12, 400, &sights);
+    EXPECT_EQ(r.fault, "");
+    EXPECT_GE(r.landings, 100);
+    int64_t compared = 0;
+    EXPECT_EQ(seek_schedule_check(sights, 16, 12, &compared), "");
+    EXPECT_GE(compared, 200);
 }
 
 } // namespace

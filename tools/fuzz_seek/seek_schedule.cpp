@@ -1,4 +1,4 @@
-#include "support/seek_schedule.h"
+#include "seek_schedule.h"
 
 #include <algorithm>
 #include <cstdlib>
