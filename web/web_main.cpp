@@ -79,7 +79,7 @@ constexpr int64_t CATCH_UP_DRAWN_STEPS = 2;
 // milliseconds each), as far as a seek needs it, and ahead, through
 // SONG_MAP_MS.
 constexpr int64_t MAP_PIECE_MS = 2000;
-constexpr int64_t SONG_MAP_MS = 330000;
+constexpr int64_t SONG_MAP_MS = SHOW_LENGTH_MS;
 
 // Before the viewer's click the page prepares the show in slices of about
 // this much per animation frame: the canvas, the pictures, the song and

@@ -89,7 +89,7 @@ struct BenchOptions {
     int fps = HARNESS_DEFAULT_FPS;
     int stride = 10;
     int64_t from_ms = 0; // frames before this song time run cheaply, unmeasured
-    int64_t to_ms = 330000;
+    int64_t to_ms = SHOW_LENGTH_MS;
     int rounds = 3;
     bool clock = true;
     bool fill = false;
@@ -139,7 +139,7 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
             o->stride = static_cast<int>(n);
         } else if (arg == "--from" && parse_int(value, 0, 329999, &n)) {
             o->from_ms = n;
-        } else if (arg == "--to" && parse_int(value, 1, 330000, &n)) {
+        } else if (arg == "--to" && parse_int(value, 1, SHOW_LENGTH_MS, &n)) {
             o->to_ms = n;
         } else if (arg == "--rounds" && parse_int(value, 1, 100, &n)) {
             o->rounds = static_cast<int>(n);

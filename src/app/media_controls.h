@@ -11,9 +11,10 @@
 #include <cstdint>
 
 #include "platform/media_bus.h"
+#include "show/frame.h"
 
 // The show as one track: its length (330 s) and the name of its still.
-constexpr int64_t MEDIA_LENGTH_US = 330000000;
+constexpr int64_t MEDIA_LENGTH_US = SHOW_LENGTH_MS * 1000;
 constexpr const char* MEDIA_STILL = "data/still.png";
 
 // What a request does, from the step the next move starts from (`base`),

@@ -50,9 +50,9 @@ struct SeekKeysState {
     int64_t bar_until_ns = 0; // the time bar shows until then (and while paused)
     int64_t moves = 0;        // keys that moved the show or paused it
     SeekKeysPending pending;
-    int64_t settles = 0;   // times the keys moved the show (one seek and one picture each)
-    int64_t draws = 0;     // pictures the keys drew
-    SeekRun landed;        // the last seek that landed, as far as it came
+    int64_t settles = 0; // times the keys moved the show (one seek and one picture each)
+    int64_t draws = 0;   // pictures the keys drew
+    SeekRun landed;      // the last seek that landed, as far as it came
 };
 extern SeekKeysState seek_keys;
 

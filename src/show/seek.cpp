@@ -162,7 +162,7 @@ void run_gl_free(int64_t last) {
         frame_run_steps(last, 0, false);
         return;
     }
-    if (detached_gl.state_kept) {
+    if (gl_mode() == GL_STATE_ONLY) {
         // The GL 1.1 subset's state-only mode: nothing is drawn, but GL's
         // state follows the records all along, as with GL.
         frame_run_steps(last, 0, false);
@@ -171,9 +171,8 @@ void run_gl_free(int64_t last) {
     }
     seek_store.gl_follows = false;
     seek_store.gl_steps_since_free = 0;
-    gfx_begin_gl_free();
     frame_run_steps(last, 0, false);
-    bool still_free = detached_gl.detached; // seek_with_gl may have ended it
+    bool still_free = gl_mode() == GL_LET_GO; // seek_with_gl may have ended it
     gl_reattach(&detached_gl);
     if (still_free) gfx_end_gl_free();
 }
@@ -313,12 +312,12 @@ void seek_with_gl(void (*work)(void*), void* user) {
         work(user);
         return;
     }
-    bool kept = detached_gl.state_kept;
+    bool let_go = gl_mode() == GL_LET_GO;
     gl_reattach(&detached_gl);
-    if (!kept) gfx_end_gl_free();
+    if (let_go) gfx_end_gl_free();
     work(user);
     // The rest of the stretch runs with GL when GL cannot be let go again.
-    if (gl_detach(&detached_gl) && !detached_gl.state_kept) gfx_begin_gl_free();
+    gl_detach(&detached_gl);
 }
 
 SeekReport seek_last_report() {
@@ -405,11 +404,11 @@ bool map_step_needs_gl(int64_t k) {
 
 // Lets GL go before a GL-free step, takes it back before a step with GL.
 void map_gl_mode(bool with_gl) {
-    if (with_gl && gfx_gl_free.on) {
+    if (with_gl && gl_mode() == GL_LET_GO) {
         gl_reattach(&detached_gl);
         gfx_end_gl_free();
-    } else if (!with_gl && !gfx_gl_free.on && gl_detach(&detached_gl)) {
-        gfx_begin_gl_free();
+    } else if (!with_gl && gl_mode() == GL_DRAWING) {
+        gl_detach(&detached_gl);
     }
 }
 
@@ -612,8 +611,8 @@ SeekOutcome seek_carry_on(SndSong* song, SeekSlice slice) {
         run.from_step = std::max<int64_t>(0, frame_driver.next_step - 1);
     }
     ++run.slices;
-    slice_watch = {frame_driver.poll, frame_driver.poll_user, slice, Clock::now(),
-                   frame_driver.next_step, false};
+    slice_watch = {frame_driver.poll, frame_driver.poll_user, slice,
+                   Clock::now(),      frame_driver.next_step, false};
     frame_driver.poll = slice_poll;
     SeekReport r = seek_to_step(run.target, song);
     frame_driver.poll = slice_watch.host;

@@ -147,13 +147,13 @@ enum SeekOutcome : int {
 
 // The seek under way, as far as it has come.
 struct SeekRun {
-    int64_t target = -1;        // -1: none asked
-    bool begun = false;         // a slice has run
-    int64_t from_step = 0;      // where its first slice started
-    int64_t steps = 0;          // steps run so far
-    int64_t gl_free_steps = 0;  // of them, GL-free or state-only
-    int64_t slices = 0;         // calls of seek_carry_on that worked on it
-    bool there = false;         // seek_carry_on arrived: seek_land is due
+    int64_t target = -1;       // -1: none asked
+    bool begun = false;        // a slice has run
+    int64_t from_step = 0;     // where its first slice started
+    int64_t steps = 0;         // steps run so far
+    int64_t gl_free_steps = 0; // of them, GL-free or state-only
+    int64_t slices = 0;        // calls of seek_carry_on that worked on it
+    bool there = false;        // seek_carry_on arrived: seek_land is due
 };
 
 void seek_ask(int64_t target);

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "codecs.h"
+#include "show/frame.h"
 
 // The song range the tool accepts, and the default video range: the show's
 // five minutes of scenes and the half minute of the finale after them.
-constexpr int64_t CAPTURE_SONG_END_MS = 330000;
+constexpr int64_t CAPTURE_SONG_END_MS = SHOW_LENGTH_MS;
 
 // What one run writes.
 enum CaptureMode { CAPTURE_NONE, CAPTURE_FRAMES, CAPTURE_SHEET, CAPTURE_VIDEO };

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScheduleSights sights;
     ScheduleResult played = seek_schedule_play(bytes, W, H, MAX_OPERATIONS, &sights);
     int64_t compared = 0;
-    std::string fault = played.fault.empty() ? seek_schedule_check(sights, W, H, &compared)
-                                             : played.fault;
+    std::string fault =
+        played.fault.empty() ? seek_schedule_check(sights, W, H, &compared) : played.fault;
     if (!fault.empty()) {
         std::fprintf(stderr, "fuzz_seek: %s\n", fault.c_str());
         std::abort();

@@ -226,8 +226,8 @@ std::string seek_schedule_check(const ScheduleSights& sights, int w, int h, int6
         ++*compared;
         bool same_state = state_checksum() == seen.state;
         if (fault.empty() && (!same_state || !same_picture(harness_read_rgb(), seen.rgb)))
-            fault = "step " + std::to_string(step) + ": the " +
-                    (same_state ? "picture" : "state") + " differs from a straight run's";
+            fault = "step " + std::to_string(step) + ": the " + (same_state ? "picture" : "state") +
+                    " differs from a straight run's";
     }
     harness_end();
     return fault;

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
         skip.insert(skip.end(), {0, 14, 1, 0});
     skip.insert(skip.end(), {6, 1, 255, 6, 1, 255, 6, 1, 255, 3, 1, 0x10, 0x1a, 0, 0});
     ok = write_seed(dir + "/map_jump", skip) && ok;
-    if (!ok) std::fprintf(stderr, "vintermoot-seek-seeds: cannot write the seeds into %s\n", argv[1]);
+    if (!ok)
+        std::fprintf(stderr, "vintermoot-seek-seeds: cannot write the seeds into %s\n", argv[1]);
     return ok ? 0 : 1;
 }
