@@ -110,6 +110,8 @@ void start_at_run(int64_t ms) {
         Clock::now(), frame_last_step_at(ms), {}, START_AT_PROGRESS_AFTER_MS, 0.0};
     glGetIntegerv(GL_VIEWPORT, progress.view);
     snd_cue_song(song_module);
+    // Asked at once: keys pressed meanwhile move on from the start.
+    seek_ask(progress.target);
     // The map reaches the start first, then the seek replays one interval
     // at most; the rest of the map follows as the show plays.
     start_at_result.interrupted = !map_up_to(progress.target, progress);
@@ -117,15 +119,14 @@ void start_at_run(int64_t ms) {
     if (!start_at_result.interrupted) {
         frame_driver.poll = start_at_poll;
         frame_driver.poll_user = &progress;
-        seek_ask(progress.target);
         outcome = seek_carry_on(song_module);
         frame_driver.poll = nullptr;
         frame_driver.poll_user = nullptr;
         start_at_result.steps = seek_run().steps;
         start_at_result.interrupted = outcome == SEEK_ENDED;
         // The loop's first pass draws the step due; the engine lands nothing.
-        seek_cancel();
     }
+    seek_cancel();
     // Stopped early, the show ends: the music never starts.  A song that
     // cannot seek plays from its start.
     if (outcome == SEEK_THERE) snd_cue_advance_to(song_module, ms);

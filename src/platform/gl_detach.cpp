@@ -6,15 +6,18 @@
 #include "gl11/gl11_api.h"
 #endif
 
+#if !VM_GL11
 namespace {
 
-// Whether gl_detach let the context go (the desktop's GL).
+// Whether gl_detach let the context go (the desktop's GL; the subset says
+// itself whether its state-only mode is on).
 struct GlLive {
     bool let_go = false;
 };
 GlLive gl_live;
 
 } // namespace
+#endif
 
 GlMode gl_mode() {
 #if VM_GL11
