@@ -319,11 +319,8 @@ TEST(Seek, RandomSchedulesLandOnTheStraightRun) {
     ScheduleSights sights;
     for (uint32_t seed : SCHEDULE_SEEDS) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        std::mt19937 random(seed);
-        std::vector<uint8_t> bytes(4000);
-        for (uint8_t& b : bytes)
-            b = static_cast<uint8_t>(random());
-        ScheduleResult r = seek_schedule_play(bytes, 16, 12, 600, &sights);
+        ScheduleResult r =
+            seek_schedule_play(seek_schedule_random(seed, 4000), 16, 12, 600, &sights);
         EXPECT_EQ(r.fault, "");
         EXPECT_EQ(r.operations, 600);
         EXPECT_GE(r.landings, 200);

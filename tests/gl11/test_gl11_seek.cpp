@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "gfx/carried_state.h"
@@ -218,11 +217,7 @@ TEST(Gl11Seek, MapAheadBetweenDrawnStepsLeavesThemAlone) {
 // long stretches run in its state-only mode, the straight run draws.
 TEST(Gl11Seek, RandomSchedulesLandOnTheStraightRun) {
     ScheduleSights sights;
-    std::mt19937 random(5);
-    std::vector<uint8_t> bytes(3000);
-    for (uint8_t& b : bytes)
-        b = static_cast<uint8_t>(random());
-    ScheduleResult r = seek_schedule_play(bytes, 16, 12, 400, &sights);
+    ScheduleResult r = seek_schedule_play(seek_schedule_random(5, 3000), 16, 12, 400, &sights);
     EXPECT_EQ(r.fault, "");
     EXPECT_GE(r.landings, 100);
     int64_t compared = 0;

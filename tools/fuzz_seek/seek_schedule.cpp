@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <random>
 
 #include "harness/harness.h"
 #include "show/frame.h"
@@ -196,6 +197,14 @@ bool same_picture(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) 
 }
 
 } // namespace
+
+std::vector<uint8_t> seek_schedule_random(uint32_t seed, size_t size) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(size);
+    for (uint8_t& b : bytes)
+        b = static_cast<uint8_t>(random());
+    return bytes;
+}
 
 ScheduleResult seek_schedule_play(const std::vector<uint8_t>& bytes, int w, int h,
                                   int64_t max_operations, ScheduleSights* sights) {

@@ -32,6 +32,9 @@ struct ScheduleResult {
     std::string fault;
 };
 
+// A schedule of `size` random bytes from a fixed seed.
+std::vector<uint8_t> seek_schedule_random(uint32_t seed, size_t size);
+
 // Plays the schedule `bytes` (at most `max_operations`) at a w x h
 // viewport, noting every step drawn in `sights`.  The harness must be free
 // (not begun).

@@ -5,9 +5,10 @@
 // Usage: vintermoot-seek-seeds <directory>
 #include <cstdint>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "seek_schedule.h"
 
 namespace {
 
@@ -27,13 +28,9 @@ int main(int argc, char** argv) {
     }
     std::string dir = argv[1];
     bool ok = true;
-    for (uint32_t seed : {7u, 11u}) {
-        std::mt19937 random(seed);
-        std::vector<uint8_t> bytes(160);
-        for (uint8_t& b : bytes)
-            b = static_cast<uint8_t>(random());
-        ok = write_seed(dir + "/random_" + std::to_string(seed), bytes) && ok;
-    }
+    for (uint32_t seed : {7u, 11u})
+        ok = write_seed(dir + "/random_" + std::to_string(seed), seek_schedule_random(seed, 160)) &&
+             ok;
     // Play 60 steps with one-step map pieces, seek 4620 steps forward, play
     // 90 with pieces, complete the map, seek 4123 steps further.  The
     // operations: 0 plays n + 1 steps, 1 maps 1 + 4n steps, 3 seeks (kind 1:
