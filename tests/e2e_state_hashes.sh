@@ -117,7 +117,7 @@ for step in "$SCENE2_STEP" "$SCENE4_STEP"; do
   awk -v s="$step" '$1 == s { found = 1 } END { exit !found }' "$trace" ||
     die "no present of step $step: the keys did not land there"
 done
-awk 'NF != 6 || $6 !~ /^[0-9a-f]{16}$/ { bad++ } END { exit bad > 0 }' "$trace" ||
+awk 'NF != 6 || $6 !~ /^[0-9a-f]+$/ || length($6) != 16 { bad++ } END { exit bad > 0 }' "$trace" ||
   die "trace lines without a checksum: $(awk 'NF != 6' "$trace" | head -n3)"
 
 last_ms=$(sort -n "$trace" | tail -n1 | cut -d' ' -f2)
