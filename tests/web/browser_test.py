@@ -211,6 +211,25 @@ def native_reference(capture_tool, data_parent, steps, work):
     return frames_dir, [n for n in notes if n < NOTES_UNTIL_MS]
 
 
+def check_state_hashes(capture_tool, data_parent, report, work):
+    """Every frame the page reported carries the straight run's state checksum
+    of its step (vintermoot-capture --state-hashes)."""
+    frames = [f for f in report["frames"] if len(f) > 5]
+    if not frames:
+        return ["the page reported no frame with a state checksum"]
+    straight = os.path.join(work, "hashes.txt")
+    subprocess.run([capture_tool, "--data", data_parent, "--state-hashes", straight, "--to",
+                    str(step_time(max(f[0] for f in frames))), "--size", "64x48"], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   env=dict(os.environ, SDL_VIDEODRIVER="offscreen"))
+    want = dict(line.split() for line in open(straight))
+    differing = [f for f in frames if want.get(str(f[0])) != f[5]]
+    print("state checksums: %d of %d reported frames equal the straight run's" %
+          (len(frames) - len(differing), len(frames)))
+    return ["step %d has the state checksum %s, the straight run %s" %
+            (f[0], f[5], want.get(str(f[0]))) for f in differing[:5]]
+
+
 def percentile(values, share):
     values = sorted(values)
     return values[min(len(values) - 1, int(share * len(values)))] if values else float("nan")
@@ -443,6 +462,7 @@ def main():
     if not replayed or len(results.frames) == len(first_play):
         failures.append("the second play (after Escape, without a reload) drew no canvas")
     failures += check_latency(report)
+    failures += check_state_hashes(capture_tool, data_parent, report, work)
     page_notes = [n[0] for n in report["notes"] if n[0] < NOTES_UNTIL_MS]
     print("notes before %d ms: browser %d, native %d" % (NOTES_UNTIL_MS, len(page_notes), len(native_notes)))
     if len(page_notes) != len(native_notes) or any(
