@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include "gfx/carried_state.h"
 #include "platform/sound_internal.h"
 #include "show/seek.h"
+#include "show/show_check.h"
 #include "shell_fixture.h"
 #include "show/demo_state.h"
 #include "show/show_start.h"
@@ -115,6 +117,15 @@ struct SeekKeysLoop : ShellTest {
         while (std::getline(in, line))
             steps.push_back(std::stoll(line));
         return steps;
+    }
+    // The last column of each line: the state checksum after its step.
+    std::vector<std::string> traced_hashes() {
+        std::vector<std::string> hashes;
+        std::ifstream in(trace_path);
+        std::string line;
+        while (std::getline(in, line))
+            hashes.push_back(line.substr(line.rfind(' ') + 1));
+        return hashes;
     }
 };
 
@@ -252,6 +263,14 @@ TEST_F(SeekKeysLoop, TheTraceHasEveryPresentedStepPausedOnesIncluded) {
     ASSERT_GE(steps.size(), 4u);
     EXPECT_EQ(std::vector<int64_t>(steps.end() - 4, steps.end()),
               (std::vector<int64_t>{shown, shown + 1, shown + 2, shown + 1}));
+    // Each line ends with the checksum of the state after its step: the
+    // step reached twice carries the state's checksum now both times.
+    char now[17];
+    snprintf(now, sizeof now, SHOW_HASH_FORMAT, static_cast<unsigned long long>(show_state_hash()));
+    std::vector<std::string> hashes = traced_hashes();
+    EXPECT_EQ(hashes.back(), now);
+    EXPECT_EQ(hashes[hashes.size() - 3], now);
+    EXPECT_NE(hashes[hashes.size() - 2], now);
 }
 
 TEST_F(SeekKeysLoop, ATraceThatCannotBeWrittenIsSaidOnce) {
