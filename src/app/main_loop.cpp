@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "app/display.h"
+#include "app/media_controls.h"
 #include "app/seek_keys.h"
+#include "app/snapshot.h"
 #include "app/sound_start.h"
 #include "app/start_at.h"
 #include "show/frame.h"
@@ -98,6 +100,7 @@ void step_trace_write() {
 // Presents the step just drawn, and traces it.
 void present_step() {
     ++loop_counts.swaps;
+    snapshot_before_present();
     win_swap_buffers(display.window_handle);
     step_trace_write();
 }
@@ -114,6 +117,7 @@ LoopStop loop_stop = {};
 // taken them all.
 bool main_loop_seek_key(const WinMessage& message) {
     if (display.window_active) seek_keys_take(message);
+    snapshot_take(message);
     return false;
 }
 
@@ -240,6 +244,7 @@ void main_loop_pass_work(LoopState& loop) {
 
 void main_loop_pass(LoopState& loop) {
     ++loop_counts.passes;
+    media_controls_pass();
     frame_driver.poll = main_loop_poll;
     main_loop_pass_work(loop);
     frame_driver.poll = nullptr;
@@ -253,8 +258,11 @@ int run_show() {
     if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     if (show_start_ms > 0) start_at_run(show_start_ms);
+    media_controls_begin();
     while (!loop.done)
         main_loop_pass(loop);
+    media_controls_end();
+    snapshot_end();
     main_loop_trace_close();
     shut_down();
     return loop.exit_code;
