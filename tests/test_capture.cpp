@@ -425,7 +425,7 @@ TEST_F(CaptureTest, StateHashesGiveEveryStepOfTheSpan) {
                   quote(beside) + size()),
               0)
         << errors;
-    EXPECT_EQ(listing(out + "/f").size(), 7u); // steps 42 to 48
+    EXPECT_EQ(listing(out + "/f").size(), 7u); // 700 to 800 ms: seven frames
     std::string expected;
     for (size_t n = 42; n <= 48; ++n)
         expected += std::to_string(n) + " " + hashes[n] + "\n";
