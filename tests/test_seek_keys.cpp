@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "platform/png_file.h"
 #include "platform/sound_internal.h"
 #include "show/seek.h"
+#include "show/show_check.h"
 #include "shell_fixture.h"
 #include "show/demo_state.h"
 #include "show/show_start.h"
@@ -187,6 +189,15 @@ struct SeekKeysLoop : ShellTest {
             steps.push_back(std::stoll(line));
         return steps;
     }
+    // The last column of each line: the state checksum after its step.
+    std::vector<std::string> traced_hashes() {
+        std::vector<std::string> hashes;
+        std::ifstream in(trace_path);
+        std::string line;
+        while (std::getline(in, line))
+            hashes.push_back(line.substr(line.rfind(' ') + 1));
+        return hashes;
+    }
 };
 
 TEST_F(SeekKeysLoop, KeysMoveTheShowAndPauseTheMusicInPlace) {
@@ -323,6 +334,14 @@ TEST_F(SeekKeysLoop, TheTraceHasEveryPresentedStepPausedOnesIncluded) {
     ASSERT_GE(steps.size(), 4u);
     EXPECT_EQ(std::vector<int64_t>(steps.end() - 4, steps.end()),
               (std::vector<int64_t>{shown, shown + 1, shown + 2, shown + 1}));
+    // Each line ends with the checksum of the state after its step: the
+    // step reached twice carries the state's checksum now both times.
+    char now[17];
+    snprintf(now, sizeof now, SHOW_HASH_FORMAT, static_cast<unsigned long long>(show_state_hash()));
+    std::vector<std::string> hashes = traced_hashes();
+    EXPECT_EQ(hashes.back(), now);
+    EXPECT_EQ(hashes[hashes.size() - 3], now);
+    EXPECT_NE(hashes[hashes.size() - 2], now);
 }
 
 TEST_F(SeekKeysLoop, ATraceThatCannotBeWrittenIsSaidOnce) {

@@ -30,6 +30,7 @@
 #include "bench_stats.h"
 #include "show/demo_state.h"
 #include "show/frame.h"
+#include "show/show_check.h"
 #include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/sound.h"
@@ -294,6 +295,10 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
                     static_cast<long long>(harness_frame_time(n, o.fps)), demo.current_scene,
                     timing.render_ms, timing.finish_ms);
         SceneSamples& s = samples[demo.current_scene - 1];
+        auto hash_start = std::chrono::steady_clock::now();
+        volatile uint64_t hash = show_state_hash();
+        static_cast<void>(hash);
+        s.hash.push_back(ms_since(hash_start));
         s.total.push_back(timing.render_ms + timing.finish_ms);
         s.render.push_back(timing.render_ms);
         s.finish.push_back(timing.finish_ms);

@@ -18,6 +18,7 @@
 #include "show/frame.h"
 #include "show/frame_pacer.h"
 #include "show/seek.h"
+#include "show/show_check.h"
 #include "platform/report.h"
 #include "platform/sound.h"
 
@@ -81,17 +82,18 @@ void step_trace_open() {
 }
 
 // One line per presented step: the step, its song time, the song clock the
-// pass read, the wall clock after the swap (ms since the first present) and
-// the output latency (ms) that clock reading took off.
+// pass read, the wall clock after the swap (ms since the first present), the
+// output latency (ms) that clock reading took off and the checksum of the
+// show's state after the step, to compare with a straight run's.
 void step_trace_write() {
     if (!step_trace) return;
     if (step_trace_start_ns < 0) step_trace_start_ns = show_wall_clock();
-    std::fprintf(step_trace, "%lld %lld %lld %.3f %.3f\n",
+    std::fprintf(step_trace, "%lld %lld %lld %.3f %.3f " SHOW_HASH_FORMAT "\n",
                  static_cast<long long>(frame_driver.last_drawn_step),
                  static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
                  static_cast<long long>(frame_driver.clock_ms),
                  static_cast<double>(show_wall_clock() - step_trace_start_ns) / 1e6,
-                 snd_latency_ms(song_module));
+                 snd_latency_ms(song_module), static_cast<unsigned long long>(show_state_hash()));
     std::fflush(step_trace);
 }
 
