@@ -49,6 +49,15 @@ mkdir -p "$seeds" "$corpus" "$artifacts"
 # New inputs go to the corpus folder; the seeds are read only.  It runs in
 # the build folder, where the show's data is, headless.
 cd "$build"
+if [ "$target" = seek ]; then
+  # The show's GL and D-Bus libraries stay loaded to the end, and the leaks
+  # known in system libraries are set aside, as in the sanitizer run.
+  # shellcheck source=scripts/lib/gl_preload.sh
+  source "$root/scripts/lib/gl_preload.sh"
+  LD_PRELOAD="$(gl_preload)"
+  export LD_PRELOAD
+  export LSAN_OPTIONS="suppressions=$root/scripts/sanitizers/lsan.supp:print_suppressions=0"
+fi
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 \
   "$build/tools/fuzz_$target/vintermoot-fuzz-$target" -max_total_time="$seconds" "${options[@]}" \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "$seeds"

@@ -38,22 +38,11 @@ address)
   export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
-  # SDL and libglvnd load the EGL vendor library and Mesa's software driver
-  # (and D-Bus) with dlopen and unload them before the leak check runs; the
-  # memory those libraries keep in their globals then looks leaked, from
-  # "<unknown module>".  Loading them up front keeps them mapped to the end,
-  # so their globals still reach that memory.
-  arch="$(gcc -print-multiarch)"
-  preload=""
-  for lib in libEGL.so.1 libEGL_mesa.so.0 dri/swrast_dri.so libdbus-1.so.3; do
-    for dir in "/usr/lib/$arch" "/lib/$arch"; do
-      if [ -e "$dir/$lib" ]; then
-        preload="$preload $dir/$lib"
-        break
-      fi
-    done
-  done
-  export LD_PRELOAD="${preload# }"
+  # The GL and D-Bus libraries stay loaded to the end (scripts/lib/gl_preload.sh).
+  # shellcheck source=scripts/lib/gl_preload.sh
+  source "$root/scripts/lib/gl_preload.sh"
+  LD_PRELOAD="$(gl_preload)"
+  export LD_PRELOAD
   ;;
 thread)
   build="${VM_TSAN_BUILD_DIR:-$root/build-tsan}"

@@ -309,6 +309,9 @@ TEST(Seek, APollThatAsksToStopEndsALongSeekBetweenSteps) {
 // without moving its notes there (the next step heard the whole stretch).
 // Under the sanitizers one seed is enough (the fuzz target's seeds run there
 // too); the plain build runs four.
+#ifndef VM_SANITIZED
+#define VM_SANITIZED 0
+#endif
 #if VM_SANITIZED
 constexpr uint32_t SCHEDULE_SEEDS[] = {7u};
 #else
