@@ -117,8 +117,13 @@ class Page:
         return self.focused() == element_id
 
     def box(self, element_id):
-        return json.loads(self.b.value("JSON.stringify(document.getElementById('%s').getBoundingClientRect())"
-                                       % element_id))
+        return self.json("document.getElementById('%s').getBoundingClientRect()" % element_id)
+
+    def json(self, expression):
+        """The page's `expression` as a value (None where it throws: a page
+        without the element asked for)."""
+        return json.loads(self.b.value("(() => { try { return JSON.stringify(%s); } catch (e) { return 'null'; } })()"
+                                       % expression))
 
     def tap(self, x, y):
         for kind, points in (("touchStart", [{"x": x, "y": y}]), ("touchEnd", [])):
@@ -145,6 +150,8 @@ class Page:
 
 
 def keyboard_and_media(page, url, checks):
+    """Start, pause, the slider and Stop by keyboard alone; the media
+    session and the wake lock on the way."""
     b = page.b
     b.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 800, "deviceScaleFactor": 1,
                                                    "mobile": False})
@@ -152,18 +159,19 @@ def keyboard_and_media(page, url, checks):
     # (The map made, so that every seek is quick.)
     if not checks.expect(b.wait_for("!startButton.disabled && figures.prepared.some(p => p[0] === 6)"),
                          "the page loads and prepares the show"):
-        return None
+        return
     page.no_violations("on the arrival panel")
     checks.expect(page.tab_to("start"), "Tab reaches the start button")
     page.key("Enter")
-    checks.expect(b.wait_for("running && figures.drawn > 0") and page.focused() == "canvas",
-                  "Enter on it starts the show, the keyboard on the picture")
+    if not checks.expect(b.wait_for("running && figures.drawn > 0") and page.focused() == "canvas",
+                         "Enter on it starts the show, the keyboard on the picture"):
+        return
     checks.expect(b.wait_for("vmWake.held === 1"), "the screen is kept awake while it plays")
-    meta = json.loads(b.value("JSON.stringify({ title: navigator.mediaSession.metadata.title, "
-                              "art: navigator.mediaSession.metadata.artwork.map(a => a.src), "
-                              "state: navigator.mediaSession.playbackState, "
-                              "actions: Object.keys(vmMedia.handlers).sort() })"))
-    checks.expect(meta["title"] == "Vintermoot 2002" and meta["art"][0].endswith("/still.png") and
+    meta = page.json("{ title: navigator.mediaSession.metadata.title, "
+                     "art: navigator.mediaSession.metadata.artwork.map(a => a.src), "
+                     "state: navigator.mediaSession.playbackState, "
+                     "actions: Object.keys(vmMedia.handlers).sort() }") or {}
+    checks.expect(meta.get("title") == "Vintermoot 2002" and meta["art"][0].endswith("/still.png") and
                   meta["state"] == "playing" and meta["actions"] == sorted(
                       ["play", "pause", "stop", "seekto", "seekforward", "seekbackward", "nexttrack",
                        "previoustrack"]), "the media session names the show with its still, playing %s" % meta)
@@ -178,8 +186,7 @@ def keyboard_and_media(page, url, checks):
                       (label, "pauses" if paused else "resumes", "given back" if paused else "held"))
     page.no_violations("paused")
     checks.expect(page.tab_to("stop", 1) and page.tab_to("seekbar", 1), "Tab goes on to Stop and the seek bar")
-    slider = json.loads(b.value("JSON.stringify(['role', 'aria-label', 'aria-valuemax'].map("
-                                "a => seekBar.getAttribute(a)))"))
+    slider = page.json("['role', 'aria-label', 'aria-valuemax'].map(a => seekBar.getAttribute(a))")
     checks.expect(slider == ["slider", "Song position", "330"], "the seek bar is a named slider %s" % slider)
     # The slider's keys, paused, each from where the last landed.
     scenes = [pt.last_step_at(ms) for ms in SCENE_STARTS_MS]
@@ -225,10 +232,10 @@ def keyboard_and_media(page, url, checks):
     b.value("vmMedia.handlers.pause({ action: 'pause' })")
     checks.expect(b.wait_for("playButton.textContent === 'Play' && vmWake.held === 0"),
                   "the media session's pause pauses")
-    return copy_and_stop(page, url, checks)
+    copy_and_stop(page, checks)
 
 
-def copy_and_stop(page, url, checks):
+def copy_and_stop(page, checks):
     """`c` on the picture, the note, Stop by keyboard; the copied address."""
     b = page.b
     b.value("canvas.focus()")
@@ -254,7 +261,6 @@ def copy_and_stop(page, url, checks):
     b.click("start")
     landed = page.landed(1)
     checks.expect(landed == step, "the copied address opens on step %s (it landed on %s)" % (step, landed))
-    return step
 
 
 def phone(page, url, checks, width, height):
@@ -269,20 +275,22 @@ def phone(page, url, checks, width, height):
                          "%s loads the page" % name):
         return
     box = page.box("start")
-    seen = json.loads(b.value("JSON.stringify([startButton.textContent, panelShown().visible, "
-                              "getComputedStyle(document.getElementById('touchhelp')).display, "
-                              "getComputedStyle(document.getElementById('keys')).display])"))
+    seen = page.json("[startButton.textContent, panelShown().visible, "
+                     "getComputedStyle(document.getElementById('touchhelp')).display, "
+                     "getComputedStyle(document.getElementById('keys')).display]")
     checks.expect(seen == ["Tap to start", True, "block", "none"] and box["y"] >= 0 and
                   box["y"] + box["height"] <= height, "%s: Tap to start in view, touch help, no keys %s %s" %
                   (name, seen, box))
     if width < height:
         page.no_violations("on the phone's panel")
     page.tap_on("start")
-    checks.expect(b.wait_for("running && figures.drawn > 0"), "%s: a tap starts the show" % name)
+    if not checks.expect(b.wait_for("running && figures.drawn > 0"), "%s: a tap starts the show" % name):
+        return
     size = b.value("[canvas.width, canvas.height]")
     checks.expect(0 < size[0] * size[1] <= TOUCH_PIXELS, "%s: the drawing buffer is %s, at most 1024 x 768 "
                   "pixels" % (name, size))
-    checks.expect(b.wait_for("bar.classList.contains('resting')"), "%s: the controls rest" % name)
+    if not checks.expect(b.wait_for("bar.classList.contains('resting')"), "%s: the controls rest" % name):
+        return
     page.tap_on("playpause")
     checks.expect(b.wait_for("!bar.classList.contains('resting')") and not b.value("paused"),
                   "%s: a tap where the hidden Pause is shows the controls and pauses nothing" % name)
@@ -292,7 +300,7 @@ def phone(page, url, checks, width, height):
     # The seek bar, its time beside it at its longest, the show's time bar clear.
     b.value("timeText.textContent = 'Seeking… 4:20 (43%)'")
     bar, time, canvas = page.box("seekbar"), page.box("time"), page.box("canvas")
-    top = json.loads(b.value("JSON.stringify(bar.getBoundingClientRect())"))
+    top = page.json("bar.getBoundingClientRect()")
     band = max(24 / 3, canvas["height"] * BAR_SHARE)
     checks.expect(bar["height"] >= 44 and bar["width"] >= 150 and time["x"] >= bar["x"] + bar["width"] and
                   time["x"] + time["width"] <= width and abs(time["y"] + time["height"] / 2 -
