@@ -16,7 +16,8 @@ protocol (page_test.py's driver, real key presses and touches):
    shown once more;
 4. `c` copies the address of the step on screen, says so for a while, and
    that address opened afresh lands on that very step;
-5. an emulated 390 x 844 phone, upright and sideways: "Tap to start" and
+5. at 1280 x 720 the panel with a bad #t= holds all its lines; an
+   emulated 390 x 844 phone, upright and sideways: "Tap to start" and
    touch help in view, a drawing buffer of at most 1024 x 768 pixels, a tap
    on hidden controls shows them (and pauses nothing), Pause, a seek by a
    tap on the bar, a second tap hides them, Stop; the seek bar 44 px tall
@@ -153,13 +154,16 @@ def keyboard_and_media(page, url, checks):
     """Start, pause, the slider and Stop by keyboard alone; the media
     session and the wake lock on the way."""
     b = page.b
-    b.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 800, "deviceScaleFactor": 1,
+    b.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 720, "deviceScaleFactor": 1,
                                                    "mobile": False})
-    b.go(url + "index.html?scale=1&seekcapture=0")
+    b.go(url + "index.html?scale=1&seekcapture=0#t=9:99")
     # (The map made, so that every seek is quick.)
     if not checks.expect(b.wait_for("!startButton.disabled && figures.prepared.some(p => p[0] === 6)"),
                          "the page loads and prepares the show"):
         return
+    fits = page.json("[panel.scrollHeight <= panel.clientHeight, !document.getElementById('addressfault').hidden]")
+    checks.expect(fits == [True, True], "at 1280 x 720 the panel holds all its lines, the address's fault "
+                  "named (%s)" % fits)
     page.no_violations("on the arrival panel")
     checks.expect(page.tab_to("start"), "Tab reaches the start button")
     page.key("Enter")
@@ -261,6 +265,9 @@ def copy_and_stop(page, checks):
     b.click("start")
     landed = page.landed(1)
     checks.expect(landed == step, "the copied address opens on step %s (it landed on %s)" % (step, landed))
+    b.value("vmMedia.handlers.stop({ action: 'stop' })")
+    checks.expect(b.wait_for("statusLine.textContent === 'Stopped' && vmWake.held === 0"),
+                  "the media session's stop stops the show")
 
 
 def phone(page, url, checks, width, height):
