@@ -7,7 +7,7 @@
 // and a later call of main plays it again from the start on the same
 // canvas.  The player's seeking keys (app/seek_keys.h) work as they do
 // there, and the page's seek bar, play/pause button and start time (#t=)
-// call vm_seek_ms and vm_toggle_pause (its Stop button vm_stop).  A seek runs in slices of a few tens
+// call vm_seek_ms and vm_toggle_pause.  A seek runs in slices of a few tens
 // of milliseconds, one per animation frame (frame_driver.poll stops it when
 // the slice is spent), its long stretches in the GL 1.1 subset's state-only
 // mode, the music held meanwhile; between slices Escape, Space and another
