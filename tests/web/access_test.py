@@ -1,32 +1,24 @@
 #!/usr/bin/env python3
 """The page for everyone, in headless Chromium driven through its DevTools
-protocol (page_test.py's driver, real key presses and touches):
+protocol (page_test.py's driver; real key presses and touches):
 
-1. by keyboard alone: Tab reaches the start button and Enter starts the
-   show; Tab reaches Pause, Stop and the seek bar in turn; Space and Enter
-   on Pause pause and resume it; the seek bar is a slider whose keys (arrows
-   5 s, Page Up / Page Down a scene, Home, End) land on their steps, with
-   its value said as "m:ss of 5:30", and Space there is the slider's, not
-   the show's; Enter on Stop stops it and leaves the keyboard on Play again;
-2. the media session: metadata with the still, the playback state, the
-   position state at each step landed on, and the actions play, pause,
-   seekto, seekforward / seekbackward, nexttrack / previoustrack and stop;
-3. the wake lock (a stand-in: headless Chromium has none) held while the
-   show plays, given back on pause and stop, taken again when the tab is
-   shown once more;
-4. `c` copies the address of the step on screen, says so for a while, and
-   that address opened afresh lands on that very step;
-5. at 1280 x 720 the panel with a bad #t= holds all its lines; an
-   emulated 390 x 844 phone, upright and sideways: "Tap to start" and
-   touch help in view, a drawing buffer of at most 1024 x 768 pixels, a tap
-   on hidden controls shows them (and pauses nothing), Pause, a seek by a
-   tap on the bar, a second tap hides them, Stop; the seek bar 44 px tall
-   beside its time, the bar clear of the show's own time bar;
-6. axe-core finds no violation on the arrival panel, playing, paused, with
-   a note shown, stopped, and on the phone.
+1. keyboard alone: Tab to the start, Enter; Tab to Pause (Space and Enter
+   on it), Stop and the seek bar, a named slider whose keys land on their
+   steps and whose value reads "m:ss of 5:30" (Space there is the
+   slider's); `c` copies the address of the step on screen, which opened
+   afresh lands on it; Enter on Stop leaves the keyboard on Play again;
+2. the media session (metadata, state, position state, every action) and
+   a stand-in wake lock (headless Chromium has none): held while playing,
+   given back on pause and stop, taken again when the tab shows again;
+3. the panel with a bad #t= fits 1280 x 720; an emulated 390 x 844 phone
+   both ways up: Tap to start in view, the drawing buffer capped, a tap on
+   the hidden bar only shows it, Pause, a seek and Stop by taps, the seek
+   bar 44 px tall beside its time, clear of the show's time bar;
+4. axe-core: no violation on the panel, playing, paused, with a note,
+   stopped, and on the phone.
 
-Every step is judged by what the page reports; the time limits only end a
-run whose page has died.  Exit 77 (skipped) without Chromium or the build.
+Judged by what the page reports; the time limits only end a run whose
+page has died.  Exit 77 (skipped) without Chromium or the build.
 
 usage: access_test.py BUILD_WEB
 """
@@ -83,10 +75,6 @@ const vmSetPosition = vmSession.setPositionState.bind(vmSession);
 vmSession.setPositionState = state => { vmMedia.positions.push(state || null); vmSetPosition(state); };
 true
 """
-
-
-def step_time(step):
-    return step * 1000 // 60
 
 
 def exact_time(ms):
@@ -211,7 +199,7 @@ def keyboard_and_media(page, url, checks):
         count += 1
         step = page.landed(count)
         text = b.value("seekBar.getAttribute('aria-valuetext')")
-        said = "%d:%02d of 5:30" % (step_time(wanted) // 60000, step_time(wanted) // 1000 % 60)
+        said = "%d:%02d of 5:30" % (bt.step_time(wanted) // 60000, bt.step_time(wanted) // 1000 % 60)
         checks.expect(step == wanted and text == said, "%s on the slider lands on step %s (wanted %d), says \"%s\""
                       % (key, step, wanted, text))
     checks.expect(b.value("paused && figures.paused.length") == pauses,
@@ -226,7 +214,7 @@ def keyboard_and_media(page, url, checks):
         count += 1
         step = page.landed(count)
         last = b.value("vmMedia.positions[vmMedia.positions.length - 1]") or {}
-        checks.expect(step == wanted and last.get("position") == step_time(wanted) / 1000 and
+        checks.expect(step == wanted and last.get("position") == bt.step_time(wanted) / 1000 and
                       last.get("duration") == LENGTH_MS / 1000 and last.get("playbackRate") == 1,
                       "the media session's %s lands on step %s (wanted %d), position state %s" %
                       (action, step, wanted, last))
@@ -251,7 +239,7 @@ def copy_and_stop(page, checks):
     b.value("canvas.focus()")
     step = b.value("shownStep")
     page.key("c")
-    wanted = "#t=" + exact_time(step_time(step))
+    wanted = "#t=" + exact_time(bt.step_time(step))
     said = b.wait_for("[...messages.children].some(p => p.textContent === 'Link to %s copied')" % wanted[3:])
     copied = b.call("Runtime.evaluate", {"expression": "navigator.clipboard.readText()", "awaitPromise": True,
                                          "returnByValue": True})["result"].get("value", "")
