@@ -5,12 +5,12 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config git
-  libsdl2-dev libopenmpt-dev libpulse-dev libfreetype-dev libfontconfig-dev fonts-liberation2
+  libsdl2-dev libopenmpt-dev libpulse-dev libsystemd-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0 libgles2 libpng-dev zlib1g-dev
   libgtest-dev
   clang-14 libclang-rt-14-dev
   ffmpeg sox xvfb xfonts-base xdotool imagemagick x11-utils libx11-dev procps stress-ng
-  parallel rsync pulseaudio pulseaudio-utils
+  parallel rsync pulseaudio pulseaudio-utils dbus playerctl
 )
 
 # shellcheck source=scripts/lib/install.sh

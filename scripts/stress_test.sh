@@ -16,7 +16,7 @@ if ! command -v stress-ng >/dev/null; then
 fi
 
 # browser_show skips itself when the browser build was not made.
-tests="e2e_window|test_start_at|test_frame_steps|test_main_loop|browser_show"
+tests="e2e_window|e2e_state_hashes|e2e_media|test_start_at|test_frame_steps|test_main_loop|browser_show"
 cd "$build"
 
 # Two workers for the two cores, for at most as long as the tests may take.

@@ -165,6 +165,10 @@ TEST_F(CaptureTest, BadOptionsGiveTheUsageAndExitTwo) {
         "--video v.mp4 --crf 52",                    // beyond H.264's range
         "--frames x --at 1 --codec ffv1",            // codecs are for video
         "--video v.mp4 --join l.txt --sync-log s",   // a join draws nothing
+        "--state-hashes h --at 1",                   // checksums take a range
+        "--state-hashes h --fps 30",                 // checksums are per step
+        "--state-hashes ''",                         // empty path
+        "--video v.mp4 --join l --state-hashes h",   // a join runs no step
     };
     // Size presets are taken: the run fails on the option after them.
     for (const char* preset : {"768p", "1080p", "2160p", "4k"}) {
@@ -391,7 +395,42 @@ TEST_F(CaptureTest, UnwritableOutputFails) {
     EXPECT_EQ(run("--video " + quote(file + "/v.mp4") + " --to 500" + size()), 1);
     EXPECT_NE(errors.find("cannot write"), std::string::npos) << errors;
     EXPECT_EQ(run("--contact-sheet " + quote(file + "/s.png") + " --at 0" + size()), 1);
+    EXPECT_EQ(run("--state-hashes " + quote(file + "/h.txt") + " --to 500" + size()), 1);
+    EXPECT_NE(errors.find("cannot write"), std::string::npos) << errors;
     EXPECT_EQ(listing(out).size(), 1u);
+}
+
+// Every step's checksum of the span, the same whether frames are drawn
+// beside it or not; the frames asked for are written as usual.
+TEST_F(CaptureTest, StateHashesGiveEveryStepOfTheSpan) {
+    std::string alone = out + "/alone.txt", beside = out + "/beside.txt";
+    ASSERT_EQ(run("--state-hashes " + quote(alone) + " --from 0:00.5 --to 1000" + size()), 0)
+        << errors;
+    EXPECT_NE(errors.find("31 state checksums in " + alone), std::string::npos) << errors;
+    std::istringstream lines(read_text(alone));
+    std::vector<std::string> hashes(61);
+    std::string line;
+    int64_t step = 30; // the first step at or after 500 ms, through 1000 ms
+    for (; std::getline(lines, line); ++step) {
+        char hex[17] = {};
+        long long n = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lld %16[0-9a-f]", &n, hex), 2) << line;
+        EXPECT_EQ(n, step);
+        EXPECT_EQ(std::strlen(hex), 16u) << line;
+        hashes[static_cast<size_t>(step)] = hex;
+    }
+    EXPECT_EQ(step, 61);
+    ASSERT_TRUE(write_file(beside, "old", 3)); // replaced, as every output is
+    ASSERT_EQ(run("--frames " + quote(out + "/f") + " --from 700 --to 800 --state-hashes " +
+                  quote(beside) + size()),
+              0)
+        << errors;
+    EXPECT_EQ(listing(out + "/f").size(), 7u); // 700 to 800 ms: seven frames
+    std::string expected;
+    for (size_t n = 42; n <= 48; ++n)
+        expected += std::to_string(n) + " " + hashes[n] + "\n";
+    EXPECT_EQ(read_text(beside), expected);
+    EXPECT_NE(hashes[42], hashes[43]);
 }
 
 // A frame W x H at 2 x 2 supersampling is the frame drawn at 2W x 2H with
@@ -511,6 +550,7 @@ TEST_F(CaptureTest, OutputsThatAreNotFilesAreRefused) {
         "--contact-sheet " + quote(device) + " --at 0",
         "--frames " + quote(frames) + " --at 0",
         "--frames " + quote(out + "/other") + " --at 0 --sync-log " + quote(device),
+        "--state-hashes " + quote(device) + " --to 100",
         "--video " + quote(out) + " --to 100", // a directory
     };
     for (const std::string& args : cases) {

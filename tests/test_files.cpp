@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/files.h"
 #include "support/test_support.h"
@@ -47,6 +48,32 @@ TEST_F(FilesTest, MissingFileKeepsItsPathAndDoesNotOpen) {
 TEST_F(FilesTest, TooSmallBufferIsRefused) {
     char out[4];
     EXPECT_FALSE(files_resolve("Data/long_name.bmp", out, sizeof out));
+}
+
+// The pictures folder: XDG_PICTURES_DIR of user-dirs.dirs (under "$HOME" or
+// absolute, the last line counting), else ~/Pictures.
+TEST_F(FilesTest, ThePicturesFolderFollowsTheUserDirsFile) {
+    const std::string home = dir + "/home", config = dir + "/config";
+    EXPECT_EQ(files_pictures_dir(home, config), home + "/Pictures"); // no file
+    EXPECT_EQ(files_pictures_dir("", config), "");
+    std::filesystem::create_directories(config);
+    struct Case {
+        std::string text, want;
+    } cases[] = {
+        {"XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", home + "/Bilder"},
+        {"# XDG_PICTURES_DIR=\"/x\"\nXDG_PICTURES_DIR=\"/srv/shots\"\n", "/srv/shots"},
+        {"XDG_MUSIC_DIR=\"$HOME/Music\"\n", home + "/Pictures"},
+        {"XDG_PICTURES_DIR=\"relative\"\nXDG_PICTURES_DIR=\"$HOME/Open", home + "/Pictures"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(write_file(config + "/user-dirs.dirs", c.text.data(), c.text.size()));
+        EXPECT_EQ(files_pictures_dir(home, config), c.want) << c.text;
+    }
+    // Without XDG_CONFIG_HOME the file is read from ~/.config.
+    std::filesystem::create_directories(home + "/.config");
+    const std::string text = "XDG_PICTURES_DIR=\"$HOME/Shots\"\n";
+    ASSERT_TRUE(write_file(home + "/.config/user-dirs.dirs", text.data(), text.size()));
+    EXPECT_EQ(files_pictures_dir(home, ""), home + "/Shots");
 }
 
 } // namespace

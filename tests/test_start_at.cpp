@@ -19,6 +19,7 @@
 #include "app/display.h"
 #include "app/main_loop.h"
 #include "gfx/render_state.h"
+#include "app/seek_keys.h"
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "harness/harness.h"
@@ -237,6 +238,40 @@ TEST_F(StartAt, EscapeTapOrCloseEndsTheShowDuringTheFastForward) {
         song_module = nullptr;
         snd_close();
     }
+}
+
+// Keys and a new size that come while the start maps and seeks are kept
+// for the loop's first pass, as during any long work: the Right key moves on
+// from the start, and the view takes the new size before anything is drawn.
+TEST_F(StartAt, KeysAndANewSizeDuringTheStartWaitForTheFirstPass) {
+    start_player();
+    SDL_Window* window = reinterpret_cast<SDL_Window*>(display.window_handle);
+    SDL_Event events[2] = {};
+    events[0].type = SDL_KEYDOWN;
+    events[0].key.state = SDL_PRESSED;
+    events[0].key.keysym.sym = SDLK_RIGHT;
+    events[1].type = SDL_WINDOWEVENT;
+    events[1].window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    events[1].window.windowID = SDL_GetWindowID(window);
+    events[1].window.data1 = VIEW_W / 2;
+    events[1].window.data2 = VIEW_H / 2;
+    for (SDL_Event& event : events)
+        SDL_PushEvent(&event);
+    SDL_SetWindowSize(window, VIEW_W / 2, VIEW_H / 2);
+    constexpr int64_t START_MS = 120000;
+    start_at_run(START_MS);
+    ASSERT_FALSE(start_at_result.interrupted);
+    EXPECT_EQ(seek_keys.pending.target, frame_last_step_at(START_MS) + SEEK_KEYS_JUMP_STEPS);
+    GLint view[4];
+    glGetIntegerv(GL_VIEWPORT, view);
+    EXPECT_GT(view[2], VIEW_W / 2); // not yet
+
+    LoopState loop = {false, -1};
+    main_loop_pass(loop);
+    EXPECT_FALSE(loop.done);
+    EXPECT_EQ(frame_driver.last_drawn_step, frame_last_step_at(START_MS) + SEEK_KEYS_JUMP_STEPS);
+    glGetIntegerv(GL_VIEWPORT, view);
+    EXPECT_LE(view[2], VIEW_W / 2);
 }
 
 // The sound layer alone, offline against live-cued: the same notes at the

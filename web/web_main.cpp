@@ -79,7 +79,7 @@ constexpr int64_t CATCH_UP_DRAWN_STEPS = 2;
 // milliseconds each), as far as a seek needs it, and ahead, through
 // SONG_MAP_MS.
 constexpr int64_t MAP_PIECE_MS = 2000;
-constexpr int64_t SONG_MAP_MS = 330000;
+constexpr int64_t SONG_MAP_MS = SHOW_LENGTH_MS;
 
 // Before the viewer's click the page prepares the show in slices of about
 // this much per animation frame: the canvas, the pictures, the song and
@@ -120,16 +120,9 @@ struct WebShow {
     int bench_frame = 0;
     int view_width = 0; // the drawing-buffer size the view was last set for
     int view_height = 0;
-    int64_t seek_request = -1; // the step the page asked for, until carried out
-    bool pause_request = false;
-    // The seek under way (-1: none), carried on at each animation frame.
-    int64_t seek_target = -1;
-    bool seek_begun = false;  // its first slice has run
-    int64_t seek_from = 0;    // the step its first slice started from
-    int64_t seek_steps = 0;   // steps run so far
-    int64_t seek_gl_free = 0; // of them, in the state-only mode
-    bool music_held = false;  // the song is cued (silent) until the seek lands
-    double slice_end_ms = 0;  // the slice running ends then (performance.now)
+    // The seek under way is the engine's (show/seek.h), carried on in
+    // slices at each animation frame; the page only holds the music.
+    bool music_held = false; // the song is cued (silent) until the seek lands
 };
 WebShow web;
 
@@ -245,11 +238,9 @@ void end_play() {
     web.started = false;
     web.prepare_stage = web.context ? PREPARE_REOPEN : PREPARE_CANVAS;
     web.prepare_failure = PREPARE_OK;
-    web.seek_request = -1;
-    web.pause_request = false;
-    web.seek_target = -1;
-    web.seek_begun = false;
     web.music_held = false;
+    seek_keys = SeekKeysState{};
+    seek_cancel();
     seek_enable(false);
     snd_free_song(song_module);
     song_module = nullptr;
@@ -262,11 +253,9 @@ void stop_show() {
 }
 
 // What the keys queued since the last animation frame did: whether Escape
-// was among them, whether a seeking key moved the show (and drew the step
-// it landed on), whether one paused or resumed it.
+// was among them, whether a seeking key was taken (a move or a pause).
 struct WebKeys {
     bool escape = false;
-    bool drew = false;
     bool moved = false;
 };
 
@@ -274,35 +263,11 @@ int64_t shown_step() {
     return std::max<int64_t>(0, frame_driver.next_step - 1);
 }
 
-// Starts a seek to `target`, or moves the one under way there.
-void seek_begin(int64_t target) {
-    if (web.seek_target < 0) web.seek_begun = false;
-    web.seek_target = std::max<int64_t>(0, target);
-}
-
-// Space or the play/pause button while a seek runs: the show lands paused
-// (or playing) there; the music is held until then either way.
-void toggle_pause_seeking() {
-    seek_keys.paused = !seek_keys.paused;
-    ++seek_keys.moves;
-}
-
-// One seeking key: a move goes from the seek under way (the presses add up)
-// or from the step shown; Space pauses or resumes.
+// One seeking key, added to the pending move as the player's are: a move
+// goes from the seek under way (the presses add up) or from the step shown;
+// Space pauses or resumes.
 void take_key(int vk, WebKeys* keys) {
-    int64_t moves = seek_keys.moves;
-    bool seeking = web.seek_target >= 0;
-    if (vk == WIN_VK_SPACE) {
-        if (seeking)
-            toggle_pause_seeking();
-        else if (seek_keys_handle(WinMessage{WIN_MSG_KEYDOWN, vk, 0, 0}, now_ns()))
-            keys->drew = true;
-    } else {
-        int64_t from = seeking ? web.seek_target : shown_step();
-        int64_t target = seek_keys_target(vk, from, seek_keys.paused);
-        if (target >= 0) seek_begin(target);
-    }
-    if (seek_keys.moves != moves) keys->moved = true;
+    if (seek_keys_take(WinMessage{WIN_MSG_KEYDOWN, vk, 0, 0})) keys->moved = true;
 }
 
 // Takes the queued events; the seeking keys are handled in their order, as
@@ -322,27 +287,8 @@ WebKeys take_keys() {
     return keys;
 }
 
-// The page's own requests: play/pause, then a seek (the last one asked for).
-WebKeys take_page_requests(WebKeys keys) {
-    if (web.pause_request) {
-        web.pause_request = false;
-        take_key(WIN_VK_SPACE, &keys);
-        keys.moved = true;
-    }
-    if (web.seek_request >= 0) {
-        seek_begin(web.seek_request);
-        web.seek_request = -1;
-    }
-    return keys;
-}
-
 double page_now_ms() {
     return emscripten_get_now();
-}
-
-// frame_driver.poll while a seek slice runs: stops it when the slice is spent.
-bool slice_spent(void*) {
-    return page_now_ms() >= web.slice_end_ms;
 }
 
 // Runs one slice of the seek under way, the slice ending at `end_ms`.  True
@@ -357,39 +303,34 @@ bool walk_song_map(int64_t through_ms, double end_ms) {
 }
 
 bool seek_slice(double end_ms) {
-    if (!web.seek_begun) {
-        web.seek_begun = true;
-        web.seek_from = shown_step();
-        web.seek_steps = web.seek_gl_free = 0;
-    }
-    bool landed = false;
+    SeekKeysOutcome outcome = SEEK_KEYS_ON_THE_WAY;
     // The music's map as far as the target first (the seek would wait for it).
-    if (walk_song_map(frame_step_time(web.seek_target), end_ms)) {
-        web.slice_end_ms = end_ms;
-        frame_driver.poll = slice_spent;
-        SeekReport r = seek_to_step(web.seek_target, song_module);
-        frame_driver.poll = nullptr;
-        if (web.seek_steps == 0 && r.done) web.seek_from = r.from_step;
-        int64_t ran = r.done ? frame_driver.next_step - r.from_step : 0;
-        web.seek_steps += ran;
-        web.seek_gl_free += std::min(ran, r.gl_free_steps);
-        landed = !r.stopped;
+    if (walk_song_map(frame_step_time(seek_asked()), end_ms)) {
+        // A slice already spent still runs a few steps (one poll's worth).
+        SeekSlice slice = {std::max(end_ms - page_now_ms(), 0.001), 0};
+        outcome = seek_keys_work(now_ns(), slice);
     }
-    if (!landed) {
+    if (outcome == SEEK_KEYS_ON_THE_WAY) {
         // The music waits, silent, for the seek to land.
         if (!web.music_held) web.music_held = snd_cue_song(song_module);
-        double span = static_cast<double>(std::max<int64_t>(1, web.seek_target - web.seek_from));
-        double done = static_cast<double>(frame_driver.next_step - web.seek_from) / span;
-        EM_ASM({ Module.vmSeeking($0, $1, $2); }, static_cast<double>(web.seek_target),
+        const SeekRun& run = seek_run();
+        double span = static_cast<double>(std::max<int64_t>(1, run.target - run.from_step));
+        double done = static_cast<double>(frame_driver.next_step - run.from_step) / span;
+        EM_ASM({ Module.vmSeeking($0, $1, $2); }, static_cast<double>(run.target),
                std::max(0.0, std::min(1.0, done)), page_now_ms() - (end_ms - SEEK_SLICE_MS));
         return false;
     }
-    seek_keys_go_to(web.seek_target, now_ns());
-    EM_ASM({ Module.vmSeekReport($0, $1, $2); }, static_cast<double>(web.seek_from),
-           static_cast<double>(web.seek_steps), static_cast<double>(web.seek_gl_free));
-    web.seek_target = -1;
-    web.seek_begun = false;
+    bool held = web.music_held;
     web.music_held = false;
+    if (outcome != SEEK_KEYS_DREW) {
+        // No seek could be made: the music held goes on from where it was
+        // cued, and the show with it.
+        if (held && !seek_keys.paused) snd_play_cued(song_module);
+        return false;
+    }
+    const SeekRun& run = seek_keys.landed;
+    EM_ASM({ Module.vmSeekReport($0, $1, $2); }, static_cast<double>(run.from_step),
+           static_cast<double>(run.steps), static_cast<double>(run.gl_free_steps));
     return true;
 }
 
@@ -468,17 +409,21 @@ void quiet_catch_up() {
 }
 
 // `seeked`: the step was drawn by a seek (key, bar or start time), `bar`:
-// the time bar is over it.
+// the time bar is over it.  The checksum of the show's state after the step
+// (0.5 ms in the browser: taken only for the test figures) goes as its two
+// 32-bit halves (a JavaScript number holds no 64 bits).
 void report_frame(double work_ms, bool seeked, bool bar) {
-    EM_ASM({ Module.vmFrame($0, $1, $2, $3, $4, $5, $6, $7); },
+    uint64_t hash = EM_ASM_INT({ return Module.vmStateHashes ? 1 : 0; }) ? show_state_hash() : 0;
+    EM_ASM({ Module.vmFrame($0, $1, $2, $3, $4, $5, $6, $7, $8, $9); },
            static_cast<double>(frame_driver.last_drawn_step),
            static_cast<double>(frame_driver.clock_ms), demo.current_scene, work_ms,
-           snd_latency_ms(song_module), seeked, bar, seek_keys.paused);
+           snd_latency_ms(song_module), seeked, bar, seek_keys.paused,
+           static_cast<double>(hash >> 32), static_cast<double>(hash & 0xffffffffu));
 }
 
 // While a seek runs, the step it goes to is the one the page shows.
 void report_paused() {
-    int64_t step = web.seek_target >= 0 ? web.seek_target : shown_step();
+    int64_t step = seek_asked() >= 0 ? seek_asked() : shown_step();
     EM_ASM({ Module.vmPaused($0, $1); }, seek_keys.paused, static_cast<double>(step));
 }
 
@@ -536,15 +481,15 @@ void begin_play() {
     GLint mode = GL_TEXTURE;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     if (follow_canvas_size()) glMatrixMode(static_cast<GLenum>(mode));
-    if (web.start_ms > 0) {
-        web.music_held = snd_cue_song(song_module);
-        seek_begin(frame_last_step_at(static_cast<int64_t>(web.start_ms)));
-    } else {
-        snd_play_song(song_module);
-    }
     frame_driver_reset();
     frame_driver.before_step = watch_notes;
     seek_keys_begin_mapped();
+    if (web.start_ms > 0) {
+        web.music_held = snd_cue_song(song_module);
+        seek_keys_request_target(frame_last_step_at(static_cast<int64_t>(web.start_ms)));
+    } else {
+        snd_play_song(song_module);
+    }
     frame_pacer = FramePacer{};
     web.started = true;
 }
@@ -602,15 +547,17 @@ void animation_frame() {
     WebKeys keys = take_keys();
     if (keys.escape) return stop_show();
     // A new size clears the canvas: paused, the picture is drawn again.
-    if (follow_canvas_size() && seek_keys.paused && web.seek_request < 0 && web.seek_target < 0)
-        web.seek_request = shown_step();
+    if (follow_canvas_size()) seek_keys_request_redraw();
     take_output_latency();
-    keys = take_page_requests(keys);
+    // The keys and the page's requests of this frame become the target of
+    // the seek under way (or of a new one), and the pause.
+    keys.moved = keys.moved || seek_keys.pending.keys > 0;
+    seek_keys_apply(now_ns());
     if (keys.moved) report_paused();
-    bool seeked = keys.drew;
-    if (!seeked && web.seek_target >= 0) {
-        if (!seek_slice(start_ms + SEEK_SLICE_MS)) return;
-        seeked = true;
+    bool seeked = false;
+    if (seek_asked() >= 0) {
+        seeked = seek_slice(start_ms + SEEK_SLICE_MS);
+        if (!seeked && seek_asked() >= 0) return; // on its way: the next frame goes on
     }
     if (!seeked) quiet_catch_up();
     if (!seeked && !frame_play_pass(now_ns())) return map_after_frame();
@@ -636,12 +583,12 @@ bool start_bench_song() {
 // at song time `ms` at the next animation frame.
 extern "C" EMSCRIPTEN_KEEPALIVE void vm_seek_ms(double ms) {
     if (!web.running || web.bench) return;
-    web.seek_request = frame_last_step_at(static_cast<int64_t>(std::max(0.0, ms)));
+    seek_keys_request_target(frame_last_step_at(static_cast<int64_t>(std::max(0.0, ms))));
 }
 
 // The page's play/pause button: as Space.
 extern "C" EMSCRIPTEN_KEEPALIVE void vm_toggle_pause() {
-    if (web.running && !web.bench) web.pause_request = true;
+    if (web.running && !web.bench) seek_keys_request_pause(!seek_keys_will_pause());
 }
 
 // The page's seek bar marks: the song time (ms) at which scene 1..6 begins,
@@ -705,9 +652,6 @@ int main(int argc, char** argv) {
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     web.running = true;
     web.started = false;
-    web.pause_request = false;
-    web.seek_request = -1;
-    web.seek_target = -1;
     web.music_held = false;
     EM_ASM({ Module.vmStarted(); });
     keep_animation_frames();

@@ -30,6 +30,7 @@
 #include "bench_stats.h"
 #include "show/demo_state.h"
 #include "show/frame.h"
+#include "show/show_check.h"
 #include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/sound.h"
@@ -89,7 +90,7 @@ struct BenchOptions {
     int fps = HARNESS_DEFAULT_FPS;
     int stride = 10;
     int64_t from_ms = 0; // frames before this song time run cheaply, unmeasured
-    int64_t to_ms = 330000;
+    int64_t to_ms = SHOW_LENGTH_MS;
     int rounds = 3;
     bool clock = true;
     bool fill = false;
@@ -139,7 +140,7 @@ bool parse_options(int argc, char** argv, BenchOptions* o) {
             o->stride = static_cast<int>(n);
         } else if (arg == "--from" && parse_int(value, 0, 329999, &n)) {
             o->from_ms = n;
-        } else if (arg == "--to" && parse_int(value, 1, 330000, &n)) {
+        } else if (arg == "--to" && parse_int(value, 1, SHOW_LENGTH_MS, &n)) {
             o->to_ms = n;
         } else if (arg == "--rounds" && parse_int(value, 1, 100, &n)) {
             o->rounds = static_cast<int>(n);
@@ -294,6 +295,10 @@ bool measure_frames(const BenchOptions& o, BenchFigures* figures) {
                     static_cast<long long>(harness_frame_time(n, o.fps)), demo.current_scene,
                     timing.render_ms, timing.finish_ms);
         SceneSamples& s = samples[demo.current_scene - 1];
+        auto hash_start = std::chrono::steady_clock::now();
+        volatile uint64_t hash = show_state_hash();
+        static_cast<void>(hash);
+        s.hash.push_back(ms_since(hash_start));
         s.total.push_back(timing.render_ms + timing.finish_ms);
         s.render.push_back(timing.render_ms);
         s.finish.push_back(timing.finish_ms);

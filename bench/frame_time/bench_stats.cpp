@@ -43,6 +43,7 @@ SceneFigures bench_scene_figures(const SceneSamples& s) {
     f.max_ms = bench_quantile(s.total, 1.0);
     f.cpu_ms = bench_quantile(s.render, 0.5);
     f.cheap_ms = bench_quantile(s.cheap, 0.5);
+    f.hash_ms = bench_quantile(s.hash, 0.5);
     f.gl_ms = bench_quantile(s.finish, 0.5);
     f.fill = bench_quantile(s.fill, 0.5);
     return f;
@@ -59,13 +60,13 @@ double bench_fill_bound_ms(const SceneFigures& f, const BenchFigures& b) {
 }
 
 void bench_print_table(FILE* out, const BenchFigures& b) {
-    fprintf(out, "scene  frames   p50 ms   p95 ms   max ms   cpu ms    gl ms cheap ms%s\n",
+    fprintf(out, "scene  frames   p50 ms   p95 ms   max ms   cpu ms    gl ms cheap ms  hash ms%s\n",
             b.fill_measured ? "     fill  Mfrag/s bound ms  p50/bound" : "");
     bool frames_met = true;
     for (int i = 0; i < BENCH_SCENES; ++i) {
         const SceneFigures& f = b.scenes[i];
-        fprintf(out, "%5d  %6d  %7.2f  %7.2f  %7.2f  %7.2f  %7.2f  %7.3f", i + 1, f.frames,
-                f.p50_ms, f.p95_ms, f.max_ms, f.cpu_ms, f.gl_ms, f.cheap_ms);
+        fprintf(out, "%5d  %6d  %7.2f  %7.2f  %7.2f  %7.2f  %7.2f  %7.3f  %7.3f", i + 1, f.frames,
+                f.p50_ms, f.p95_ms, f.max_ms, f.cpu_ms, f.gl_ms, f.cheap_ms, f.hash_ms);
         if (b.fill_measured) {
             double bound = bench_fill_bound_ms(f, b);
             fprintf(out, "  %7.2f  %7.0f  %7.2f  %9.2f", f.fill, bench_fill_rate(f, b.frame_pixels),
@@ -75,7 +76,7 @@ void bench_print_table(FILE* out, const BenchFigures& b) {
         frames_met = frames_met && f.frames > 0 && f.p95_ms <= FRAME_TARGET_MS;
     }
     fprintf(out, "cheap: a step run on a few pixels, as catch-up steps run (median, with "
-                 "GL's wait)\n");
+                 "GL's wait); hash: the state checksum the step trace takes after a step\n");
     if (b.fill_measured)
         fprintf(out,
                 "fill: fragments drawn per frame in frames of %.0f pixels; Mfrag/s: "
@@ -110,9 +111,9 @@ bool bench_write_json(const char* path, const BenchFigures& b) {
         const SceneFigures& s = b.scenes[i];
         fprintf(f,
                 "%s\"%d\": {\"frames\": %d, \"p50_ms\": %.3f, \"p95_ms\": %.3f, \"max_ms\": %.3f, "
-                "\"cpu_ms\": %.3f, \"gl_ms\": %.3f, \"cheap_ms\": %.3f",
+                "\"cpu_ms\": %.3f, \"gl_ms\": %.3f, \"cheap_ms\": %.3f, \"hash_ms\": %.4f",
                 i ? ", " : "", i + 1, s.frames, s.p50_ms, s.p95_ms, s.max_ms, s.cpu_ms, s.gl_ms,
-                s.cheap_ms);
+                s.cheap_ms, s.hash_ms);
         if (b.fill_measured) fprintf(f, ", \"fill\": %.3f", s.fill);
         fputc('}', f);
     }

@@ -11,6 +11,7 @@ constexpr int BENCH_SCENES = 6;
 struct SceneSamples {
     std::vector<double> total, render, finish;
     std::vector<double> cheap; // whole time of steps run on a few pixels (catch-up steps)
+    std::vector<double> hash;  // show_state_hash after a measured frame's step
     std::vector<double> fill;  // fragments drawn per frame, in whole frames of pixels
 };
 
@@ -21,6 +22,7 @@ struct SceneFigures {
     double cpu_ms;   // median time in render_frame: scene code and GL calls
     double gl_ms;    // median wait for GL to finish the frame
     double cheap_ms; // median whole time of a step run on a few pixels
+    double hash_ms;  // median time of the state checksum after a step
     double fill;     // median fragments per frame over the frame's pixel count (0: not measured)
 };
 

@@ -21,11 +21,12 @@
 #include "show/demo_state.h"
 #include "harness/harness.h"
 #include "show/show_check.h"
+#include "show/frame.h"
 
 namespace {
 
 constexpr int FPS = 60;
-constexpr int64_t SHOW_PASS_MS = 330000; // the first pass: every scene once
+constexpr int64_t SHOW_PASS_MS = SHOW_LENGTH_MS; // the first pass: every scene once
 
 struct SoakOptions {
     long minutes = 120;       // song time to run

@@ -254,7 +254,9 @@ DisplayMessages display_take_messages(DisplayMessageHook hook, bool hold_window)
             continue;
         }
         display_window_proc(message);
-        if (message.kind == WIN_MSG_KEYDOWN && message.code == WIN_VK_ESCAPE) {
+        // The media keys' Stop ends the show as Escape does.
+        if (message.kind == WIN_MSG_KEYDOWN &&
+            (message.code == WIN_VK_ESCAPE || message.code == WIN_VK_MEDIA_STOP)) {
             taken.escape = true;
             break;
         }

@@ -79,7 +79,7 @@ struct DisplayMessages {
     int taken;     // messages taken
     int last_code; // the parameter of the last one (the quit message's code)
     bool quit;     // the last one was the quit message
-    bool escape;   // the last one was a key-down of Escape
+    bool escape;   // the last one was a key-down of Escape (or of the media keys' Stop)
     bool drew;     // the hook drew a picture to present
 };
 

@@ -10,12 +10,15 @@
 #include <thread>
 
 #include "app/display.h"
+#include "app/media_controls.h"
 #include "app/seek_keys.h"
+#include "app/snapshot.h"
 #include "app/sound_start.h"
 #include "app/start_at.h"
 #include "show/frame.h"
 #include "show/frame_pacer.h"
 #include "show/seek.h"
+#include "show/show_check.h"
 #include "platform/report.h"
 #include "platform/sound.h"
 
@@ -79,23 +82,25 @@ void step_trace_open() {
 }
 
 // One line per presented step: the step, its song time, the song clock the
-// pass read, the wall clock after the swap (ms since the first present) and
-// the output latency (ms) that clock reading took off.
+// pass read, the wall clock after the swap (ms since the first present), the
+// output latency (ms) that clock reading took off and the checksum of the
+// show's state after the step, to compare with a straight run's.
 void step_trace_write() {
     if (!step_trace) return;
     if (step_trace_start_ns < 0) step_trace_start_ns = show_wall_clock();
-    std::fprintf(step_trace, "%lld %lld %lld %.3f %.3f\n",
+    std::fprintf(step_trace, "%lld %lld %lld %.3f %.3f " SHOW_HASH_FORMAT "\n",
                  static_cast<long long>(frame_driver.last_drawn_step),
                  static_cast<long long>(frame_step_time(frame_driver.last_drawn_step)),
                  static_cast<long long>(frame_driver.clock_ms),
                  static_cast<double>(show_wall_clock() - step_trace_start_ns) / 1e6,
-                 snd_latency_ms(song_module));
+                 snd_latency_ms(song_module), static_cast<unsigned long long>(show_state_hash()));
     std::fflush(step_trace);
 }
 
 // Presents the step just drawn, and traces it.
 void present_step() {
     ++loop_counts.swaps;
+    snapshot_before_present();
     win_swap_buffers(display.window_handle);
     step_trace_write();
 }
@@ -112,6 +117,7 @@ LoopStop loop_stop = {};
 // taken them all.
 bool main_loop_seek_key(const WinMessage& message) {
     if (display.window_active) seek_keys_take(message);
+    snapshot_take(message);
     return false;
 }
 
@@ -238,6 +244,7 @@ void main_loop_pass_work(LoopState& loop) {
 
 void main_loop_pass(LoopState& loop) {
     ++loop_counts.passes;
+    media_controls_pass();
     frame_driver.poll = main_loop_poll;
     main_loop_pass_work(loop);
     frame_driver.poll = nullptr;
@@ -251,8 +258,11 @@ int run_show() {
     if (!show_start_sound(show_start_ms <= 0)) return EXIT_SOUND_REFUSED;
     LoopState loop = main_loop_begin();
     if (show_start_ms > 0) start_at_run(show_start_ms);
+    media_controls_begin();
     while (!loop.done)
         main_loop_pass(loop);
+    media_controls_end();
+    snapshot_end();
     main_loop_trace_close();
     shut_down();
     return loop.exit_code;

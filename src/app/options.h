@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "show/frame.h"
+
 // How the display is opened.
 enum OptionsDisplay {
     OPTIONS_DISPLAY_SHOW,       // the show's own: the 1024 x 768 mode, else ask
@@ -20,7 +22,7 @@ constexpr int OPTIONS_WINDOW_HEIGHT = 768;
 constexpr int OPTIONS_MIN_SIDE = 64;
 constexpr int OPTIONS_MAX_SIDE = 16384;
 // Latest song time --from accepts (the end of the finale's outro).
-constexpr int64_t OPTIONS_SONG_END_MS = 330000;
+constexpr int64_t OPTIONS_SONG_END_MS = SHOW_LENGTH_MS;
 // Largest correction --audio-delay accepts either way (ms).
 constexpr int64_t OPTIONS_MAX_AUDIO_DELAY_MS = 5000;
 

@@ -15,13 +15,6 @@ SeekKeysState seek_keys;
 namespace {
 
 constexpr int SCENE_COUNT = 6;
-// The song is mapped for seeking this far ahead from the start (the first
-// pass of the song is 329 s); seeks beyond map on as they go.
-constexpr int64_t SEEK_KEYS_MAP_MS = 330000;
-
-void cue_before_step(int64_t, int64_t step_ms, void*) {
-    snd_cue_advance_to(song_module, step_ms);
-}
 
 int64_t shown_step() {
     return std::max<int64_t>(0, frame_driver.next_step - 1);
@@ -46,29 +39,6 @@ int64_t next_scene_start(int64_t step) {
     return -1;
 }
 
-// Puts the show on `target` and draws it; the music follows, cued there and
-// playing unless paused: one seek of each.  False when nothing was drawn
-// (frame_driver.poll stopped the seek: the show is ending).
-bool move_to(int64_t target) {
-    int64_t failed = snd_seek_counts().failed;
-    SeekReport report = seek_to_step(target, song_module);
-    if (report.stopped) return false;
-    if (snd_seek_counts().failed != failed) {
-        // The music could not move (the sound layer said why): it plays on
-        // where it was, and the show goes there instead of waiting for it.
-        seek_keys.paused = false;
-        target = std::max<int64_t>(0, frame_last_step_at(snd_peek_time(song_module)));
-        if (seek_to_step(target, song_module).stopped) return false;
-    }
-    FrameStepHook hook = frame_driver.before_step;
-    frame_driver.before_step = cue_before_step;
-    frame_run_steps(target, 0, true);
-    frame_driver.before_step = hook;
-    if (!seek_keys.paused) snd_play_cued(song_module);
-    frame_pacer = FramePacer{};
-    return frame_driver.last_drawn_step == target;
-}
-
 void resume() {
     snd_play_cued(song_module);
     frame_pacer = FramePacer{};
@@ -85,21 +55,49 @@ SeekKeysPending& pending_begin() {
 // else the target of the seek under way, else the step on screen.
 int64_t move_base() {
     if (seek_keys.pending.any && seek_keys.pending.target >= 0) return seek_keys.pending.target;
-    if (seek_keys.going_to >= 0) return seek_keys.going_to;
+    if (seek_asked() >= 0) return seek_asked();
     return shown_step();
+}
+
+// The pending keys become the show's state: paused or not, and the target
+// asked of the seek engine (a seek under way takes the new one).
+void apply_pending(int64_t now_ns) {
+    if (!seek_keys.pending.any) return;
+    SeekKeysPending p = seek_keys.pending;
+    seek_keys.pending = SeekKeysPending{};
+    bool was_paused = seek_keys.paused;
+    seek_keys.paused = p.paused;
+    seek_keys.moves += p.keys;
+    if (p.keys > 0) seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
+    int64_t target = p.target;
+    // Pausing (or a new size while paused) draws the picture on screen
+    // again, with the bar over it; the music seeks there once.  A song
+    // that cannot seek is held where it is instead.
+    if (target < 0 && p.paused && (!was_paused || p.redraw) && seek_asked() < 0) {
+        if (seek_unmappable() && !was_paused) snd_hold(song_module);
+        if (!seek_unmappable()) target = shown_step();
+    }
+    if (target >= 0) {
+        seek_ask(target);
+        return;
+    }
+    // The pictures that follow carry the bar.
+    if (was_paused && !p.paused && seek_asked() < 0) resume();
 }
 
 } // namespace
 
 void seek_keys_begin() {
     seek_keys = SeekKeysState{};
+    seek_cancel();
     seek_enable(true);
-    snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SEEK_KEYS_MAP_MS);
+    snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SHOW_LENGTH_MS);
 }
 
 void seek_keys_begin_mapped() {
     seek_keys = SeekKeysState{};
-    snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SEEK_KEYS_MAP_MS);
+    seek_cancel();
+    snd_seek_map_prepare(song_module, BEAT_INSTRUMENT, SHOW_LENGTH_MS);
 }
 
 int64_t seek_keys_target(int vk, int64_t shown, bool paused) {
@@ -110,9 +108,11 @@ int64_t seek_keys_target(int vk, int64_t shown, bool paused) {
         return shown + SEEK_KEYS_JUMP_STEPS;
     case WIN_VK_PRIOR:
     case WIN_VK_UP:
+    case WIN_VK_MEDIA_PREV_TRACK:
         return previous_scene_start(shown);
     case WIN_VK_NEXT:
     case WIN_VK_DOWN:
+    case WIN_VK_MEDIA_NEXT_TRACK:
         return next_scene_start(shown);
     case WIN_VK_HOME:
         return 0;
@@ -133,7 +133,7 @@ bool seek_keys_take(const WinMessage& message) {
         return false;
     }
     if (message.kind != WIN_MSG_KEYDOWN) return false;
-    if (message.code == WIN_VK_SPACE) {
+    if (message.code == WIN_VK_SPACE || message.code == WIN_VK_MEDIA_PLAY_PAUSE) {
         SeekKeysPending& p = pending_begin();
         p.paused = !p.paused;
         ++p.keys;
@@ -147,30 +147,35 @@ bool seek_keys_take(const WinMessage& message) {
     return true;
 }
 
-bool seek_keys_settle(int64_t now_ns) {
-    if (!seek_keys.pending.any || !song_module) return false;
-    SeekKeysPending p = seek_keys.pending;
-    seek_keys.pending = SeekKeysPending{};
-    bool was_paused = seek_keys.paused;
-    seek_keys.paused = p.paused;
-    seek_keys.moves += p.keys;
-    if (p.keys > 0) seek_keys.bar_until_ns = now_ns + SEEK_KEYS_BAR_NS;
-    int64_t target = p.target;
-    // Pausing (or a new size while paused) draws the picture on screen
-    // again, with the bar over it; the music seeks there once.
-    if (target < 0 && p.paused && (!was_paused || p.redraw)) target = shown_step();
-    if (target < 0) {
-        if (was_paused && !p.paused) resume(); // the pictures that follow carry the bar
-        return false;
+SeekKeysOutcome seek_keys_work(int64_t now_ns, SeekSlice slice) {
+    if (!song_module) return SEEK_KEYS_NOTHING;
+    apply_pending(now_ns);
+    switch (seek_carry_on(song_module, slice)) {
+    case SEEK_IDLE:
+        return SEEK_KEYS_NOTHING;
+    case SEEK_ON_THE_WAY:
+        return SEEK_KEYS_ON_THE_WAY;
+    case SEEK_ENDED:
+        return SEEK_KEYS_ENDED;
+    case SEEK_CANNOT: // the show plays on where it is (the sound layer said why once)
+        return SEEK_KEYS_NOTHING;
+    case SEEK_THERE:
+        break;
     }
-    seek_keys.going_to = target;
-    bool drew = move_to(target);
-    seek_keys.going_to = -1;
     ++seek_keys.settles;
-    if (!drew) return false;
+    seek_keys.landed = seek_run();
+    if (!seek_land(song_module, seek_keys.paused)) return SEEK_KEYS_NOTHING;
     ++seek_keys.draws;
     seek_keys_overlay(now_ns);
-    return true;
+    return SEEK_KEYS_DREW;
+}
+
+void seek_keys_apply(int64_t now_ns) {
+    if (song_module) apply_pending(now_ns);
+}
+
+bool seek_keys_settle(int64_t now_ns) {
+    return seek_keys_work(now_ns, SeekSlice{}) == SEEK_KEYS_DREW;
 }
 
 bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
@@ -178,12 +183,30 @@ bool seek_keys_handle(const WinMessage& message, int64_t now_ns) {
     return seek_keys_settle(now_ns);
 }
 
-void seek_keys_go_to(int64_t target, int64_t now_ns) {
+int64_t seek_keys_move_base() {
+    return move_base();
+}
+
+bool seek_keys_will_pause() {
+    return seek_keys.pending.any ? seek_keys.pending.paused : seek_keys.paused;
+}
+
+void seek_keys_request_target(int64_t target) {
     if (!song_module) return;
     SeekKeysPending& p = pending_begin();
     p.target = std::max<int64_t>(0, target);
     ++p.keys;
-    seek_keys_settle(now_ns);
+}
+
+void seek_keys_request_pause(bool paused) {
+    if (!song_module || seek_keys_will_pause() == paused) return;
+    SeekKeysPending& p = pending_begin();
+    p.paused = paused;
+    ++p.keys;
+}
+
+void seek_keys_request_redraw() {
+    if (song_module && seek_keys_will_pause()) pending_begin().redraw = true;
 }
 
 bool seek_keys_overlay(int64_t now_ns) {

@@ -60,14 +60,11 @@ void draw_progress(void* user) {
     ++start_at_result.bars;
 }
 
-// Handles the queued messages; false when the viewer asked to stop (Escape
-// or the close button).  The stop goes back on the queue as the quit
-// message, so that the loop ends on its first pass.
+// The player's one poll answers the window: Escape or the close button
+// stop the start (the loop's first pass ends the show), seek keys wait for
+// the first pass, a new size is held until then.
 bool keep_going() {
-    DisplayMessages taken = display_take_messages();
-    if (taken.quit) win_post_quit(taken.last_code);
-    if (taken.escape) win_post_quit(EXIT_CLEAN);
-    return !taken.quit && !taken.escape;
+    return !main_loop_poll(nullptr);
 }
 
 double ms_since(Clock::time_point start) {
@@ -113,22 +110,26 @@ void start_at_run(int64_t ms) {
         Clock::now(), frame_last_step_at(ms), {}, START_AT_PROGRESS_AFTER_MS, 0.0};
     glGetIntegerv(GL_VIEWPORT, progress.view);
     snd_cue_song(song_module);
+    // Asked at once: keys pressed meanwhile move on from the start.
+    seek_ask(progress.target);
     // The map reaches the start first, then the seek replays one interval
     // at most; the rest of the map follows as the show plays.
     start_at_result.interrupted = !map_up_to(progress.target, progress);
+    SeekOutcome outcome = SEEK_ENDED;
     if (!start_at_result.interrupted) {
         frame_driver.poll = start_at_poll;
         frame_driver.poll_user = &progress;
-        SeekReport report = seek_to_step(progress.target, song_module);
+        outcome = seek_carry_on(song_module);
         frame_driver.poll = nullptr;
         frame_driver.poll_user = nullptr;
-        start_at_result.steps = report.steps;
-        start_at_result.interrupted = report.stopped;
+        start_at_result.steps = seek_run().steps;
+        start_at_result.interrupted = outcome == SEEK_ENDED;
+        // The loop's first pass draws the step due; the engine lands nothing.
     }
-    // Stopped early, the show ends: the music never starts.
-    if (!start_at_result.interrupted) {
-        snd_cue_advance_to(song_module, ms);
-        snd_play_cued(song_module);
-    }
+    seek_cancel();
+    // Stopped early, the show ends: the music never starts.  A song that
+    // cannot seek plays from its start.
+    if (outcome == SEEK_THERE) snd_cue_advance_to(song_module, ms);
+    if (!start_at_result.interrupted) snd_play_cued(song_module);
     start_at_result.elapsed_ms = ms_since(progress.start);
 }

@@ -5,14 +5,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/gl_detach.h"
+
 GfxGlFree gfx_gl_free;
 
-void gfx_begin_gl_free() {
-    gfx_gl_free.on = true;
-}
-
 void gfx_end_gl_free() {
-    gfx_gl_free.on = false;
     if (gfx_gl_free.held.empty()) return;
     GLint mode = GL_MODELVIEW;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
@@ -24,7 +21,7 @@ void gfx_end_gl_free() {
 }
 
 void carried_rotate_texture(float degrees, float x, float y, float z) {
-    if (gfx_gl_free.on)
+    if (gl_mode() == GL_LET_GO)
         gfx_gl_free.held.push_back({degrees, x, y, z});
     else
         glRotatef(degrees, x, y, z);

@@ -63,14 +63,12 @@ void carried_state_put_back(const CarriedGlAside& aside);
 struct HeldRotation {
     float degrees, x, y, z;
 };
+// Whether GL is let go is gl_mode()'s to say (platform/gl_detach.h).
 struct GfxGlFree {
-    bool on = false;
     std::vector<HeldRotation> held;
 };
 extern GfxGlFree gfx_gl_free;
 
-// Call right after gl_detach succeeded.
-void gfx_begin_gl_free();
 // Call right after gl_reattach: makes the held turns.
 void gfx_end_gl_free();
 

@@ -9,6 +9,7 @@
 #include "gfx/render_state.h"
 #include "gfx/carried_state.h"
 #include "gfx/effects.h"
+#include "platform/gl_detach.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ GLuint shape_list(const QuadricShape& wanted) {
 }
 
 void draw_shape(const QuadricShape& wanted) {
-    if (gfx_gl_free.on) return; // no GL would receive the vertices
+    if (gl_mode() == GL_LET_GO) return; // no GL would receive the vertices
     GLuint list = shape_list(wanted);
     if (list != 0)
         glCallList(list);

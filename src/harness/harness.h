@@ -109,6 +109,12 @@ void harness_step_timed(bool drawn, HarnessFrameTiming* timing);
 // False when nothing before it is known (then nothing changed).
 bool harness_seek(int64_t frame);
 
+// After the seek engine arrived before frame `frame` (seek_ask and
+// seek_carry_on in slices, show/seek.h): the run and its song stand there,
+// the next harness_step runs that frame.  False when the engine is not
+// there.
+bool harness_land(int64_t frame);
+
 // Pixels of the last drawn frame: width * height RGB (times the scale in
 // each direction), top row first.
 std::vector<uint8_t> harness_read_rgb();

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <cstring>
+#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -34,4 +35,24 @@ FILE* files_open(const char* path, const char* mode) {
     char resolved[4096];
     if (!files_resolve(path, resolved, sizeof resolved)) return nullptr;
     return fopen(resolved, mode);
+}
+
+std::string files_pictures_dir(const std::string& home, const std::string& config_home) {
+    if (home.empty()) return std::string();
+    std::string config = config_home.empty() ? home + "/.config" : config_home;
+    std::ifstream dirs(config + "/user-dirs.dirs");
+    const std::string key = "XDG_PICTURES_DIR=\"";
+    std::string line, found;
+    // Lines as xdg-user-dirs writes them: KEY="$HOME/Folder" or KEY="/path".
+    while (std::getline(dirs, line)) {
+        if (line.compare(0, key.size(), key) != 0) continue;
+        size_t end = line.find('"', key.size());
+        if (end == std::string::npos) continue;
+        std::string value = line.substr(key.size(), end - key.size());
+        if (value.compare(0, 5, "$HOME") == 0)
+            found = home + value.substr(5);
+        else if (!value.empty() && value[0] == '/')
+            found = value;
+    }
+    return found.empty() ? home + "/Pictures" : found;
 }

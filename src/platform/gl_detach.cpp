@@ -6,6 +6,27 @@
 #include "gl11/gl11_api.h"
 #endif
 
+#if !VM_GL11
+namespace {
+
+// Whether gl_detach let the context go (the desktop's GL; the subset says
+// itself whether its state-only mode is on).
+struct GlLive {
+    bool let_go = false;
+};
+GlLive gl_live;
+
+} // namespace
+#endif
+
+GlMode gl_mode() {
+#if VM_GL11
+    return gl11_state_only() ? GL_STATE_ONLY : GL_DRAWING;
+#else
+    return gl_live.let_go ? GL_LET_GO : GL_DRAWING;
+#endif
+}
+
 bool gl_detach(GlDetached* saved) {
     *saved = GlDetached{};
 #if VM_GL11
@@ -13,7 +34,6 @@ bool gl_detach(GlDetached* saved) {
     if (!SDL_GL_GetCurrentContext() || gl11_state_only()) return false;
     gl11_set_state_only(true);
     saved->detached = true;
-    saved->state_kept = true;
     return true;
 #else
     SDL_Window* window = SDL_GL_GetCurrentWindow();
@@ -23,6 +43,7 @@ bool gl_detach(GlDetached* saved) {
     saved->window = window;
     saved->context = context;
     saved->detached = true;
+    gl_live.let_go = true;
     return true;
 #endif
 }
@@ -34,6 +55,7 @@ void gl_reattach(GlDetached* saved) {
 #else
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(saved->window),
                        static_cast<SDL_GLContext>(saved->context));
+    gl_live.let_go = false;
 #endif
     saved->detached = false;
 }

@@ -3,17 +3,23 @@
 // its side effects on the program's own records alone, at no GL cost.  Over
 // the GL 1.1 subset the context stays and the subset's state-only mode is
 // used instead: it draws nothing but keeps GL's state as drawing would
-// (`state_kept`), so the steps run GL-free leave GL's state right.
+// (gl_mode() says GL_STATE_ONLY), so the steps run GL-free leave GL's state
+// right.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+// Where GL calls go now.  This is the one place that says whether GL is
+// live: drawing, keeping its state only (the subset's state-only mode), or
+// let go by gl_detach (every call a no-op, GL's state left behind).
+enum GlMode : int { GL_DRAWING, GL_STATE_ONLY, GL_LET_GO };
+GlMode gl_mode();
+
 struct GlDetached {
     void* window = nullptr;
     void* context = nullptr;
-    bool detached = false;
-    bool state_kept = false; // GL's state was kept all along (the GL 1.1 subset)
+    bool detached = false; // this record let GL go: gl_reattach takes it back
 };
 
 // Lets the current context go (over the subset: turns its state-only mode

@@ -1,7 +1,10 @@
 #include "platform/png_file.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +32,13 @@ bool write_rows(png_structp png, png_infop info, FILE* file, int width, int heig
     return true;
 }
 
+// libpng's failures without its line on stderr: the caller says what failed.
+void quiet_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+void quiet_warning(png_structp, png_const_charp) {}
+
 } // namespace
 
 bool png_write_rgb(const char* path, int width, int height, const uint8_t* rgb) {
@@ -39,6 +49,32 @@ bool png_write_rgb(const char* path, int width, int height, const uint8_t* rgb) 
     bool ok = info && write_rows(png, info, file, width, height, rgb);
     png_destroy_write_struct(&png, &info);
     return fclose(file) == 0 && ok;
+}
+
+int png_write_rgb_new(const char* path, int width, int height, const uint8_t* rgb) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        int reason = errno;
+        close(fd);
+        unlink(path);
+        return reason;
+    }
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    errno = 0;
+    bool ok = info && write_rows(png, info, file, width, height, rgb);
+    int reason = errno;
+    png_destroy_write_struct(&png, &info);
+    if (fclose(file) != 0 && ok) {
+        ok = false;
+        reason = errno;
+    }
+    if (ok) return 0;
+    unlink(path);
+    return reason != 0 ? reason : EIO;
 }
 
 bool png_read_rgb(const char* path, int* width, int* height, std::vector<uint8_t>* rgb) {

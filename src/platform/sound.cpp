@@ -522,6 +522,15 @@ bool snd_seek(SndSong* song, int64_t ms) {
     return true;
 }
 
+bool snd_hold(SndSong* song) {
+    if (!song || song->offline || !song->playing || song->cued) return false;
+    int64_t ms = snd_live_ms(song);
+    snd_detach(song);
+    song->cue_ms = ms;
+    song->cued = true;
+    return true;
+}
+
 bool snd_play_cued(SndSong* song) {
     if (!song || !song->cued) return false;
     song->cued = false;

@@ -73,6 +73,11 @@ bool snd_play_song(SndSong* song);
 bool snd_cue_song(SndSong* song);
 void snd_cue_advance_to(SndSong* song, int64_t ms);
 bool snd_play_cued(SndSong* song);
+// Takes a live song from the output where it is, cued there: its clock
+// stands at the time it read, and snd_play_cued goes on from there (pausing
+// a song that cannot be moved by snd_seek).  False when it is not playing
+// live or is cued already.
+bool snd_hold(SndSong* song);
 
 // Seeking.  snd_seek puts a playing song (live, cued or offline) at song
 // time `ms` as a straight run from its start would have it there: live, it

@@ -58,6 +58,13 @@ const KeyCode KEY_CODES[] = {
     {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},  {SDLK_BACKSLASH, 0xDC},
     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
 };
+// The media keys; SDL gives XF86AudioPause the play key's symbol.
+const KeyCode MEDIA_KEY_CODES[] = {
+    {SDLK_AUDIOPLAY, WIN_VK_MEDIA_PLAY_PAUSE},
+    {SDLK_AUDIOSTOP, WIN_VK_MEDIA_STOP},
+    {SDLK_AUDIONEXT, WIN_VK_MEDIA_NEXT_TRACK},
+    {SDLK_AUDIOPREV, WIN_VK_MEDIA_PREV_TRACK},
+};
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F10 = 0x79;
 constexpr int FUNCTION_KEY_COUNT = 12;
@@ -353,6 +360,8 @@ int win_virtual_key(int32_t sdl_keycode) {
     if (sdl_keycode >= SDLK_F1 && sdl_keycode < SDLK_F1 + FUNCTION_KEY_COUNT)
         return VK_F1 + (sdl_keycode - SDLK_F1);
     for (const KeyCode& key : KEY_CODES)
+        if (key.sdl == sdl_keycode) return key.vk;
+    for (const KeyCode& key : MEDIA_KEY_CODES)
         if (key.sdl == sdl_keycode) return key.vk;
     return 0;
 }

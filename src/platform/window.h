@@ -148,6 +148,11 @@ void win_post_quit(int code);
 // Virtual-key code of an SDL key symbol (0 when it has none).
 int win_virtual_key(int32_t sdl_keycode);
 constexpr int WIN_VK_ESCAPE = 27;
+// The keyboard's media keys (a headset's button is play/pause).
+constexpr int WIN_VK_MEDIA_NEXT_TRACK = 0xB0;
+constexpr int WIN_VK_MEDIA_PREV_TRACK = 0xB1;
+constexpr int WIN_VK_MEDIA_STOP = 0xB2;
+constexpr int WIN_VK_MEDIA_PLAY_PAUSE = 0xB3;
 constexpr int WIN_KEY_COUNT = 256;
 
 // Frame pacing: present at most WIN_MAX_FPS frames a second.  The context

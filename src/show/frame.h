@@ -23,6 +23,10 @@ extern SndSong* song_module;
 // Steps per second of song time.
 constexpr int FRAME_STEP_RATE = 60;
 
+// The show's length: the song's first pass (329 s) and a little more.  The
+// seek maps reach this far, and media controls give it as the length.
+constexpr int64_t SHOW_LENGTH_MS = 330000;
+
 // Song time of step n: floor(n * 1000 / FRAME_STEP_RATE) ms.
 int64_t frame_step_time(int64_t step);
 

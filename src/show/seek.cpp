@@ -10,6 +10,7 @@
 #include "platform/gl_detach.h"
 #include "platform/sound.h"
 #include "show/frame.h"
+#include "show/frame_pacer.h"
 #include "show/scene6_particle_finale.h"
 #include "show/show_check.h"
 
@@ -30,6 +31,7 @@ struct SeekState {
 // stands before `step` with these records and GL state.
 struct SeekMap {
     bool started = false;
+    bool unmappable = false; // the song's notes cannot be replayed: never maps
     int64_t step = 0;
     std::vector<uint8_t> records; // all of show_state_bytes
     CarriedGlState gl = {};
@@ -47,6 +49,7 @@ struct SeekStore {
     // The steps running belong to the map, not to the show on screen.
     bool mapping = false;
     SeekMap map;
+    SeekRun run; // the seek under way
 };
 
 SeekStore seek_store;
@@ -159,7 +162,7 @@ void run_gl_free(int64_t last) {
         frame_run_steps(last, 0, false);
         return;
     }
-    if (detached_gl.state_kept) {
+    if (gl_mode() == GL_STATE_ONLY) {
         // The GL 1.1 subset's state-only mode: nothing is drawn, but GL's
         // state follows the records all along, as with GL.
         frame_run_steps(last, 0, false);
@@ -168,9 +171,8 @@ void run_gl_free(int64_t last) {
     }
     seek_store.gl_follows = false;
     seek_store.gl_steps_since_free = 0;
-    gfx_begin_gl_free();
     frame_run_steps(last, 0, false);
-    bool still_free = detached_gl.detached; // seek_with_gl may have ended it
+    bool still_free = gl_mode() == GL_LET_GO; // seek_with_gl may have ended it
     gl_reattach(&detached_gl);
     if (still_free) gfx_end_gl_free();
 }
@@ -218,11 +220,21 @@ int64_t replay_steps(int64_t target) {
     return gl_free;
 }
 
-// Steps replayed hear the notes a straight run delivers before each of them.
-void replay_music_begin(SndSong* song, int64_t target) {
-    if (song && target > frame_driver.next_step)
-        snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
-                         frame_step_time(target));
+// Steps replayed hear the notes a straight run delivers before each of
+// them, from the song's map.  False when the song has no map to give them:
+// replayed steps would then take the live song's notes, so nothing may run.
+bool replay_music_begin(SndSong* song, int64_t target) {
+    if (!song || target <= frame_driver.next_step) return true;
+    return snd_replay_begin(song, frame_step_time(frame_driver.next_step - 1),
+                            frame_step_time(target));
+}
+
+// Whether a song's notes can be replayed at all (its map can be made).
+bool song_mappable(SndSong* song) {
+    if (!song) return true;
+    bool ok = snd_replay_begin(song, -1, 0);
+    snd_replay_end(song);
+    return ok;
 }
 
 // Where a seek to `target` starts: the present step when no kept state
@@ -244,7 +256,7 @@ int64_t replay_to(int64_t target, SndSong* song) {
     FrameStepHook hook = frame_driver.before_step;
     frame_driver.before_step = nullptr;
     frame_driver.stopped = false;
-    replay_music_begin(song, target);
+    replay_music_begin(song, target); // checked by seek_to_step
     int64_t gl_free = replay_steps(target);
     if (song) snd_replay_end(song);
     frame_driver.before_step = hook;
@@ -253,8 +265,9 @@ int64_t replay_to(int64_t target, SndSong* song) {
 
 // Puts the music at the time of the step before `target` (before the
 // song's start for the first step).
-void music_to(int64_t target, SndSong* song) {
-    if (song) snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
+// False when the sound layer could not move it (and said why).
+bool music_to(int64_t target, SndSong* song) {
+    return !song || snd_seek(song, target > 0 ? frame_step_time(target - 1) : -1);
 }
 
 } // namespace
@@ -277,6 +290,11 @@ void seek_step_passing(int64_t step) {
 SeekReport seek_to_step(int64_t target, SndSong* song) {
     target = std::max<int64_t>(target, 0);
     SeekReport report = {};
+    if (!song_mappable(song)) {
+        report.unmappable = true; // nothing changed: the show plays on
+        last_report = report;
+        return report;
+    }
     if (!go_to_start_state(target)) return report; // nothing known before the target
     report.done = true;
     report.from_step = frame_driver.next_step;
@@ -284,7 +302,7 @@ SeekReport seek_to_step(int64_t target, SndSong* song) {
     report.gl_free_steps = replay_to(target, song);
     report.stopped = frame_driver.stopped;
     // A stopped seek leaves the music where it was.
-    if (!report.stopped) music_to(target, song);
+    if (!report.stopped) report.music_failed = !music_to(target, song);
     last_report = report;
     return report;
 }
@@ -294,12 +312,12 @@ void seek_with_gl(void (*work)(void*), void* user) {
         work(user);
         return;
     }
-    bool kept = detached_gl.state_kept;
+    bool let_go = gl_mode() == GL_LET_GO;
     gl_reattach(&detached_gl);
-    if (!kept) gfx_end_gl_free();
+    if (let_go) gfx_end_gl_free();
     work(user);
     // The rest of the stretch runs with GL when GL cannot be let go again.
-    if (gl_detach(&detached_gl) && !detached_gl.state_kept) gfx_begin_gl_free();
+    gl_detach(&detached_gl);
 }
 
 SeekReport seek_last_report() {
@@ -386,11 +404,11 @@ bool map_step_needs_gl(int64_t k) {
 
 // Lets GL go before a GL-free step, takes it back before a step with GL.
 void map_gl_mode(bool with_gl) {
-    if (with_gl && gfx_gl_free.on) {
+    if (with_gl && gl_mode() == GL_LET_GO) {
         gl_reattach(&detached_gl);
         gfx_end_gl_free();
-    } else if (!with_gl && !gfx_gl_free.on && gl_detach(&detached_gl)) {
-        gfx_begin_gl_free();
+    } else if (!with_gl && gl_mode() == GL_DRAWING) {
+        gl_detach(&detached_gl);
     }
 }
 
@@ -408,8 +426,26 @@ void map_skip_kept() {
     }
 }
 
-// The map's show in place of the one on screen, where it stood.
-void map_resume(SndSong* song) {
+// After the map jumped to a kept state, its notes go on from there: every
+// step hears the notes a straight run delivers before it, however the map
+// came to that step.
+bool map_notes_from_here(SndSong* song) {
+    if (song) snd_replay_end(song);
+    // The song's map is walked on as the steps need it (a piece never waits
+    // for the whole song to be mapped).
+    return replay_music_begin(song, frame_driver.next_step + 1);
+}
+
+// Goes on from a state kept one interval on, with the notes from there.
+bool map_skip(SndSong* song) {
+    int64_t before = frame_driver.next_step;
+    map_skip_kept();
+    return frame_driver.next_step == before || map_notes_from_here(song);
+}
+
+// The map's show in place of the one on screen, where it stood.  False
+// when the song's notes cannot be replayed: the map gives up for good.
+bool map_resume(SndSong* song) {
     SeekMap& map = seek_store.map;
     seek_store.mapping = true;
     show_state_restore(map.records);
@@ -418,9 +454,7 @@ void map_resume(SndSong* song) {
     frame_driver.poll = nullptr;
     frame_driver.stopped = false;
     map_skip_kept();
-    // The notes from here; the song's map is walked on as the steps need it
-    // (a piece never waits for the whole song to be mapped).
-    replay_music_begin(song, frame_driver.next_step + 1);
+    return map_notes_from_here(song);
 }
 
 // Where the map's show stands, for the next piece.
@@ -457,8 +491,11 @@ bool seek_kept_gl(int64_t step, CarriedGlState* out) {
     return true;
 }
 
-bool seek_map_run(SndSong* song, double budget_ms) {
-    if (!seek_store.enabled || map_complete()) return false;
+// One piece of the map: at least one step, then on until `max_steps` steps
+// have run or `budget_ms` is spent (0: no limit of that kind).  Where the
+// piece ends changes only how far the map has come, never what it keeps.
+bool map_piece(SndSong* song, int64_t max_steps, double budget_ms) {
+    if (!seek_store.enabled || map_complete() || seek_store.map.unmappable) return false;
     if (!seek_store.map.started && !map_start()) return false;
     Clock::time_point start = Clock::now();
     // Over the GL 1.1 subset the map draws nothing at all (its steps with
@@ -466,24 +503,159 @@ bool seek_map_run(SndSong* song, double budget_ms) {
     GlQuiet quiet;
     gl_quiet_begin(&quiet);
     LiveAside live = put_live_aside();
-    map_resume(song);
-    while (frame_driver.next_step < SEEK_MAP_LAST_STEP) {
+    bool notes = map_resume(song);
+    int64_t ran = 0;
+    while (notes && frame_driver.next_step < SEEK_MAP_LAST_STEP) {
         int64_t step = frame_driver.next_step;
         map_gl_mode(map_step_needs_gl(step));
         frame_run_steps(step, 1, false);
+        ++ran;
         if (frame_driver.next_step % SEEK_INTERVAL_STEPS == 0) {
             keep_state(frame_driver.next_step, true);
-            map_skip_kept();
+            notes = map_skip(song);
         }
-        if (ms_since(start) >= budget_ms) break;
+        if (max_steps > 0 && ran >= max_steps) break;
+        if (budget_ms > 0 && ms_since(start) >= budget_ms) break;
     }
+    // A song whose notes cannot be replayed is never mapped: the states
+    // kept would carry the live song's notes, not a straight run's.
+    if (!notes) seek_store.map.unmappable = true;
     map_suspend(song);
     put_live_back(live);
     gl_quiet_end(&quiet);
-    return !map_complete();
+    return notes && !map_complete();
+}
+
+bool seek_map_run(SndSong* song, double budget_ms) {
+    return map_piece(song, 0, std::max(budget_ms, 1e-9));
+}
+
+bool seek_map_steps(SndSong* song, int64_t max_steps) {
+    return map_piece(song, std::max<int64_t>(max_steps, 1), 0);
 }
 
 void seek_map_all(SndSong* song) {
-    while (seek_map_run(song, 1e9)) {
+    while (map_piece(song, 0, 0)) {
     }
+}
+
+bool seek_unmappable() {
+    return seek_store.map.unmappable;
+}
+
+// ---- the seek engine ----------------------------------------------------------
+
+namespace {
+
+// The slice running: the host's own poll (the player's messages) first,
+// then the slice's length.  The host's word ends the work; the slice's
+// only pauses it.
+struct SliceWatch {
+    FramePollHook host;
+    void* host_user;
+    SeekSlice slice;
+    Clock::time_point start;
+    int64_t first_step;
+    bool host_ended;
+};
+SliceWatch slice_watch;
+
+bool slice_poll(void*) {
+    SliceWatch& w = slice_watch;
+    if (w.host && w.host(w.host_user)) {
+        w.host_ended = true;
+        return true;
+    }
+    if (w.slice.steps > 0 && frame_driver.next_step - w.first_step >= w.slice.steps) return true;
+    return w.slice.ms > 0 && ms_since(w.start) >= w.slice.ms;
+}
+
+// The music could not move (the sound layer said why): it plays on where
+// it was, and the show goes there instead of waiting for it.
+int64_t where_the_music_is(SndSong* song) {
+    return std::max<int64_t>(0, frame_last_step_at(snd_peek_time(song)));
+}
+
+void cue_before_step(int64_t, int64_t step_ms, void* song) {
+    snd_cue_advance_to(static_cast<SndSong*>(song), step_ms);
+}
+
+} // namespace
+
+void seek_ask(int64_t target) {
+    SeekRun& run = seek_store.run;
+    target = std::max<int64_t>(target, 0);
+    if (run.target != target) run.there = false;
+    if (run.target < 0) run = SeekRun{};
+    run.target = target;
+}
+
+int64_t seek_asked() {
+    return seek_store.run.target;
+}
+
+const SeekRun& seek_run() {
+    return seek_store.run;
+}
+
+void seek_cancel() {
+    seek_store.run = SeekRun{};
+}
+
+SeekOutcome seek_carry_on(SndSong* song, SeekSlice slice) {
+    SeekRun& run = seek_store.run;
+    if (run.target < 0) return SEEK_IDLE;
+    if (run.there) return SEEK_THERE;
+    if (!run.begun) {
+        run.begun = true;
+        run.from_step = std::max<int64_t>(0, frame_driver.next_step - 1);
+    }
+    ++run.slices;
+    slice_watch = {frame_driver.poll, frame_driver.poll_user, slice,
+                   Clock::now(),      frame_driver.next_step, false};
+    frame_driver.poll = slice_poll;
+    SeekReport r = seek_to_step(run.target, song);
+    frame_driver.poll = slice_watch.host;
+    frame_driver.poll_user = slice_watch.host_user;
+    if (!r.done) {
+        // Said once by the sound layer, as any seek of the music it
+        // cannot make; the song plays on where it is.
+        if (r.unmappable && song) snd_seek(song, frame_step_time(run.target));
+        seek_cancel();
+        return SEEK_CANNOT;
+    }
+    if (run.steps == 0 && run.slices == 1) run.from_step = r.from_step;
+    int64_t ran = frame_driver.next_step - r.from_step;
+    run.steps += ran;
+    run.gl_free_steps += std::min(ran, r.gl_free_steps);
+    if (slice_watch.host_ended) return SEEK_ENDED;
+    if (r.stopped) return SEEK_ON_THE_WAY;
+    if (song && r.music_failed) {
+        // Once more, to where the music plays on (it is mapped, or the
+        // seek above could not have been made).
+        run.target = where_the_music_is(song);
+        run.there = false;
+        return seek_carry_on(song, slice);
+    }
+    run.there = true;
+    return SEEK_THERE;
+}
+
+bool seek_land(SndSong* song, bool paused) {
+    SeekRun& run = seek_store.run;
+    if (!run.there) return false;
+    int64_t target = run.target;
+    FrameStepHook hook = frame_driver.before_step;
+    void* hook_user = frame_driver.hook_user;
+    if (song) {
+        frame_driver.before_step = cue_before_step;
+        frame_driver.hook_user = song;
+    }
+    frame_run_steps(target, 0, true);
+    frame_driver.before_step = hook;
+    frame_driver.hook_user = hook_user;
+    if (song && !paused) snd_play_cued(song);
+    frame_pacer = FramePacer{};
+    seek_cancel();
+    return frame_driver.last_drawn_step == target;
 }

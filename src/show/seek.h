@@ -41,8 +41,8 @@ constexpr int64_t SEEK_MAP_GL_STEPS = 2;
 // Steps run with GL before each scene change inside a GL-free stretch.
 constexpr int64_t SEEK_SCENE_END_GL_STEPS = 2;
 constexpr size_t SEEK_MEMORY_BUDGET = 64u << 20;
-// The map reaches this far: the song's first pass (329 s) and a little more.
-constexpr int64_t SEEK_MAP_MS = 330000;
+// The map reaches as far as the show's length (show/frame.h).
+constexpr int64_t SEEK_MAP_MS = SHOW_LENGTH_MS;
 constexpr int64_t SEEK_MAP_LAST_STEP = SEEK_MAP_MS * FRAME_STEP_RATE / 1000;
 
 // What the last seek did.
@@ -52,6 +52,8 @@ struct SeekReport {
     int64_t steps;         // steps run to reach the target
     int64_t gl_free_steps; // of them, run GL-free
     bool stopped;          // frame_driver.poll stopped it: the show is somewhere on the way
+    bool unmappable;       // the song's notes cannot be replayed: no seek can be made
+    bool music_failed;     // the records arrived but the music could not move
 };
 
 // Starts (or stops) keeping states as the steps pass; stopping forgets them.
@@ -103,3 +105,64 @@ int64_t seek_mapped_through();
 // GL's carried state kept with the state before `step`, for tests: false
 // when no state is kept there or its GL state is not known.
 bool seek_kept_gl(int64_t step, CarriedGlState* out);
+
+// Maps ahead by at most `max_steps` steps (at least one): the same work as
+// seek_map_run, its length counted in steps, so a run is repeatable.
+bool seek_map_steps(SndSong* song, int64_t max_steps);
+// The song cannot be mapped (its notes cannot be replayed): the map never
+// runs and no seek can be made; the show plays on from where it is.
+bool seek_unmappable();
+
+// ---- the seek engine --------------------------------------------------------
+//
+// Everyone who moves the show (the player's keys and media controls, the
+// page's bar and keys, --from, the harness, the benchmark) asks here, and
+// the one seek under way is carried on here in slices until it lands:
+//
+//   seek_ask(target)         the target, replacing one not reached yet
+//   seek_carry_on(song, s)   replays towards it until it stands before the
+//                            target, or the slice `s` is spent, or the
+//                            host's frame_driver.poll ends the work
+//   seek_land(song, paused)  runs the target step drawn, the music cued
+//                            with it, and plays on unless paused
+//
+// A slice only decides how much work is done before the engine returns:
+// where it ends never changes the state the seek lands in.  The music moves
+// once, when the seek arrives.
+
+// How long one call may work before it returns (0: no limit).  The steps
+// are counted in the frame driver's polls (every FRAME_POLL_STEPS steps).
+struct SeekSlice {
+    double ms = 0;
+    int64_t steps = 0;
+};
+
+enum SeekOutcome : int {
+    SEEK_IDLE,       // no seek asked for
+    SEEK_ON_THE_WAY, // the slice ended first: call again to go on
+    SEEK_THERE,      // stands before the target, the music there: seek_land
+    SEEK_ENDED,      // the host's poll asked to end the work (Escape, close)
+    SEEK_CANNOT,     // no seek can be made (nothing known, or an unmappable song)
+};
+
+// The seek under way, as far as it has come.
+struct SeekRun {
+    int64_t target = -1;       // -1: none asked
+    bool begun = false;        // a slice has run
+    int64_t from_step = 0;     // where its first slice started
+    int64_t steps = 0;         // steps run so far
+    int64_t gl_free_steps = 0; // of them, GL-free or state-only
+    int64_t slices = 0;        // calls of seek_carry_on that worked on it
+    bool there = false;        // seek_carry_on arrived: seek_land is due
+};
+
+void seek_ask(int64_t target);
+// The target asked for and not landed on yet (-1: none).
+int64_t seek_asked();
+const SeekRun& seek_run();
+SeekOutcome seek_carry_on(SndSong* song, SeekSlice slice = {});
+// Runs the target step drawn (in the current viewport), the music cued
+// with it, then plays it on unless `paused`.  True when it was drawn.
+bool seek_land(SndSong* song, bool paused);
+// Forgets the seek under way (the show ends, or stands where it is).
+void seek_cancel();

@@ -1,5 +1,6 @@
 #include "show/show_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -68,9 +69,104 @@ bool sparks_finite(const Spark* set) {
     return true;
 }
 
-void put_bytes(std::vector<uint8_t>& out, const void* data, size_t size) {
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    out.insert(out.end(), bytes, bytes + size);
+// Hands every piece of the kept state, in its fixed order, to `take`.
+template <typename Take> void walk_state(Take take) {
+    take(&frame_driver.next_step, sizeof frame_driver.next_step);
+    uint32_t rand_state = demo_rand_state();
+    take(&rand_state, sizeof rand_state);
+    for (const RecordView& r : RECORDS)
+        take(r.data, r.size);
+    take(&finale_sparks, sizeof finale_sparks);
+}
+
+// XXH64 taken over pieces: four lanes over 32-byte stripes, the bytes of
+// an unfinished stripe kept until the next piece.
+constexpr uint64_t XXH_P1 = 0x9E3779B185EBCA87ull;
+constexpr uint64_t XXH_P2 = 0xC2B2AE3D27D4EB4Full;
+constexpr uint64_t XXH_P3 = 0x165667B19E3779F9ull;
+constexpr uint64_t XXH_P4 = 0x85EBCA77C2B2AE63ull;
+constexpr uint64_t XXH_P5 = 0x27D4EB2F165667C5ull;
+constexpr size_t XXH_STRIPE = 32;
+
+struct HashRun {
+    uint64_t lanes[4] = {XXH_P1 + XXH_P2, XXH_P2, 0, 0 - XXH_P1};
+    uint8_t pending[XXH_STRIPE] = {};
+    size_t pending_size = 0;
+    uint64_t total = 0;
+};
+
+uint64_t rotl(uint64_t x, int r) {
+    return (x << r) | (x >> (64 - r));
+}
+
+uint64_t read64(const uint8_t* p) {
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    return v; // the show runs on little-endian machines only
+}
+
+uint64_t xxh_round(uint64_t acc, uint64_t input) {
+    return rotl(acc + input * XXH_P2, 31) * XXH_P1;
+}
+
+uint64_t xxh_merge(uint64_t acc, uint64_t lane) {
+    return (acc ^ xxh_round(0, lane)) * XXH_P1 + XXH_P4;
+}
+
+void hash_stripe(HashRun& h, const uint8_t* p) {
+    for (int i = 0; i < 4; ++i)
+        h.lanes[i] = xxh_round(h.lanes[i], read64(p + 8 * i));
+}
+
+void hash_take(HashRun& h, const void* data, size_t size) {
+    if (size == 0) return;
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    h.total += size;
+    if (h.pending_size > 0) {
+        size_t fill = std::min(size, XXH_STRIPE - h.pending_size);
+        memcpy(h.pending + h.pending_size, p, fill);
+        h.pending_size += fill;
+        p += fill;
+        size -= fill;
+        if (h.pending_size < XXH_STRIPE) return;
+        hash_stripe(h, h.pending);
+        h.pending_size = 0;
+    }
+    for (; size >= XXH_STRIPE; p += XXH_STRIPE, size -= XXH_STRIPE)
+        hash_stripe(h, p);
+    memcpy(h.pending, p, size);
+    h.pending_size = size;
+}
+
+uint64_t hash_end(const HashRun& h) {
+    uint64_t acc;
+    if (h.total >= XXH_STRIPE) {
+        const uint64_t* v = h.lanes;
+        acc = rotl(v[0], 1) + rotl(v[1], 7) + rotl(v[2], 12) + rotl(v[3], 18);
+        for (uint64_t lane : h.lanes)
+            acc = xxh_merge(acc, lane);
+    } else {
+        acc = XXH_P5;
+    }
+    acc += h.total;
+    const uint8_t* p = h.pending;
+    size_t left = h.pending_size;
+    for (; left >= 8; p += 8, left -= 8)
+        acc = rotl(acc ^ xxh_round(0, read64(p)), 27) * XXH_P1 + XXH_P4;
+    if (left >= 4) {
+        uint32_t word;
+        memcpy(&word, p, sizeof word);
+        acc = rotl(acc ^ (word * XXH_P1), 23) * XXH_P2 + XXH_P3;
+        p += 4;
+        left -= 4;
+    }
+    for (; left > 0; ++p, --left)
+        acc = rotl(acc ^ (*p * XXH_P5), 11) * XXH_P1;
+    acc ^= acc >> 33;
+    acc *= XXH_P2;
+    acc ^= acc >> 29;
+    acc *= XXH_P3;
+    return acc ^ (acc >> 32);
 }
 
 void take_bytes(const uint8_t*& in, void* data, size_t size) {
@@ -96,13 +192,24 @@ bool show_state_finite() {
 
 std::vector<uint8_t> show_state_bytes() {
     std::vector<uint8_t> out;
-    put_bytes(out, &frame_driver.next_step, sizeof frame_driver.next_step);
-    uint32_t rand_state = demo_rand_state();
-    put_bytes(out, &rand_state, sizeof rand_state);
-    for (const RecordView& r : RECORDS)
-        put_bytes(out, r.data, r.size);
-    put_bytes(out, &finale_sparks, sizeof finale_sparks);
+    out.reserve(state_size());
+    walk_state([&out](const void* data, size_t size) {
+        const uint8_t* bytes = static_cast<const uint8_t*>(data);
+        out.insert(out.end(), bytes, bytes + size);
+    });
     return out;
+}
+
+uint64_t show_state_hash() {
+    HashRun h;
+    walk_state([&h](const void* data, size_t size) { hash_take(h, data, size); });
+    return hash_end(h);
+}
+
+uint64_t show_hash_bytes(const void* data, size_t size) {
+    HashRun h;
+    hash_take(h, data, size);
+    return hash_end(h);
 }
 
 void show_state_reset() {

@@ -17,6 +17,7 @@
 #include "show/frame.h"
 #include "show/seek.h"
 #include "show/show_check.h"
+#include "seek_schedule.h"
 
 namespace {
 
@@ -210,6 +211,18 @@ TEST(Gl11Seek, MapAheadBetweenDrawnStepsLeavesThemAlone) {
         EXPECT_TRUE(straight[i].rgb == mapped[i].rgb);
         expect_same_gl(straight[i].gl_record, mapped[i].gl_record);
     }
+}
+
+// The random schedules of the native suite over the subset: the seeks'
+// long stretches run in its state-only mode, the straight run draws.
+TEST(Gl11Seek, RandomSchedulesLandOnTheStraightRun) {
+    ScheduleSights sights;
+    ScheduleResult r = seek_schedule_play(seek_schedule_random(5, 3000), 16, 12, 400, &sights);
+    EXPECT_EQ(r.fault, "");
+    EXPECT_GE(r.landings, 100);
+    int64_t compared = 0;
+    EXPECT_EQ(seek_schedule_check(sights, 16, 12, &compared), "");
+    EXPECT_GE(compared, 200);
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include "harness/harness.h"
 #include "platform/data_dir.h"
 #include "platform/png_file.h"
+#include "show/show_check.h"
 #include "progress.h"
 
 namespace {
@@ -38,14 +39,27 @@ struct WantedFrame {
     int64_t label_ms;
 };
 
-// What a run keeps besides the frames: the sync log and its part file.  It
-// lists the notes shown by frames first..end-1, numbered from `base` on (the
-// video's first frame is its frame 0).
-struct SyncLog {
+// A text output written through its part file in the same folder, renamed
+// to its name only once it is complete.
+struct PartFile {
     FILE* file = nullptr;
     std::string path, part;
+};
+
+// What a run keeps besides the frames: the sync log.  It lists the notes
+// shown by frames first..end-1, numbered from `base` on (the video's first
+// frame is its frame 0).
+struct SyncLog {
+    PartFile out;
     int fps = 60;
     int64_t first = 0, end = 0, base = 0;
+};
+
+// The state checksums of steps first..end-1 (at 60 frames a second a frame
+// is a step).
+struct HashLog {
+    PartFile out;
+    int64_t first = 0, end = 0;
 };
 
 int complain(const std::string& message) {
@@ -59,10 +73,34 @@ std::string absolute(const std::string& path) {
     return (std::filesystem::current_path(error) / path).string();
 }
 
+bool part_open(PartFile* out, const std::string& path, std::string* error) {
+    out->path = path;
+    out->part = path + ".part";
+    out->file = fopen(out->part.c_str(), "we");
+    if (out->file) return true;
+    *error = "cannot write " + path + ": " + strerror(errno);
+    return false;
+}
+
+// Closes the part file and, when `keep` and every write went well, gives it
+// its name; otherwise removes it.  False when it was to be kept and could
+// not be.
+bool part_end(PartFile* out, bool keep, std::string* error) {
+    if (!out->file) return true;
+    bool ok = ferror(out->file) == 0;
+    ok = fclose(out->file) == 0 && ok;
+    out->file = nullptr;
+    if (keep && ok && rename(out->part.c_str(), out->path.c_str()) == 0) return true;
+    int code = errno;
+    unlink(out->part.c_str());
+    if (keep) *error = "cannot write " + out->path + ": " + strerror(code);
+    return !keep;
+}
+
 void log_note(double note_ms, int64_t frame, void* user) {
     SyncLog* log = static_cast<SyncLog*>(user);
     if (frame < log->first || frame >= log->end) return;
-    fprintf(log->file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame - log->base),
+    fprintf(log->out.file, "%.3f %lld %lld\n", note_ms, static_cast<long long>(frame - log->base),
             static_cast<long long>(harness_frame_time(frame, log->fps)));
 }
 
@@ -78,30 +116,28 @@ void sync_log_span(SyncLog* log, const CaptureOptions& o, int64_t first_written,
 
 bool sync_log_begin(SyncLog* log, const std::string& path, int fps, std::string* error) {
     if (path.empty()) return true;
-    log->path = path;
-    log->part = path + ".part";
     log->fps = fps;
-    log->file = fopen(log->part.c_str(), "we");
-    if (!log->file) {
-        *error = "cannot write " + path + ": " + strerror(errno);
-        return false;
-    }
-    fprintf(log->file, "# note_ms frame frame_ms: each note of the beat instrument, the song "
-                       "time it sounds at, the first frame that shows it (a video's frames "
-                       "count from 0) and that frame's song time\n");
+    if (!part_open(&log->out, path, error)) return false;
+    fprintf(log->out.file, "# note_ms frame frame_ms: each note of the beat instrument, the song "
+                           "time it sounds at, the first frame that shows it (a video's frames "
+                           "count from 0) and that frame's song time\n");
     harness_set_note_sink(log_note, log);
     return true;
 }
 
-bool sync_log_end(SyncLog* log, bool keep, std::string* error) {
-    if (!log->file) return true;
-    bool ok = ferror(log->file) == 0;
-    ok = fclose(log->file) == 0 && ok;
-    log->file = nullptr;
-    if (keep && ok && rename(log->part.c_str(), log->path.c_str()) == 0) return true;
-    unlink(log->part.c_str());
-    if (keep) *error = "cannot write " + log->path + ": " + strerror(errno);
-    return !keep;
+// The checksums cover the span of --from/--to.
+bool hash_log_begin(HashLog* log, const CaptureOptions& o, std::string* error) {
+    if (o.state_hashes.empty()) return true;
+    log->first = harness_first_frame_at(o.from_ms, o.fps);
+    log->end = log->first + capture_span_frames(o);
+    return part_open(&log->out, o.state_hashes, error);
+}
+
+// After frame n ran: its step's checksum, when the span holds it.
+void hash_log_step(HashLog* log, int64_t n) {
+    if (!log->out.file || n < log->first || n >= log->end) return;
+    fprintf(log->out.file, "%lld " SHOW_HASH_FORMAT "\n", static_cast<long long>(n),
+            static_cast<unsigned long long>(show_state_hash()));
 }
 
 // An output that exists and is not a regular file (a device, a directory, a
@@ -153,6 +189,7 @@ struct FrameRun {
     int64_t end = 0;         // one past the last frame run
     int64_t total = 0;       // outputs to write
     int64_t written = 0;     // outputs written
+    HashLog hashes;          // --state-hashes
 };
 
 // Video: the oldest frame read back goes from GL into the encoder's queue.
@@ -218,11 +255,17 @@ bool run_frames(FrameRun* run, Progress* progress, std::string* error) {
         }
         bool drawn = is_drawn(run, n, next);
         harness_step(drawn);
+        hash_log_step(&run->hashes, n);
         if (!keep_frame(run, n, &next, error)) return false;
-        // Progress counts the frames written, not the lead-in run up to them.
-        int64_t done = run->options->mode == CAPTURE_VIDEO ? n + 1 - run->first_drawn
-                                                           : static_cast<int64_t>(next);
-        if (drawn) progress_update(progress, done, harness_frame_time(n, run->options->fps));
+        // Progress counts the frames written (or, with no frames, the
+        // checksums), not the lead-in run up to them.
+        CaptureMode mode = run->options->mode;
+        int64_t done = mode == CAPTURE_VIDEO  ? n + 1 - run->first_drawn
+                       : mode == CAPTURE_NONE ? n + 1 - run->hashes.first
+                                              : static_cast<int64_t>(next);
+        if (mode == CAPTURE_NONE) run->written = std::max<int64_t>(done, 0);
+        if (drawn || (mode == CAPTURE_NONE && done > 0))
+            progress_update(progress, done, harness_frame_time(n, run->options->fps));
     }
     return true;
 }
@@ -245,6 +288,13 @@ VideoPlan video_plan_of(const CaptureOptions& o) {
 
 bool prepare_outputs(FrameRun* run, std::string* error) {
     const CaptureOptions& o = *run->options;
+    if (!hash_log_begin(&run->hashes, o, error)) return false;
+    if (o.mode == CAPTURE_NONE) { // the checksums alone
+        run->end = run->hashes.end;
+        run->first_drawn = run->hashes.first;
+        run->total = run->end - run->first_drawn;
+        return true;
+    }
     if (o.mode == CAPTURE_VIDEO) {
         run->first_drawn = harness_first_frame_at(o.from_ms, o.fps);
         run->end = harness_first_frame_at(o.to_ms, o.fps);
@@ -259,6 +309,7 @@ bool prepare_outputs(FrameRun* run, std::string* error) {
     }
     run->wanted = frames_wanted(o);
     run->end = run->wanted.empty() ? 0 : run->wanted.back().frame + 1;
+    run->end = std::max(run->end, run->hashes.end);
     run->first_drawn = run->wanted.empty() ? 0 : run->wanted.front().frame;
     run->total = static_cast<int64_t>(run->wanted.size());
     if (o.mode == CAPTURE_SHEET) {
@@ -299,6 +350,11 @@ std::string result_text(const CaptureOptions& o, const FrameRun& run) {
     std::string text = "wrote ";
     if (o.mode == CAPTURE_FRAMES) text += std::to_string(run.written) + " PNG files in ";
     text += o.output;
+    if (!o.state_hashes.empty()) {
+        if (o.mode != CAPTURE_NONE) text += " and ";
+        text += std::to_string(run.hashes.end - run.hashes.first) + " state checksums in " +
+                o.state_hashes;
+    }
     struct stat info;
     if (o.mode == CAPTURE_VIDEO && stat(o.output.c_str(), &info) == 0) {
         char size[48];
@@ -325,7 +381,7 @@ int start_failure(HarnessFailure failure, const CaptureOptions& o) {
 
 // The first output that exists and is not a regular file; empty when none.
 std::string refused_output(const CaptureOptions& o) {
-    std::vector<std::string> paths = {o.sync_log};
+    std::vector<std::string> paths = {o.sync_log, o.state_hashes};
     if (o.mode == CAPTURE_FRAMES)
         for (const WantedFrame& w : frames_wanted(o))
             paths.push_back(w.path);
@@ -356,7 +412,8 @@ int capture(const CaptureOptions& o) {
         video_abandon(&run.video); // removes what is left
         frame_reader_end(&run.reader);
     }
-    ok = sync_log_end(&log, ok, &error) && ok;
+    ok = part_end(&log.out, ok, &error) && ok;
+    ok = part_end(&run.hashes.out, ok, &error) && ok;
     progress_clear(&progress);
     if (ok) {
         std::string detail = result_text(o, run);
@@ -402,6 +459,7 @@ int main(int argc, char** argv) {
     }
     options.output = absolute(options.output);
     options.sync_log = absolute(options.sync_log);
+    options.state_hashes = absolute(options.state_hashes);
     std::string refused = refused_output(options);
     if (!refused.empty()) {
         fprintf(stderr, "%s: will not write %s: it exists and is not a regular file\n", TOOL,

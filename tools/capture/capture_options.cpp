@@ -12,14 +12,14 @@
 namespace {
 
 const char USAGE[] = "Usage: vintermoot-capture [--data DIR] (--frames DIR | --contact-sheet FILE "
-                     "| --video FILE) [options]\n";
+                     "| --video FILE | --state-hashes FILE) [options]\n";
 
 const char HELP_BODY[] =
     "Renders the show headless, frame-exact: frame n shows song time\n"
     "floor(n * 1000 / fps) ms on every run.  Run it from the directory that\n"
     "holds data/ (like the player), or name that directory with --data.\n"
     "\n"
-    "Outputs (exactly one):\n"
+    "Outputs (exactly one, --state-hashes besides or alone):\n"
     "  --frames DIR --at T1,T2,...     the first frame at or after each song\n"
     "                                  time T (ms) as DIR/<T>.png\n"
     "  --frames DIR --from T --to T [--every N]\n"
@@ -31,6 +31,13 @@ const char HELP_BODY[] =
     "                                  a video with its music (through ffmpeg)\n"
     "                                  of song time T to T (default 0 to\n"
     "                                  330000 ms)\n"
+    "  --state-hashes FILE [--from T] [--to T]\n"
+    "                                  one line \"step checksum\" for every\n"
+    "                                  step from T to T (ms, both included;\n"
+    "                                  default the whole song): the show's\n"
+    "                                  state after the step, as the player's\n"
+    "                                  VM_STEP_TRACE ends its lines; steps\n"
+    "                                  not asked for as frames are not drawn\n"
     "\n"
     "Options:\n"
     "  --fps N          frames per second, 1..60 (default 60)\n"
@@ -252,12 +259,14 @@ bool parse_one(OptionParser& p, CaptureOptions* o, CaptureParse* result) {
     if (arg == "--supersample")
         return take_int(p, "--supersample", 1, CAPTURE_MAX_SUPERSAMPLE, &o->supersample);
     const char* value;
-    if (arg == "--data" || arg == "--sync-log") {
+    if (arg == "--data" || arg == "--sync-log" || arg == "--state-hashes") {
         if (!take_value(p, arg.c_str(), &value)) return false;
         if (!*value)
             return option_fail(p, arg == "--data" ? "--data needs a directory"
-                                                  : "--sync-log needs a non-empty path");
-        (arg == "--data" ? o->data_dir : o->sync_log) = value;
+                                                  : arg + " needs a non-empty path");
+        (arg == "--data"       ? o->data_dir
+         : arg == "--sync-log" ? o->sync_log
+                               : o->state_hashes) = value;
         return true;
     }
     return option_fail(p, "unknown option \"" + arg + "\"");
@@ -274,9 +283,18 @@ std::string song_range_error(const std::string& what) {
 // The combinations each output accepts.
 bool check(OptionParser& p, CaptureOptions* o) {
     bool range = o->has_from || o->has_to;
+    bool hashes = !o->state_hashes.empty();
+    if (hashes && !o->at.empty())
+        return option_fail(p, "--state-hashes takes --from/--to, not --at");
+    if (hashes && o->fps != FRAME_STEP_RATE)
+        return option_fail(p, "--state-hashes gives every step, 60 a second: leave out --fps");
+    if (hashes && !o->join.empty())
+        return option_fail(p, "--join runs no step: give --state-hashes to a capture");
     switch (o->mode) {
     case CAPTURE_NONE:
-        return option_fail(p, "nothing to write: give --frames, --contact-sheet or --video");
+        if (hashes) break;
+        return option_fail(
+            p, "nothing to write: give --frames, --contact-sheet, --video or --state-hashes");
     case CAPTURE_FRAMES:
         if (o->at.empty() == !range)
             return option_fail(p, "--frames needs either --at or --from/--to");

@@ -6,20 +6,22 @@
 #include <vector>
 
 #include "codecs.h"
+#include "show/frame.h"
 
 // The song range the tool accepts, and the default video range: the show's
 // five minutes of scenes and the half minute of the finale after them.
-constexpr int64_t CAPTURE_SONG_END_MS = 330000;
+constexpr int64_t CAPTURE_SONG_END_MS = SHOW_LENGTH_MS;
 
 // What one run writes.
 enum CaptureMode { CAPTURE_NONE, CAPTURE_FRAMES, CAPTURE_SHEET, CAPTURE_VIDEO };
 
 struct CaptureOptions {
     CaptureMode mode = CAPTURE_NONE;
-    std::string output;      // directory (frames) or file (sheet, video)
-    std::string data_dir;    // empty: the working directory
-    std::string sync_log;    // empty: none
-    std::vector<int64_t> at; // song times (ms) of single frames
+    std::string output;       // directory (frames) or file (sheet, video)
+    std::string data_dir;     // empty: the working directory
+    std::string sync_log;     // empty: none
+    std::string state_hashes; // empty: none; else every step's checksum of --from/--to
+    std::vector<int64_t> at;  // song times (ms) of single frames
     bool has_from = false;
     bool has_to = false;
     int64_t from_ms = 0;
@@ -51,7 +53,7 @@ enum CaptureParse {
 CaptureParse capture_parse(int argc, char** argv, CaptureOptions* options, std::string* error);
 
 // Frames of the span --from/--to (video: from up to, not including, to;
-// frames: both included), before --every.
+// frames and state checksums: both included), before --every.
 int64_t capture_span_frames(const CaptureOptions& options);
 
 // The one-line usage, the --help text (which starts with it) and what
