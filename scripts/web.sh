@@ -135,6 +135,23 @@ build_data() {
   fi
 }
 
+# axe-core, pinned, for the page test's accessibility checks
+# (tests/web/access_test.py): from npm once into the cache, its script
+# copied beside the page as test-tools/axe.min.js (not part of the page).
+AXE_VERSION=4.14.1
+install_axe() {
+  local dir="$CACHE/axe-core-$AXE_VERSION"
+  if [ ! -f "$dir/node_modules/axe-core/axe.min.js" ]; then
+    # Node's own npm where node is installed (it comes with it), Debian's otherwise.
+    command -v npm > /dev/null || install_missing npm
+    mkdir -p "$dir"
+    npm install --prefix "$dir" --no-save --no-audit --no-fund "axe-core@$AXE_VERSION" > /dev/null
+    say "installed axe-core $AXE_VERSION for the page test"
+  fi
+  mkdir -p "$OUT/test-tools"
+  cp "$dir/node_modules/axe-core/axe.min.js" "$OUT/test-tools/axe.min.js"
+}
+
 build_page() {
   say "building the page into $OUT"
   emcmake cmake -S "$ROOT/web" -B "$OUT" -DVM_WEB_PREFIX="$PREFIX" \
@@ -162,6 +179,7 @@ main() {
   build_deps
   build_data
   build_page
+  install_axe
   say "done: $(du -ch "$OUT"/vintermoot.{js,wasm,data} | tail -n 1 | cut -f1) to download"
   say "to watch it: cd ${OUT#"$PWD"/} && python3 -m http.server 8000, then open http://127.0.0.1:8000/"
   if [ -n "$dist" ]; then

@@ -657,3 +657,18 @@ int main(int argc, char** argv) {
     keep_animation_frames();
     return EXIT_CLEAN;
 }
+
+// The page's Stop button and the media session's stop: the show ends as on
+// Escape (the page shows "Stopped" and Play again).  Called between
+// animation frames.
+extern "C" EMSCRIPTEN_KEEPALIVE void vm_stop() {
+    if (web.running && !web.bench) stop_show();
+}
+
+// The page's slider and media session: the step a seeking key `vk` (the
+// player's virtual-key codes) goes to from step `from`, as the keys do
+// (scene starts for Page Up and Page Down), or -1 when it goes nowhere.
+extern "C" EMSCRIPTEN_KEEPALIVE double vm_key_target_step(int vk, double from) {
+    return static_cast<double>(
+        seek_keys_target(vk, std::max<int64_t>(0, static_cast<int64_t>(from)), seek_keys.paused));
+}
