@@ -202,6 +202,7 @@ void snd_pulse_ask(pa_mainloop_api*, pa_time_event* event, const struct timeval*
 constexpr int64_t SND_PULSE_RETRY_US = 1000000;
 
 void snd_pulse_state(pa_context* context, void*);
+void snd_pulse_lost();
 
 // Tries to reach a server since start (read by the tests).
 std::atomic<int> snd_pulse_tries{0};
@@ -236,7 +237,7 @@ void snd_pulse_retry(pa_mainloop_api* api, pa_time_event* event, const struct ti
     api->time_free(event);
     snd_watch.retry = nullptr;
     snd_pulse_release();
-    if (!snd_pulse_connect()) snd_pulse_state(snd_watch.context, nullptr);
+    if (!snd_pulse_connect()) snd_pulse_lost();
 }
 
 // The server went away, or none was found: 0 is applied, as nothing is
@@ -292,7 +293,9 @@ void snd_pulse_stop() {
 bool snd_pulse_start() {
     snd_watch.loop = pa_threaded_mainloop_new();
     if (!snd_watch.loop) return false;
-    if (!snd_pulse_connect() || pa_threaded_mainloop_start(snd_watch.loop) < 0) {
+    // A server not reached at once is looked for again, as one gone is.
+    if (!snd_pulse_connect()) snd_pulse_lost();
+    if (pa_threaded_mainloop_start(snd_watch.loop) < 0) {
         snd_pulse_stop();
         return false;
     }
