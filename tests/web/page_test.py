@@ -21,14 +21,18 @@ device pixel ratio 2):
    on, Space pauses; with the map the page made before the start, no seek
    runs more than two intervals of steps;
 6. the folder web/dist.py makes, served by python3 -m http.server, plays;
-7. an address with a malformed escape and a bad delay (#t=%, ?delay=abc)
+7. an address with a fault keeps its good parameters and drops the bad
+   ones on arrival (#t= and ?t= alike); one with a malformed escape and a
+   bad delay (#t=%, ?delay=abc)
    loads to "Ready" and says what is wrong in the panel; the seek bar marks
    the scenes where the show starts them; a start that fails (no WebGL
    context, in full screen) says so, gives the keyboard back, hides the
    controls and offers the start again; that start plays from the beginning,
-   and with a sound output that never runs (an AudioContext held suspended)
-   says so and plays on in silence; #t=1:30% typed while it plays is a note,
-   not a dead page;
+   and with a sound output that does not run (an AudioContext held suspended)
+   says so and plays on in silence; when the output then runs, the music
+   joins in (the clock is the output's again, on from where it was, with no
+   leap or long halt) and the note goes; #t=1:30% typed while it plays is a
+   note, not a dead page;
 8. without the map for seeking (?nomap), the seek to #t=4:20 runs in slices:
    Space between them lands it paused on its step, Escape stops the show.
 
