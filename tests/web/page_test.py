@@ -176,7 +176,11 @@ class Browser:
         # The document now answering is marked: the new one is not (its
         # address may differ, as the page drops what is wrong in it).
         self.value("window.vmLeft = true")
-        if "loaderId" not in self.call("Page.navigate", {"url": url}):
+        went = self.call("Page.navigate", {"url": url})
+        if "errorText" in went:
+            with self.lock:
+                self.console.append("navigation to %s: %s" % (url, went["errorText"]))
+        if "loaderId" not in went:
             return  # the same document, moved to another #
         while self.value("!window.vmLeft && document.readyState !== 'loading'") is not True:
             time.sleep(0.05)
@@ -656,6 +660,17 @@ def late_sound_joins(browser, checks):
     checks.expect("No sound" not in note, "the note on the silence goes (%r)" % note[:60])
 
 
+def serving(url):
+    """Waits until the server at url answers; false when it never does."""
+    for _ in range(WAIT_S * 10):
+        try:
+            urllib.request.urlopen(url, timeout=10).close()
+            return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
 def dist_plays(browser, build, work, checks):
     dist = os.path.join(work, "dist")
     made = subprocess.run([sys.executable, os.path.join(ROOT, "web", "dist.py"), build, dist])
@@ -667,7 +682,9 @@ def dist_plays(browser, build, work, checks):
                               cwd=dist, stdout=log, stderr=subprocess.STDOUT)
     try:
         url = "http://127.0.0.1:%d/" % port
-        # The server answers once it is listening: the page's load waits for it.
+        # It listens a moment after its start (until then a connection is
+        # refused, and the browser would show its error page).
+        checks.expect(serving(url), "python3 -m http.server answers")
         browser.go(url + "index.html?autostart&scale=1")
         played = browser.wait_for("figures.clock_ms >= %d" % DIST_PLAYS_MS)
         checks.expect(played, "the folder served by python3 -m http.server plays (%s ms of song)" %
