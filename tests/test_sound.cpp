@@ -637,6 +637,7 @@ TEST_F(LiveSound, ALateOutputJoinsInWhereTheClockReads) {
     snd_play_silently();
     int64_t t = clock_reaches(song, 5 * ROW_MS / 2, 0);
     auto before = std::chrono::steady_clock::now();
+    t = snd_get_time(song);
     snd_play_aloud();
     int64_t joined = snd_get_time(song);
     int64_t passed = std::chrono::duration_cast<std::chrono::milliseconds>(
