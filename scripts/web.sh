@@ -171,10 +171,12 @@ main() {
       *) echo "usage: bash scripts/web.sh [--dist DIR]" >&2; exit 2 ;;
     esac
   done
+  # The packages first: the check below runs python3, which a fresh machine
+  # may lack.
+  install_missing "${PACKAGES[@]}"
   # Refused before the build, not after it (web/dist.py never deletes what
   # it did not make).
   [ -z "$dist" ] || python3 "$ROOT/web/dist.py" --check "$dist"
-  install_missing "${PACKAGES[@]}"
   remove_old_source_entries
   build_deps
   build_data

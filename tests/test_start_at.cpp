@@ -285,12 +285,21 @@ TEST(SoundCue, CuedClockStandsThenRunsOnFromTheCuedTime) {
     snd_cue_advance_to(song, 4000); // never back
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(snd_peek_time(song), 5000);
+    auto cued_at = std::chrono::steady_clock::now();
     ASSERT_TRUE(snd_play_cued(song));
     EXPECT_GE(snd_peek_time(song), 5000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // It runs on from the cued time (the limit only ends a clock that
+    // stands), never ahead of the time passed since.
     int64_t later = snd_peek_time(song);
+    while (later <= 5100 && std::chrono::steady_clock::now() < cued_at + std::chrono::seconds(60)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        later = snd_peek_time(song);
+    }
+    auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - cued_at)
+                      .count();
     EXPECT_GT(later, 5100);
-    EXPECT_LT(later, 6000);
+    EXPECT_LE(later, 5000 + passed + 5);
     snd_free_song(song);
     snd_close();
 }

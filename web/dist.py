@@ -11,7 +11,9 @@ when the browser accepts them.
 It never deletes what it did not make: it writes only into a new or empty
 folder, or one it made itself (a list of the files it made, MARKER, lies
 there).  There it replaces only the files of that list and leaves anything
-else; any other folder it refuses with one line and exit status 2.  The
+else; any other folder it refuses with one line and exit status 2, and so a
+symbolic link as the folder (dangling or not) or as its list: it never
+writes through a link.  The
 files are made in a hidden folder beside the target and moved in when all
 are there, index.html last, so that a served folder stays whole.
 
@@ -75,6 +77,10 @@ def plain_name(name):
 def made_before(target):
     """The files an earlier run made in target: a list, or None when target
     may not be written (an error text instead)."""
+    # Never through a link: a link (dangling or not) as the folder, or as
+    # its list, is not written.
+    if os.path.islink(target):
+        return "will not write %s: it is a symbolic link; give the folder itself" % target
     if not os.path.exists(target):
         return []
     if not os.path.isdir(target):
@@ -87,6 +93,8 @@ def made_before(target):
     if not entries:
         return []
     marker = os.path.join(target, MARKER)
+    if os.path.islink(marker):
+        return "will not write %s: its %s is a symbolic link (nothing was changed)" % (target, MARKER)
     if not os.path.isfile(marker):
         return ("will not write %s: it holds files dist.py did not make; give a new or empty folder "
                 "(nothing was changed)" % target)
@@ -97,8 +105,13 @@ def made_before(target):
 
 
 def write_marker(target, names):
-    with open(os.path.join(target, MARKER), "w", encoding="utf-8") as out:
+    # Written beside it and renamed over it: a link put there meanwhile is
+    # replaced, not written through.
+    handle, staged = tempfile.mkstemp(prefix=MARKER + ".", dir=target)
+    with os.fdopen(handle, "w", encoding="utf-8") as out:
         out.write(MARKER_HEAD + "\n" + "".join(n + "\n" for n in sorted(set(names))))
+    os.chmod(staged, 0o644)
+    os.replace(staged, os.path.join(target, MARKER))
 
 
 def make_files(build, stage, page):

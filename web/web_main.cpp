@@ -603,6 +603,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vm_play_silently() {
     if (web.running && !web.bench) snd_play_silently();
 }
 
+// The page found the sound output running after all, after
+// vm_play_silently (a device that woke late): the music joins in where the
+// song's clock reads, and the picture goes on following that clock.
+extern "C" EMSCRIPTEN_KEEPALIVE void vm_play_aloud() {
+    if (web.running && !web.bench) snd_play_aloud();
+}
+
 // Called by the page once its data is in: it prepares the show in slices,
 // one per animation frame, while the viewer reads the arrival panel.
 extern "C" EMSCRIPTEN_KEEPALIVE void vm_prepare() {

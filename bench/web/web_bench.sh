@@ -12,4 +12,4 @@ if [ "${1:-}" = "--seek" ]; then
   mode=--seek-bench
   shift
 fi
-exec python3 "$root/tests/web/browser_test.py" "$mode" "${1:-$root/build-web}"
+exec python3 "$root/bench/web/web_bench.py" "$mode" "${1:-$root/build-web}"

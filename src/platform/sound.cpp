@@ -55,8 +55,10 @@ struct SndState {
     int64_t audio_delay_us = 0;
     SndSeekCounts seek_counts = {}; // kept across snd_init/snd_close
     // The output plays nothing (snd_play_silently): live songs run on the
-    // wall clock, rendered as it passes, until snd_close.
+    // wall clock, rendered as it passes, until snd_close or snd_play_aloud.
     bool silent = false;
+    // Meanwhile the song the output would play (main thread only).
+    SndSong* silent_song = nullptr;
 };
 
 } // namespace
@@ -157,6 +159,7 @@ void snd_audio_callback(void*, Uint8* stream, int len) {
 
 // Stops the audio callback from touching `song`.
 void snd_detach(SndSong* song) {
+    if (snd_state.silent_song == song) snd_state.silent_song = nullptr;
     if (snd_state.playing.load(std::memory_order_relaxed) != song) return;
     if (snd_state.device != 0) SDL_LockAudioDevice(snd_state.device);
     snd_state.playing.store(nullptr, std::memory_order_release);
@@ -164,6 +167,7 @@ void snd_detach(SndSong* song) {
 }
 
 void snd_attach(SndSong* song) {
+    if (snd_state.silent) snd_state.silent_song = song;
     if (snd_state.device == 0 || snd_state.silent) return;
     SDL_LockAudioDevice(snd_state.device);
     snd_state.playing.store(song, std::memory_order_release);
@@ -417,6 +421,7 @@ void snd_close() {
     snd_state.mode = SND_MODE_NONE;
     snd_state.mix_rate = SND_DEFAULT_RATE;
     snd_state.silent = false;
+    snd_state.silent_song = nullptr;
 }
 
 void snd_play_silently() {
@@ -425,11 +430,27 @@ void snd_play_silently() {
     int64_t ms = song ? snd_live_ms(song) : 0;
     if (song) snd_detach(song);
     snd_state.silent = true;
+    snd_state.silent_song = song;
     SDL_PauseAudioDevice(snd_state.device, 1);
     if (!song) return;
     // On from the time the clock read last.
     song->wall_start_ns = snd_now_ns() - ms * (NS_PER_SECOND / MS_PER_SECOND);
     song->latency_us = 0;
+}
+
+void snd_play_aloud() {
+    if (snd_state.mode != SND_MODE_LIVE || !snd_state.silent) return;
+    // The song playing silently (a cued one waits for snd_play_cued), first
+    // rendered unheard up to its clock: the output goes on from there.
+    SndSong* song = snd_state.silent_song;
+    if (song) snd_live_ms(song);
+    snd_state.silent = false;
+    snd_state.silent_song = nullptr;
+    SDL_PauseAudioDevice(snd_state.device, 0);
+    if (!song) return;
+    // The clock holds its reading until the output's figures pass it.
+    song->clock_published.store(false, std::memory_order_relaxed);
+    snd_attach(song);
 }
 
 SndSong* snd_load_song(const char* path) {

@@ -47,6 +47,13 @@ void snd_close();
 // before.
 void snd_play_silently();
 
+// The output plays after all (the browser's that starts late): the song
+// playing silently is heard again from where its clock reads, which goes
+// on from there (standing, never going back, while the output's latency
+// passes) as a live song's clock does.  Nothing happens when the output was
+// not silent.
+void snd_play_aloud();
+
 // Loads a module.  Never null after a successful snd_init/snd_offline_init;
 // a missing or unreadable file gives a silent song and one line on stderr.
 SndSong* snd_load_song(const char* path);

@@ -161,6 +161,9 @@ void snd_latency_stop();
 extern std::atomic<int64_t> snd_callback_ns;
 // The latest reported figure in µs (0: none).
 int64_t snd_latency_reported();
+// How often the watcher has tried to reach a sound server since the process
+// started (each try after the first follows a failure by a second).
+int snd_latency_server_tries();
 
 // Reading the kernel's ALSA status files: the "delay" of a RUNNING playback
 // substream owned by `pid` (its "status" file), and the "rate" of its

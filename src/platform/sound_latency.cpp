@@ -111,7 +111,8 @@ struct SndLatencyWatch {
     int64_t recent_us[SND_LATENCY_WINDOW] = {}; // the last raw figures
     int recent_count = 0;                       // how many were taken
     uint32_t waits = 0;                         // waits between askings so far
-    bool lost = false;                          // the server went away and is not back yet
+    bool lost = false;                          // no server now: gone, or not found yet
+    bool reached = false;                       // a server was reached since start
     pa_time_event* retry = nullptr;             // the next try to reach it again
     // ALSA.
     std::thread alsa_thread;
@@ -201,9 +202,14 @@ void snd_pulse_ask(pa_mainloop_api*, pa_time_event* event, const struct timeval*
 constexpr int64_t SND_PULSE_RETRY_US = 1000000;
 
 void snd_pulse_state(pa_context* context, void*);
+void snd_pulse_lost();
+
+// Tries to reach a server since start (read by the tests).
+std::atomic<int> snd_pulse_tries{0};
 
 // A new connection to the server, on the watcher's loop.
 bool snd_pulse_connect() {
+    snd_pulse_tries.fetch_add(1, std::memory_order_relaxed);
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "vintermoot latency watch");
     snd_watch.context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(snd_watch.loop),
@@ -231,16 +237,20 @@ void snd_pulse_retry(pa_mainloop_api* api, pa_time_event* event, const struct ti
     api->time_free(event);
     snd_watch.retry = nullptr;
     snd_pulse_release();
-    if (!snd_pulse_connect()) snd_pulse_state(snd_watch.context, nullptr);
+    if (!snd_pulse_connect()) snd_pulse_lost();
 }
 
-// The server went away (or could not be reached again): 0 is applied, as
-// nothing is held ahead of a listener any more, and it is tried again
-// shortly.  Said once, and once more when it is back.
+// The server went away, or none was found: 0 is applied, as nothing is
+// held ahead of a listener (or nothing is known of it), and it is tried
+// again shortly.  Said once (not at each try), and once more when one is
+// reached.
 void snd_pulse_lost() {
-    if (!snd_watch.lost)
+    if (!snd_watch.lost && snd_watch.reached)
         std::fprintf(stderr, "sound: the sound server went away; the clock applies no latency "
                              "until it is back (the watcher looks for it every second)\n");
+    else if (!snd_watch.lost)
+        std::fprintf(stderr, "sound: no sound server found to ask for the output's latency; the "
+                             "clock applies none (the watcher looks for one every second)\n");
     snd_watch.lost = true;
     snd_watch.have_figure = false;
     snd_watch.recent_count = 0;
@@ -260,8 +270,11 @@ void snd_pulse_state(pa_context* context, void*) {
     }
     if (state != PA_CONTEXT_READY || snd_watch.timer) return;
     if (snd_watch.lost)
-        std::fprintf(stderr, "sound: the sound server is back; its latency is applied again\n");
+        std::fprintf(stderr, snd_watch.reached
+                                 ? "sound: the sound server is back; its latency is applied again\n"
+                                 : "sound: found the sound server; its latency is applied\n");
     snd_watch.lost = false;
+    snd_watch.reached = true;
     snd_watch.timer = pa_context_rttime_new(context, pa_rtclock_now(), snd_pulse_ask, nullptr);
 }
 
@@ -274,12 +287,15 @@ void snd_pulse_stop() {
     pa_threaded_mainloop_free(snd_watch.loop);
     snd_watch.loop = nullptr;
     snd_watch.lost = false;
+    snd_watch.reached = false;
 }
 
 bool snd_pulse_start() {
     snd_watch.loop = pa_threaded_mainloop_new();
     if (!snd_watch.loop) return false;
-    if (!snd_pulse_connect() || pa_threaded_mainloop_start(snd_watch.loop) < 0) {
+    // A server not reached at once is looked for again, as one gone is.
+    if (!snd_pulse_connect()) snd_pulse_lost();
+    if (pa_threaded_mainloop_start(snd_watch.loop) < 0) {
         snd_pulse_stop();
         return false;
     }
@@ -394,6 +410,14 @@ void snd_latency_stop() {
     }
 #endif
     snd_latency_reported_us.store(0, std::memory_order_relaxed);
+}
+
+int snd_latency_server_tries() {
+#if !defined(__EMSCRIPTEN__)
+    return snd_pulse_tries.load(std::memory_order_relaxed);
+#else
+    return 0;
+#endif
 }
 
 int64_t snd_latency_reported() {

@@ -13,13 +13,7 @@ the audio output latency.  Then it presses Escape in the page and checks
 that the show stops.  Exit 77 (skipped) without Chromium or the build.
 
 usage: browser_test.py BUILD_WEB CAPTURE_TOOL DATA_PARENT
-       browser_test.py --bench BUILD_WEB   (frame time per scene, figures only)
-       browser_test.py --seek-bench BUILD_WEB   (SEEK_BENCH_COUNT seeks to song
-           times from a fixed seed while the show plays: the show's time per
-           seek, from the page's request to the step drawn, and from the
-           request to the page's report of it; then a fresh link to each of
-           LINK_TIMES: from the start click to the target drawn, the longest
-           the page was held, and how it plays on; figures only)
+(The page's speed figures are the benchmark's: bench/web/web_bench.py.)
 """
 import http.server
 import itertools
@@ -52,10 +46,6 @@ PIXEL_DIFFERS = 24
 TOLERATED_DIFFERING = 0.006
 TOLERATED_MEAN = 0.6
 TIMEOUT_S = 300
-SEEK_BENCH_COUNT = 40
-# Shared links (#t=) opened fresh: the song time, and how long it plays on.
-LINK_TIMES = [("4:20", 260000), ("1:30", 90000)]
-LINK_PLAYS_S = 5
 # The page's ?delay= (ms): added to the latency the clock applies.  Notes
 # and canvases belong to steps, so the comparisons above do not move.
 DELAY_MS = 40
@@ -137,7 +127,6 @@ class Results:
     def __init__(self):
         self.frames = {}
         self.seek_frames = []  # (kind, step, width, height, RGBA) after seeks
-        self.seeked = None     # the page's figures when a seek's frames were posted
         self.report = None
         self.stops = []
         self.posts = []
@@ -181,8 +170,6 @@ def make_handler(root, results):
                         results.seek_frames.append((query["kind"], int(query["step"])) + frame)
                     else:
                         results.frames[(int(query.get("play", 1)), int(query["step"]))] = frame
-                elif path == "/seeked":
-                    results.seeked = json.loads(body)
                 elif path == "/stopped":
                     results.stops.append(json.loads(body))
                     results.stopped.set()
@@ -276,93 +263,6 @@ def print_figures(report, build):
                   (measured, round(lead - measured, 1) + 0.0, lead))
 
 
-def print_seek_figures(report):
-    seeks = report.get("seeks", [])
-    reports = report.get("seek_reports", [])
-    rows = {"all": [], "back": [], "forward": [], "from a kept state": [], "past the part played": []}
-    previous = 0
-    for i, (step, work_ms, page_ms, _) in enumerate(seeks):
-        kind = "back" if step < previous else "forward"
-        rows[kind].append((work_ms, page_ms))
-        rows["all"].append((work_ms, page_ms))
-        # A kept state lies at most SEEK_INTERVAL_STEPS (30) before any step
-        # the show has passed.
-        if i < len(reports):
-            near = reports[i][1] <= 30
-            rows["from a kept state" if near else "past the part played"].append((work_ms, page_ms))
-        previous = step
-    print("seeks: %d to song times from a fixed seed; the first maps the song up to its target" % len(seeks))
-    if seeks:
-        print("first seek (to %d ms): %.0f ms in the show, %.0f ms to the page's report" %
-              (step_time(seeks[0][0]), seeks[0][1], seeks[0][2]))
-    print("each (song ms, ms in the show, from step, steps run, of them GL-free): %s" % "; ".join(
-        "%d %.0f %s" % (step_time(s[0]), s[1], " ".join("%d" % v for v in r))
-        for s, r in zip(seeks, reports)))
-    for kind, values in rows.items():
-        for i, name in ((0, "in the show (request to step drawn)"), (1, "request to the page's report")):
-            figures = [v[i] for v in values]
-            if figures:
-                print("%-20s %2d seeks, %s: p50 %.0f ms, p95 %.0f ms, max %.0f ms" %
-                      (kind, len(figures), name, percentile(figures, 0.5), percentile(figures, 0.95),
-                       max(figures)))
-
-
-def run_page(build, query, hash_part=""):
-    """Opens the page with `query` in a fresh Chromium; the report it posts
-    (None when it posted none)."""
-    results = Results()
-    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(build, results))
-    server.daemon_threads = True
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = "http://127.0.0.1:%d/index.html?%s%s" % (server.server_address[1], query, hash_part)
-    work = tempfile.mkdtemp(prefix="vm_browser_")
-    browser = subprocess.Popen([chromium_path()] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        results.done.wait(TIMEOUT_S)
-    finally:
-        stop_browser(browser, server)
-        shutil.rmtree(work, ignore_errors=True)
-    return results.report
-
-
-def print_link_figures(build):
-    """A fresh #t= link, started at once or once the page has prepared the
-    show (as a viewer who reads the panel first): the start click to the
-    target drawn, the page's longest task before and after the click, and
-    the frames and audio callbacks after it."""
-    for (text, ms), start in itertools.product(LINK_TIMES, ("autostart", "autostart=prepared")):
-        report = run_page(build, "%s&scale=1&report=%d" % (start, ms // 1000 + LINK_PLAYS_S), "#t=" + text)
-        if not report or not report.get("seeks"):
-            print("#t=%s: no report from the page" % text)
-            continue
-        text = "%s (%s)" % (text, "clicked at once" if start == "autostart" else "clicked once prepared")
-        step, _, click_ms, _ = report["seeks"][0]
-        landed_at = report["click_ms"] + click_ms
-        prepared = report.get("prepared", [])
-        before = [d for t, d in report.get("long_tasks", []) if t < report["click_ms"]]
-        if prepared:
-            print("#t=%s: prepared %.0f ms after the page's start, the map through step %d in %.1f MB; "
-                  "the longest task before the click %.0f ms" %
-                  (text, prepared[-1][1], prepared[-1][2], prepared[-1][3] / 1e6, max(before or [0])))
-        tasks = [d for t, d in report.get("long_tasks", []) if t + d >= report["click_ms"]]
-        frames = [f[4] for f in report["frames"] if f[4] >= landed_at]
-        gaps = [b - a for a, b in zip(frames, frames[1:])]
-        calls = [t for t in report.get("audio", {}).get("at_ms", []) if t >= landed_at]
-        call_gaps = [b - a for a, b in zip(calls, calls[1:])]
-        slices = [s[3] for s in report.get("seeking", [])]
-        print("#t=%s: step %d drawn %.0f ms after the start click, in %d slices (the longest %.0f ms, "
-              "the last with the drawing %.0f ms); the page's longest task %.0f ms (%d over 50 ms: %s)" %
-              (text, step, click_ms, len(slices) + 1, max(slices or [0]), report["seeks"][0][1],
-               max(tasks or [0]), len(tasks), " ".join("%.0f" % t for t in tasks)))
-        print("  slices: %s" % " ".join("%.0f" % t for t in slices))
-        if gaps:
-            print("#t=%s: then %d frames in %d s, interval p50 %.1f ms p95 %.1f ms max %.0f ms; "
-                  "audio callbacks %d, apart p50 %.1f ms max %.0f ms" %
-                  (text, len(frames), LINK_PLAYS_S, percentile(gaps, 0.5), percentile(gaps, 0.95), max(gaps),
-                   len(calls), percentile(call_gaps, 0.5), max(call_gaps or [0])))
-
-
 def stop_browser(browser, server):
     """Ends the browser (killed if it does not go within 10 s) and the server."""
     browser.terminate()
@@ -394,12 +294,7 @@ def check_latency(report):
 
 
 def main():
-    seek_bench = sys.argv[1] == "--seek-bench"
-    bench = sys.argv[1] == "--bench" or seek_bench
-    if bench:
-        build, capture_tool, data_parent = sys.argv[2], None, None
-    else:
-        build, capture_tool, data_parent = sys.argv[1:4]
+    build, capture_tool, data_parent = sys.argv[1:4]
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     if not chromium:
         print("browser_test: SKIPPED - no chromium (Debian package chromium)")
@@ -414,21 +309,14 @@ def main():
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), make_handler(build, results))
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = "http://127.0.0.1:%d/index.html?scale=1&" % server.server_address[1]
-    if seek_bench:
-        # Started once the page has prepared the show, its map included.
-        url += "autostart=prepared&seekbench=%d" % SEEK_BENCH_COUNT
-    elif bench:
-        url += "autostart&bench"
-    else:
-        url += "autostart&escape&replay&delay=%d&capture=%s&report=%d" % (
-            DELAY_MS, ",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
+    url = "http://127.0.0.1:%d/index.html?scale=1&autostart&escape&replay&delay=%d&capture=%s&report=%d" % (
+        server.server_address[1], DELAY_MS, ",".join(map(str, CAPTURE_STEPS)), NOTES_UNTIL_MS // 1000 + 1)
     work = tempfile.mkdtemp(prefix="vm_browser_")
     browser = subprocess.Popen([chromium] + CHROMIUM_FLAGS + ["--user-data-dir=" + work + "/profile", url],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         finished = results.done.wait(TIMEOUT_S)
-        stopped = finished and not bench and results.stopped.wait(ESCAPE_TIMEOUT_S)
+        stopped = finished and results.stopped.wait(ESCAPE_TIMEOUT_S)
         replayed = stopped and results.replayed.wait(ESCAPE_TIMEOUT_S)
     finally:
         stop_browser(browser, server)
@@ -440,13 +328,7 @@ def main():
     if "error" in report:
         print("browser_test: the page failed: %s" % report["error"])
         return 1
-    if seek_bench:
-        print_seek_figures(report)
-        print_link_figures(build)
-        return 0
     print_figures(report, build)
-    if bench:
-        return 0
     frames_dir, native_notes = native_reference(capture_tool, data_parent,
                                                 sorted(step for _, step in results.frames), work)
     for (play, step), (width, height, rgba) in sorted(results.frames.items()):

@@ -21,14 +21,18 @@ device pixel ratio 2):
    on, Space pauses; with the map the page made before the start, no seek
    runs more than two intervals of steps;
 6. the folder web/dist.py makes, served by python3 -m http.server, plays;
-7. an address with a malformed escape and a bad delay (#t=%, ?delay=abc)
+7. an address with a fault keeps its good parameters and drops the bad
+   ones on arrival (#t= and ?t= alike); one with a malformed escape and a
+   bad delay (#t=%, ?delay=abc)
    loads to "Ready" and says what is wrong in the panel; the seek bar marks
    the scenes where the show starts them; a start that fails (no WebGL
    context, in full screen) says so, gives the keyboard back, hides the
    controls and offers the start again; that start plays from the beginning,
-   and with a sound output that never runs (an AudioContext held suspended)
-   says so and plays on in silence; #t=1:30% typed while it plays is a note,
-   not a dead page;
+   and with a sound output that does not run (an AudioContext held suspended)
+   says so and plays on in silence; when the output then runs, the music
+   joins in (the clock is the output's again, on from where it was, with no
+   leap or long halt) and the note goes; #t=1:30% typed while it plays is a
+   note, not a dead page;
 8. without the map for seeking (?nomap), the seek to #t=4:20 runs in slices:
    Space between them lands it paused on its step, Escape stops the show.
 
@@ -169,9 +173,16 @@ class Browser:
     def go(self, url):
         with self.lock:
             self.console = []
-        self.call("Page.navigate", {"url": url})
-        # Until the new document is the one that answers.
-        while self.value("location.href === %s && document.readyState !== 'loading'" % json.dumps(url)) is not True:
+        # The document now answering is marked: the new one is not (its
+        # address may differ, as the page drops what is wrong in it).
+        self.value("window.vmLeft = true")
+        went = self.call("Page.navigate", {"url": url})
+        if "errorText" in went:
+            with self.lock:
+                self.console.append("navigation to %s: %s" % (url, went["errorText"]))
+        if "loaderId" not in went:
+            return  # the same document, moved to another #
+        while self.value("!window.vmLeft && document.readyState !== 'loading'") is not True:
             time.sleep(0.05)
 
     def value(self, expression):
@@ -370,9 +381,10 @@ def seek_play(browser, url, results, checks):
                   (ms, last_step_at(ms), landed))
     hash_text = browser.value("location.hash")
     checks.expect(hash_text == "#t=%d:%02d" % (ms // 60000, ms // 1000 % 60), "the address follows: %s" % hash_text)
-    # The page's figures posted after the clear step of the click's seek.
-    results.wait(lambda: len((results.seeked or {}).get("seeks", [])) >= 2, WAIT_S)
-    notes = (results.seeked or {}).get("notes", [])
+    # The page's own notes once the music has played a note past the step
+    # landed on (no other seek runs meanwhile).
+    browser.wait_for("figures.notes.some(n => n[1] > %d)" % last_step_at(ms))
+    notes = browser.value("figures.notes") or []
     after = [(n, s) for n, s in notes if s > last_step_at(ms)]
     late = [(n, s) for n, s in after if s != last_step_at(math.ceil(n) - 1) + 1]
     checks.expect(after and not late, "%d notes after the click reach their own steps (not: %s)" % (len(after), late[:5]))
@@ -493,8 +505,9 @@ SCENE_STARTS_MS = [77000, 102500, 121800, 159760, 260000]
 # Test doubles put in before the page's own script: the show's first two
 # WebGL contexts fail (the one it prepares before the click, and the one the
 # click tries again),
-# the keyboard lock records its calls, and the sound output never runs (as
-# Firefox without a sound server: suspended, resume() never settles).
+# the keyboard lock records its calls, and the sound output does not run (as
+# Firefox without a sound server: suspended, resume() never settles) until
+# the test wakes it (as a headset that wakes late: it runs, and says so).
 DOUBLES = """
 window.vmFailWebGL = 2;
 window.vmKeyboard = [];
@@ -507,19 +520,41 @@ if (navigator.keyboard) {
   navigator.keyboard.lock = () => { window.vmKeyboard.push('lock'); return Promise.resolve(); };
   navigator.keyboard.unlock = () => window.vmKeyboard.push('unlock');
 }
+window.vmAudioHeld = true;
+window.vmAudioContexts = [];
 const RealAudioContext = window.AudioContext;
 window.AudioContext = class extends RealAudioContext {
-  constructor(...args) { super(...args); super.suspend(); }
-  get state() { return 'suspended'; }
-  resume() { return new Promise(() => {}); }
+  constructor(...args) { super(...args); super.suspend(); window.vmAudioContexts.push(this); }
+  get state() { return window.vmAudioHeld ? 'suspended' : super.state; }
+  resume() { return window.vmAudioHeld ? new Promise(() => {}) : super.resume(); }
+};
+window.vmWakeAudio = () => {
+  window.vmAudioHeld = false;
+  for (const c of window.vmAudioContexts)
+    if (c.state !== 'closed') c.resume().then(() => c.dispatchEvent(new Event('statechange')));
 };
 true
 """
 
 
+# Addresses with a fault, and what the page keeps of each on arrival: the
+# good parameters stay, the bad ones go, after # as in the query.
+ADDRESSES = [
+    ("?scale=1&delay=abc#t=%", "?scale=1"),
+    ("?scale=1&delay=abc#t=1:30", "?scale=1#t=1:30"),
+    ("?t=abc&delay=20&scale=1", "?delay=20&scale=1"),
+    ("?scale=1&t=1:30&delay=9999&nomap", "?scale=1&t=1:30&nomap"),
+]
+
+
 def faults_and_failures(browser, url, checks):
     browser.call("Emulation.setDeviceMetricsOverride", {"width": 1280, "height": 800, "deviceScaleFactor": 1,
                                                          "mobile": False})
+    for given, kept in ADDRESSES:
+        browser.go(url + "index.html" + given)
+        address = browser.value("location.href")
+        checks.expect(address == url + "index.html" + kept, "the address %s after its fault is %s (it is %s)" %
+                      (given, kept, address[len(url):]))
     browser.go(url + "index.html?scale=1&delay=abc#t=%")
     if not checks.expect(browser.wait_for("!document.getElementById('start').disabled"),
                          "an address with #t=% and ?delay=abc loads to the start button"):
@@ -561,6 +596,7 @@ def faults_and_failures(browser, url, checks):
     checks.expect(browser.wait_for("figures.clock_ms >= %d" % (clock + 1000)) and clock < 30000,
                   "the show plays on from the beginning in silence (clock %s ms, then %s ms)" %
                   (clock, browser.value("figures.clock_ms")))
+    late_sound_joins(browser, checks)
     drawn = browser.value("figures.drawn")
     browser.value("location.hash = '#t=1:30%'")
     checks.expect(browser.wait_for("figures.notices.length >= 2 && figures.drawn > %d" % (drawn + 2)),
@@ -571,6 +607,68 @@ def faults_and_failures(browser, url, checks):
     browser.press_escape()
     checks.expect(browser.wait_for("document.getElementById('status').textContent === 'Stopped'"),
                   "Escape stops it")
+
+
+# The show's clock at each animation frame with the page's time, for the
+# late sound output.
+WATCH_CLOCK = """
+window.vmClocks = [];
+(function watch() {
+  window.vmClocks.push([figures.clock_ms, performance.now()]);
+  requestAnimationFrame(watch);
+})();
+true
+"""
+# Over an animation frame the song clock moves on at most as far as the
+# page's time did (it is the song heard), give or take the show's work
+# between the two readings; and it stands at most this many frames in a row
+# (the output's first buffer and latency take a few: a clock that waited
+# for the silent stretch to be played again would stand for seconds).
+CLOCK_SLACK_MS = 250
+JOIN_MOST_MS = 10000
+MOST_STANDING_FRAMES = 60
+
+
+def late_sound_joins(browser, checks):
+    """The output starts after the page went silent: the music joins in (the
+    clock is the output's again, its latency applied), the clock goes on
+    from where it was, never back and with no leap or long halt, and the
+    note goes."""
+    browser.value(WATCH_CLOCK)
+    browser.wait_for("window.vmClocks.length >= 10")
+    checks.expect(browser.value("figures.latency_ms") == 0, "silent, the clock applies no latency")
+    woken = browser.value("window.vmWakeAudio(); figures.clock_ms")
+    # (Ten seconds of song on in silence after the wake: it did not join.)
+    browser.wait_for("figures.latency_ms > 0 || figures.clock_ms >= %d" % (woken + JOIN_MOST_MS))
+    joined = browser.value("figures.latency_ms > 0")
+    clock = browser.value("figures.clock_ms")
+    browser.wait_for("figures.clock_ms >= %d" % (clock + 1000))
+    readings = [r for r in browser.value("window.vmClocks") if r[0] >= 0]
+    moves = [(b[0] - a[0], b[1] - a[1]) for a, b in zip(readings, readings[1:])]
+    back = [m for m in moves if m[0] < 0]
+    leaps = [m for m in moves if m[0] > m[1] + CLOCK_SLACK_MS]
+    standing, longest = 0, 0
+    for move, _ in moves:
+        standing = standing + 1 if move == 0 else 0
+        longest = max(longest, standing)
+    note = browser.value("document.getElementById('messages').textContent")
+    checks.expect(joined and moves and not back and not leaps and longest <= MOST_STANDING_FRAMES,
+                  "a late sound output joins in: latency %s ms applied; the clock over %d frames from %d ms "
+                  "never back %s, never ahead of the page's time %s, standing at most %d frames in a row" %
+                  (browser.value("figures.latency_ms"), len(moves), readings[0][0] if readings else -1,
+                   back[:3], leaps[:3], longest))
+    checks.expect("No sound" not in note, "the note on the silence goes (%r)" % note[:60])
+
+
+def serving(url):
+    """Waits until the server at url answers; false when it never does."""
+    for _ in range(WAIT_S * 10):
+        try:
+            urllib.request.urlopen(url, timeout=10).close()
+            return True
+        except OSError:
+            time.sleep(0.1)
+    return False
 
 
 def dist_plays(browser, build, work, checks):
@@ -584,7 +682,9 @@ def dist_plays(browser, build, work, checks):
                               cwd=dist, stdout=log, stderr=subprocess.STDOUT)
     try:
         url = "http://127.0.0.1:%d/" % port
-        # The server answers once it is listening: the page's load waits for it.
+        # It listens a moment after its start (until then a connection is
+        # refused, and the browser would show its error page).
+        checks.expect(serving(url), "python3 -m http.server answers")
         browser.go(url + "index.html?autostart&scale=1")
         played = browser.wait_for("figures.clock_ms >= %d" % DIST_PLAYS_MS)
         checks.expect(played, "the folder served by python3 -m http.server plays (%s ms of song)" %
