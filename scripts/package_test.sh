@@ -114,10 +114,12 @@ grep -q '^Icon=vintermoot$' "$desktop" || fail "desktop entry has no icon"
 [ -s /usr/share/doc/vintermoot/copyright ] || fail "no copyright file"
 grep -q '^License: Expat$' /usr/share/doc/vintermoot/copyright || fail "the copyright file names no licence"
 
-# Only what the native programs read: the pictures and the module.
+# Only what the native programs read: the pictures, the module and the
+# still the player gives the desktop's media controls.
 data=/usr/share/games/vintermoot/data
 [ -s "$data/Kvadrat2.xm" ] || fail "no module in the installed data"
-others="$(ls "$data" | grep -v -e '\.bmp$' -e '^Kvadrat2\.xm$' || true)"
+[ -s "$data/still.png" ] || fail "no still for the media controls in the installed data"
+others="$(ls "$data" | grep -v -e '\.bmp$' -e '^Kvadrat2\.xm$' -e '^still\.png$' || true)"
 [ -z "$others" ] || fail "the installed data holds more than the native programs read: $others"
 
 # From a directory without data: the tools find the installed copy.
